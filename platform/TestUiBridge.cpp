@@ -1,0 +1,98 @@
+#include "platform/TestUiBridge.h"
+
+#include <cassert>
+
+namespace qs {
+
+struct TestUiBridge::Item {
+  std::function<void()> posted;              // a Post: owned copy
+  const std::function<void()>* sync = nullptr;  // a Synchronize: the waiting caller's step
+  bool running = false;  // popped by the user-interface thread; the caller must wait for it
+  bool done = false;
+};
+
+TestUiBridge::TestUiBridge() : uiThread_(std::this_thread::get_id()) {}
+
+TestUiBridge::~TestUiBridge() { Shutdown(); }
+
+bool TestUiBridge::Synchronize(const std::function<void()>& step) {
+  if (std::this_thread::get_id() == uiThread_) {
+    if (IsShutDown()) return false;
+    step();
+    return true;
+  }
+  auto item = std::make_shared<Item>();
+  item->sync = &step;
+  std::unique_lock lock(mutex_);
+  if (shutDown_) return false;
+  queue_.push_back(item);
+  changed_.notify_all();
+  changed_.wait(lock, [&] { return item->done || (shutDown_ && !item->running); });
+  return item->done;
+}
+
+void TestUiBridge::Post(std::function<void()> step) {
+  auto item = std::make_shared<Item>();
+  item->posted = std::move(step);
+  std::lock_guard lock(mutex_);
+  if (shutDown_) return;
+  queue_.push_back(std::move(item));
+  changed_.notify_all();
+}
+
+void TestUiBridge::Shutdown() {
+  std::lock_guard lock(mutex_);
+  shutDown_ = true;
+  queue_.clear();
+  changed_.notify_all();
+}
+
+bool TestUiBridge::IsShutDown() const {
+  std::lock_guard lock(mutex_);
+  return shutDown_;
+}
+
+int TestUiBridge::Queued() const {
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(queue_.size());
+}
+
+int TestUiBridge::RunPending() {
+  assert(std::this_thread::get_id() == uiThread_);
+  int count = 0;
+  for (;;) {
+    std::shared_ptr<Item> item;
+    {
+      std::lock_guard lock(mutex_);
+      if (queue_.empty() || shutDown_) return count;
+      item = std::move(queue_.front());
+      queue_.pop_front();
+      item->running = true;
+    }
+    // The step runs without the bridge's lock, as on a real event loop: it may
+    // post or synchronize again.
+    if (item->sync) {
+      (*item->sync)();
+      std::lock_guard lock(mutex_);
+      item->done = true;
+      changed_.notify_all();
+    } else {
+      item->posted();
+    }
+    ++count;
+  }
+}
+
+bool TestUiBridge::RunUntil(const std::function<bool()>& done, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    RunPending();
+    if (done()) return true;
+    std::unique_lock lock(mutex_);
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    changed_.wait_until(lock, std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(5)),
+                        [&] { return !queue_.empty() || shutDown_; });
+  }
+}
+
+}  // namespace qs

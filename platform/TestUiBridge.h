@@ -1,0 +1,42 @@
+#pragma once
+// A UiBridge for tests: the thread that creates it plays the user-interface
+// thread, and runs queued steps when the test calls RunPending() or
+// RunUntil(). Nothing runs behind the test's back.
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "platform/UiBridge.h"
+
+namespace qs {
+
+class TestUiBridge final : public UiBridge {
+ public:
+  TestUiBridge();
+  ~TestUiBridge() override;
+
+  bool Synchronize(const std::function<void()>& step) override;
+  void Post(std::function<void()> step) override;
+  void Shutdown() override;
+  bool IsShutDown() const override;
+
+  // Runs every step queued so far (and those they queue) on the calling thread,
+  // which must be the creating thread. Returns the number run.
+  int RunPending();
+  // Runs queued steps as they arrive until done() is true or timeoutMs pass.
+  bool RunUntil(const std::function<bool()>& done, int timeoutMs);
+  int Queued() const;
+
+ private:
+  struct Item;
+  std::thread::id uiThread_;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::shared_ptr<Item>> queue_;
+  bool shutDown_ = false;
+};
+
+}  // namespace qs

@@ -1,0 +1,102 @@
+#include "platform/WorkerThread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "platform/Events.h"
+#include "platform/TestUiBridge.h"
+
+namespace qs {
+namespace {
+
+// A worker that waits on its event like the real ones and hands a value to the
+// user-interface thread on every wake-up.
+class EchoThread final : public WorkerThread {
+ public:
+  EchoThread(UiBridge& ui, AutoResetEvent& wake) : WorkerThread(ui, ThreadPriority::AboveNormal), wake_(wake) {}
+  ~EchoThread() override {
+    Terminate();
+    wake_.Set();
+    TerminateAndJoin();
+  }
+  std::atomic<int> synchronizedOk{0};
+  std::atomic<int> synchronizedRefused{0};
+  std::thread::id stepThread;
+
+ protected:
+  void Execute() override {
+    while (!Terminated()) {
+      if (!wake_.Wait(200)) continue;
+      if (Terminated()) break;
+      const bool ran = Synchronize([this] { stepThread = std::this_thread::get_id(); });
+      (ran ? synchronizedOk : synchronizedRefused).fetch_add(1);
+      Post([] {});
+    }
+  }
+
+ private:
+  AutoResetEvent& wake_;
+};
+
+TEST(WorkerThread, SynchronizeRunsOnTheUserInterfaceThreadAndWaitsForIt) {
+  TestUiBridge ui;
+  EventGroup group;
+  AutoResetEvent wake(group);
+  EchoThread worker(ui, wake);
+  worker.Start();
+  wake.Set();
+  ASSERT_TRUE(ui.RunUntil([&] { return worker.synchronizedOk.load() == 1; }, 5000));
+  EXPECT_EQ(worker.stepThread, std::this_thread::get_id());
+  ASSERT_TRUE(ui.RunUntil([&] { return ui.Queued() == 0; }, 5000));
+}
+
+TEST(WorkerThread, TerminateEndsTheBodyWithinOneWait) {
+  TestUiBridge ui;
+  EventGroup group;
+  AutoResetEvent wake(group);
+  EchoThread worker(ui, wake);
+  worker.Start();
+  EXPECT_FALSE(worker.WaitFor(50));
+  worker.Terminate();
+  EXPECT_TRUE(worker.WaitFor(1000)) << "the body polls the flag after each 200 ms wait";
+  EXPECT_TRUE(worker.Finished());
+}
+
+TEST(WorkerThread, ShutdownReleasesAWorkerBlockedInSynchronize) {
+  // The exit path: the user-interface thread stops serving steps and joins the
+  // worker. A worker waiting in Synchronize must not hold the exit up.
+  TestUiBridge ui;
+  EventGroup group;
+  AutoResetEvent wake(group);
+  EchoThread worker(ui, wake);
+  worker.Start();
+  wake.Set();
+  // Wait until the worker's step is queued, but never run it.
+  for (int i = 0; i < 500 && ui.Queued() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  ASSERT_EQ(ui.Queued(), 1);
+  ui.Shutdown();
+  worker.Terminate();
+  ASSERT_TRUE(worker.WaitFor(2000));
+  EXPECT_EQ(worker.synchronizedOk.load(), 0);
+  EXPECT_EQ(worker.synchronizedRefused.load(), 1);
+  EXPECT_FALSE(ui.Synchronize([] { FAIL() << "a shut-down bridge runs nothing"; }));
+}
+
+TEST(TestUiBridge, PostedStepsRunInOrderOnlyWhenTheLoopRuns) {
+  TestUiBridge ui;
+  std::string order;
+  std::thread producer([&] {
+    ui.Post([&] { order += 'a'; });
+    ui.Post([&] { order += 'b'; });
+  });
+  producer.join();
+  EXPECT_TRUE(order.empty()) << "nothing runs behind the loop's back";
+  ui.Post([&] { order += 'c'; });
+  EXPECT_EQ(ui.RunPending(), 3);
+  EXPECT_EQ(order, "abc");
+}
+
+}  // namespace
+}  // namespace qs
