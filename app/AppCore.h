@@ -1,0 +1,25 @@
+#pragma once
+// The one owner of the process-wide records: settings, run state, events and
+// locks, the drawing queue, the processing buffers and the log and comment
+// lines. Created once at start-up and handed by reference to every window and
+// thread; tests create as many as they like.
+#include "app/RunState.h"
+#include "app/SyncObjects.h"
+#include "config/AppSettings.h"
+#include "display/DrawRequestQueue.h"
+#include "dsp/ProcessingBuffers.h"
+#include "logbook/TextLines.h"
+
+namespace qs {
+
+struct AppCore {
+  AppSettings settings;
+  RunState run;
+  SyncObjects sync;
+  DrawRequestQueue drawQueue{sync.DrawQueueLock, sync.DrawEvent};
+  ProcessingBuffers buffers;
+  TextLines logLines;
+  TextLines commentLines;
+};
+
+}  // namespace qs

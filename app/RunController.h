@@ -1,0 +1,142 @@
+#pragma once
+// The run controller: the main window's behaviour without its widgets. It owns
+// the mode (online or offline), starts and stops runs, paces replay with the
+// timer, switches epoch review, forwards trend paging to the drawing thread and
+// creates and ends the two long-lived worker threads. Everything here runs on
+// the user-interface thread; workers reach it through RunRequests, which posts.
+//
+// Handlers carry the names of the controls and events they serve.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/AppCore.h"
+#include "app/MainControls.h"
+#include "app/RunRequests.h"
+#include "dsp/ProcessingBuffers.h"
+#include "platform/Prompter.h"
+#include "platform/UiBridge.h"
+#include "platform/WorkerThread.h"
+
+namespace qs {
+
+class MonitorLink;
+class RecordFiles;
+
+inline constexpr const char* kVersionText = "Ver 4.17B2 (for V2000/XP/VISTA)";
+
+// The long-lived workers, made by the program's composition root (the drawing
+// thread needs the display library, which this headless code does not link).
+struct WorkerFactory {
+  std::function<std::unique_ptr<WorkerThread>(AppCore&, UiBridge&)> makeDrawThread;
+  std::function<std::unique_ptr<WorkerThread>(AppCore&, UiBridge&, RunRequests&)> makeCalcThread;
+};
+
+struct RunControllerDeps {
+  AppCore& core;
+  UiBridge& ui;
+  Prompter& prompter;
+  MainView& view;
+  MonitorLink& link;
+  RecordFiles& records;
+  WorkerFactory workers;
+  std::string settingsPath = "Kvo_V2000.ini";
+  ZeroAllocFn allocate = &std::calloc;
+};
+
+class RunController final : public RunRequests {
+ public:
+  explicit RunController(RunControllerDeps deps);
+  ~RunController() override;
+  RunController(const RunController&) = delete;
+  RunController& operator=(const RunController&) = delete;
+
+  // Window creation. False when the program must end (out of memory): the
+  // message has been shown and ExitProcess(1) requested.
+  bool FormCreate();
+  // Window destruction: closes files, ends both workers. Safe to call twice.
+  void FormDestroy();
+
+  void bStartClick();
+  void bStopClick();
+  void bPauseClick();
+  void TimerTimer();
+  void oOnlineClick();
+  void oOfflineClick();
+  void bStepExecClick();
+  void bYesClick();
+  void bNoClick();
+  void bPrevClick();
+  void bNextClick();
+  void bCommentClick();
+  void oCOMClick();
+  void oProcessClick();
+  void oViewClick();
+  void oLogClick();
+  void oCommentClick();
+  void OpenDialogCanClose();
+  void oVersionClick();
+  void oExitClick();
+  // The window asks before it closes; it never closes itself (false), but a
+  // confirmed exit ends the program.
+  bool FormCloseQuery();
+  // A secondary window closed by the user clears WindowOpen.
+  void SecondaryWindowClosed(SecondaryWindow window);
+
+  void StartSub();
+  void StopSub();
+  void StopSub1();
+  void StopSub2();
+  void StopSubHead();
+  void StopSubTail();
+  void SaveFileSub();
+  void LoadFileSub();
+
+  // RunRequests: posted to the user-interface thread, dropped when stale.
+  void RequestStop(std::uint32_t runId) override;
+  void RequestStopNoMonitor(std::uint32_t runId) override;
+  void RequestStopAfterLink(std::uint32_t runId) override;
+  void RequestEnableStop(std::uint32_t runId) override;
+
+  const MainControls& Controls() const { return controls_; }
+  bool IsOnline() const { return controls_.oOnlineChecked; }
+  bool RunInProgress() const { return !controls_.bStart; }
+  FileDialogState& SaveDialog() { return saveDialog_; }
+  FileDialogState& OpenDialog() { return openDialog_; }
+  AppCore& Core() { return core_; }
+  // Non-empty when the settings file had a line that stopped its reading.
+  const std::string& SettingsProblem() const { return settingsProblem_; }
+
+ private:
+  void Changed() { view_.ControlsChanged(controls_); }
+  void StartOnline();
+  void StartOffline();
+  void AskToSaveLines(const TextLines& lines, const char* question, const char* ext, int filterIndex,
+                      const char* title);
+  void PostIfCurrent(std::uint32_t runId, void (RunController::*step)());
+  void CloseRunFiles();
+  void ConfirmExit(const char* question);
+
+  AppCore& core_;
+  UiBridge& ui_;
+  Prompter& prompter_;
+  MainView& view_;
+  MonitorLink& link_;
+  RecordFiles& records_;
+  WorkerFactory workers_;
+  std::string settingsPath_;
+  ZeroAllocFn allocate_;
+
+  MainControls controls_;
+  FileDialogState openDialog_;
+  FileDialogState saveDialog_;
+  std::string settingsProblem_;
+  std::unique_ptr<WorkerThread> drawThread_;
+  std::unique_ptr<WorkerThread> calcThread_;
+  // Posted requests check this before touching the controller.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  bool destroyed_ = false;
+};
+
+}  // namespace qs

@@ -1,0 +1,47 @@
+#pragma once
+// The run's process-wide fields that the worker threads read without a lock.
+// Each is one relaxed 32-bit value written by one side at a time; the texts are
+// touched by the user-interface thread only.
+#include <cstdint>
+#include <string>
+
+#include "platform/Relaxed.h"
+#include "record/DataFile.h"
+
+namespace qs {
+
+struct RunState {
+  Relaxed<bool> OnlineMode{true};         // mirrors the checked mode item, for the workers
+  Relaxed<std::uint32_t> RunId{0};        // advances at every Start; workers tag their requests with it
+  Relaxed<bool> Rate256{false};
+  Relaxed<std::int32_t> MonitorModel{0};  // 0..2, from message 1102
+  Relaxed<std::int32_t> EngineKind{0};    // 2: four-channel raw EEG layout
+  Relaxed<float> WaveGain{0.0f};
+  Relaxed<float> WaveOffset{0.0f};
+  Relaxed<std::uint32_t> ClockSec{0};     // seconds since midnight
+  Relaxed<std::int32_t> TrendStartHour{0};
+  Relaxed<std::int32_t> TrendStartSlot{0};
+  Relaxed<std::int32_t> StartOffsetSec{0};  // replay start offset chosen in the view window
+
+  DataFile RecordFile;
+  DataFile ReplayFile;
+  std::string ReplayFileName;
+  std::string DialogFileName;
+  DataFile BicExportFile;
+  DataFile PowExportFile;
+  DataFile BisVariablesFile;
+  DataFile AmpExportFile;
+  Relaxed<bool> WaveFileBinary{false};
+
+  Relaxed<bool> ReplayTickBusy{false};
+  Relaxed<bool> StepMode{false};
+  Relaxed<std::int32_t> StepCredits{0};
+  Relaxed<bool> EpochAccepted{false};
+  Relaxed<bool> RunContinuous{false};
+  Relaxed<bool> MonitorInfoSeen{false};
+  Relaxed<bool> WindowOpen{false};
+  Relaxed<bool> CommentInputOpen{false};
+  Relaxed<std::int32_t> CommentAnchorLine{0};
+};
+
+}  // namespace qs

@@ -1,0 +1,50 @@
+#pragma once
+// The calculation thread: wakes on its four events (start, one second of data,
+// run continuously, stop) with a 200 ms time-out, and turns each second of EEG
+// into the interval records. Processing stages plug in through CalcCycle.
+#include <cstdint>
+
+#include "app/AppCore.h"
+#include "app/RunRequests.h"
+#include "platform/WorkerThread.h"
+
+namespace qs {
+
+// The work of one run, as the calculation thread drives it.
+class CalcCycle {
+ public:
+  virtual ~CalcCycle() = default;
+  // Start event: reset all processing state for a new run.
+  virtual void StartRun() = 0;
+  // One cycle (one second). False when the input is exhausted (end of the
+  // replayed file): the run then ends.
+  virtual bool RunCycle() = 0;
+};
+
+class TCalcThread final : public WorkerThread {
+ public:
+  static constexpr int kWaitMs = 200;
+
+  // cycle may be null: the thread then only follows the run (start, stop).
+  TCalcThread(AppCore& core, UiBridge& ui, RunRequests& requests, CalcCycle* cycle = nullptr);
+  ~TCalcThread() override;
+
+  // Counters for tests and diagnostics.
+  std::uint32_t StartsSeen() const { return starts_; }
+  std::uint32_t CyclesRun() const { return cycles_; }
+
+ protected:
+  void Execute() override;
+
+ private:
+  void EndRun();
+
+  AppCore& core_;
+  RunRequests& requests_;
+  CalcCycle* cycle_;
+  std::uint32_t runId_ = 0;  // the run this thread's current work belongs to
+  Relaxed<std::uint32_t> starts_{0};
+  Relaxed<std::uint32_t> cycles_{0};
+};
+
+}  // namespace qs

@@ -1,0 +1,44 @@
+#include "record/DataFile.h"
+
+namespace qs {
+
+bool DataFile::Open(const std::string& path, const char* mode) {
+  std::FILE* f = std::fopen(path.c_str(), mode);
+  std::lock_guard lock(mutex_);
+  if (file_ != nullptr) std::fclose(file_);
+  file_ = f;
+  path_ = f != nullptr ? path : std::string();
+  return f != nullptr;
+}
+
+void DataFile::Close() {
+  std::lock_guard lock(mutex_);
+  if (file_ == nullptr) return;
+  std::fclose(file_);
+  file_ = nullptr;
+  path_.clear();
+}
+
+bool DataFile::IsOpen() const {
+  std::lock_guard lock(mutex_);
+  return file_ != nullptr;
+}
+
+std::string DataFile::Path() const {
+  std::lock_guard lock(mutex_);
+  return path_;
+}
+
+bool DataFile::Write(const void* data, std::size_t size) {
+  std::lock_guard lock(mutex_);
+  if (file_ == nullptr) return false;
+  return std::fwrite(data, 1, size, file_) == size;
+}
+
+std::size_t DataFile::Read(void* data, std::size_t size) {
+  std::lock_guard lock(mutex_);
+  if (file_ == nullptr) return 0;
+  return std::fread(data, 1, size, file_);
+}
+
+}  // namespace qs

@@ -1,0 +1,112 @@
+#include "dsp/CalcThread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/TestUiBridge.h"
+
+namespace qs {
+namespace {
+
+class RecordingRequests final : public RunRequests {
+ public:
+  void RequestStop(std::uint32_t id) override { Add(id); }
+  void RequestStopNoMonitor(std::uint32_t) override {}
+  void RequestStopAfterLink(std::uint32_t) override {}
+  void RequestEnableStop(std::uint32_t) override {}
+  std::vector<std::uint32_t> Stops() {
+    std::lock_guard lock(mutex_);
+    return stops_;
+  }
+
+ private:
+  void Add(std::uint32_t id) {
+    std::lock_guard lock(mutex_);
+    stops_.push_back(id);
+  }
+  std::mutex mutex_;
+  std::vector<std::uint32_t> stops_;
+};
+
+// A replay that holds a fixed number of seconds.
+class CountedInput final : public CalcCycle {
+ public:
+  explicit CountedInput(int seconds) : left_(seconds) {}
+  void StartRun() override { ++starts; }
+  bool RunCycle() override { return left_.fetch_sub(1) > 0; }
+  std::atomic<int> starts{0};
+
+ private:
+  std::atomic<int> left_;
+};
+
+bool WaitUntil(const std::function<bool()>& done) {
+  for (int i = 0; i < 1500; ++i) {
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return done();
+}
+
+struct CalcFixture : ::testing::Test {
+  AppCore core;
+  TestUiBridge ui;
+  RecordingRequests requests;
+};
+
+TEST_F(CalcFixture, StopEventAnswersWithAStopRequestForTheRunThatStarted) {
+  CountedInput input(100);
+  TCalcThread thread(core, ui, requests, &input);
+  thread.Start();
+  core.run.RunId = 7;
+  core.sync.CalcStartEvent.Set();
+  ASSERT_TRUE(WaitUntil([&] { return thread.StartsSeen() == 1; }));
+  EXPECT_EQ(input.starts.load(), 1);
+  core.run.RunId = 8;  // a later run has begun before the stop arrives
+  core.sync.CalcStopEvent.Set();
+  ASSERT_TRUE(WaitUntil([&] { return !requests.Stops().empty(); }));
+  EXPECT_EQ(requests.Stops(), std::vector<std::uint32_t>{7}) << "the request names the thread's own run";
+}
+
+TEST_F(CalcFixture, ContinuousModeRunsToTheEndOfTheInputThenEndsTheRun) {
+  core.run.OnlineMode = false;
+  CountedInput input(25);
+  TCalcThread thread(core, ui, requests, &input);
+  thread.Start();
+  core.run.RunId = 3;
+  core.sync.CalcStartEvent.Set();
+  ASSERT_TRUE(WaitUntil([&] { return thread.StartsSeen() == 1; }));
+  core.sync.CalcRunEvent.Set();
+  ASSERT_TRUE(WaitUntil([&] { return !requests.Stops().empty(); }));
+  EXPECT_EQ(thread.CyclesRun(), 26u) << "25 seconds, then the cycle that finds the end";
+  EXPECT_FALSE(core.run.RunContinuous);
+  EXPECT_EQ(requests.Stops(), std::vector<std::uint32_t>{3});
+}
+
+TEST_F(CalcFixture, OneDataEventRunsExactlyOneCycle) {
+  CountedInput input(100);
+  TCalcThread thread(core, ui, requests, &input);
+  thread.Start();
+  for (int i = 1; i <= 3; ++i) {
+    core.sync.CalcDataEvent.Set();
+    ASSERT_TRUE(WaitUntil([&] { return thread.CyclesRun() == static_cast<std::uint32_t>(i); }));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(thread.CyclesRun(), 3u);
+  EXPECT_TRUE(requests.Stops().empty());
+}
+
+TEST_F(CalcFixture, TerminationIsNoticedWithinOneWait) {
+  TCalcThread thread(core, ui, requests);
+  thread.Start();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  thread.Terminate();
+  EXPECT_TRUE(thread.WaitFor(2000)) << "no event is needed: the 200 ms wait times out";
+}
+
+}  // namespace
+}  // namespace qs
