@@ -525,7 +525,7 @@ void RunController::SecondaryWindowClosed(SecondaryWindow window) {
 
 // ---------------------------------------------------------------- version and exit
 
-void RunController::oVersionClick() { prompter_.error(kVersionText, "Version"); }
+void RunController::oVersionClick() { prompter_.inform(kVersionText, "Version"); }
 
 void RunController::ConfirmExit(const char* question) {
   if (RunInProgress()) return;  // a run blocks leaving; stop it first

@@ -23,6 +23,8 @@ class Prompter {
   virtual ~Prompter() = default;
   // A message box with one OK button: text first, caption second.
   virtual void error(std::string_view text, std::string_view caption) = 0;
+  // The same box for a plain notice rather than a failure.
+  virtual void inform(std::string_view text, std::string_view caption) = 0;
   // A Yes/No question box; true for Yes.
   virtual bool ask(std::string_view text, std::string_view caption) = 0;
   // Runs a save or open dialog; the chosen path, or nothing when cancelled.

@@ -14,7 +14,7 @@ namespace qs::test {
 class ScriptedPrompter final : public Prompter {
  public:
   struct Shown {
-    std::string kind;  // "error", "ask", "save", "open"
+    std::string kind;  // "error", "inform", "ask", "save", "open"
     std::string text;  // message text, or the dialog title
     std::string caption;
   };
@@ -28,6 +28,9 @@ class ScriptedPrompter final : public Prompter {
 
   void error(std::string_view text, std::string_view caption) override {
     shown.push_back({"error", std::string(text), std::string(caption)});
+  }
+  void inform(std::string_view text, std::string_view caption) override {
+    shown.push_back({"inform", std::string(text), std::string(caption)});
   }
   bool ask(std::string_view text, std::string_view caption) override {
     shown.push_back({"ask", std::string(text), std::string(caption)});

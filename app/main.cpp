@@ -1,0 +1,99 @@
+// Program entry: the splash, the one owner of the process-wide records, the
+// Qt implementations of the platform interfaces, the windows, and the event
+// loop. No command-line options are used.
+#include <QApplication>
+#include <QPointer>
+#include <memory>
+
+#include "app/AppCore.h"
+#include "app/MainWindow.h"
+#include "app/SpareTrendWindow.h"
+#include "app/SplashWindow.h"
+#include "config/ProcessingSettingsWindow.h"
+#include "config/ViewSettingsWindow.h"
+#include "display/DrawThread.h"
+#include "dsp/CalcThread.h"
+#include "link/ComSettingsWindow.h"
+#include "link/MonitorLink.h"
+#include "logbook/CommentInputWindow.h"
+#include "logbook/CommentsWindow.h"
+#include "logbook/LogWindow.h"
+#include "platform/QtPrompter.h"
+#include "platform/QtUiBridge.h"
+#include "record/RecordFiles.h"
+
+namespace {
+
+qs::WorkerFactory MakeWorkers() {
+  qs::WorkerFactory workers;
+  workers.makeDrawThread = [](qs::AppCore& core, qs::UiBridge& ui) -> std::unique_ptr<qs::WorkerThread> {
+    return std::make_unique<qs::TDrawThread>(core, ui);
+  };
+  workers.makeCalcThread = [](qs::AppCore& core, qs::UiBridge& ui,
+                              qs::RunRequests& requests) -> std::unique_ptr<qs::WorkerThread> {
+    return std::make_unique<qs::TCalcThread>(core, ui, requests);
+  };
+  return workers;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+
+  // The splash frees itself when its timer closes it; if the program ends
+  // sooner, it is freed below.
+  QPointer<TForm6> splash = new TForm6;
+  splash->ShowNow();
+
+  // The application's own title. It is the application name, not Qt's display
+  // name: Qt appends the display name to every window's caption ("Version —
+  // Quellscope for V2000"), and each window and box keeps its exact caption.
+  QApplication::setApplicationName(QStringLiteral("Quellscope for V2000"));
+
+  // The process-wide records and the platform services outlive every window
+  // and thread that uses them.
+  const auto core = std::make_unique<qs::AppCore>();
+  qs::QtUiBridge bridge;
+  qs::QtPrompter prompter;
+  qs::NoMonitorLink link;
+  qs::NoRecordFiles records;
+
+  auto form1 = std::make_unique<TForm1>(*core, bridge, prompter, link, records, MakeWorkers());
+  if (form1->CreationFailed()) {
+    delete splash;
+    return 1;
+  }
+  prompter.SetParent(form1.get());
+
+  // The secondary windows are top-level windows of their own, not children of
+  // the main window: a window that disables the main window while it is open
+  // must not disable itself with it.
+  const auto processing = std::make_unique<TForm4>();
+  const auto view = std::make_unique<TForm5>();
+  const auto log = std::make_unique<TForm7>();
+  const auto commentInput = std::make_unique<TForm2>();
+  const auto com = std::make_unique<TForm3>();
+  const auto comments = std::make_unique<TForm8>();
+  const auto spareTrend = std::make_unique<TTrendForm>();  // never shown
+  form1->SetSecondaryWindows({.processing = processing.get(),
+                              .view = view.get(),
+                              .log = log.get(),
+                              .commentInput = commentInput.get(),
+                              .com = com.get(),
+                              .comments = comments.get()});
+
+  form1->show();
+  // The splash stays above the main window for the rest of its 4 s, even
+  // where no window manager honours its always-on-top hint.
+  if (splash) splash->raise();
+  if (const std::string& problem = form1->Controller().SettingsProblem(); !problem.empty())
+    prompter.inform(problem, "Settings");
+
+  const int code = app.exec();
+  // The main window goes first: it ends the worker threads while everything
+  // they might still reach exists.
+  form1.reset();
+  delete splash;
+  return code;
+}
