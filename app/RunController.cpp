@@ -391,14 +391,12 @@ void RunController::RequestStopNoMonitor(std::uint32_t runId) { PostIfCurrent(ru
 
 void RunController::RequestStopAfterLink(std::uint32_t runId) { PostIfCurrent(runId, &RunController::StopSub2); }
 
-void RunController::RequestEnableStop(std::uint32_t runId) {
-  std::weak_ptr<bool> alive = alive_;
-  ui_.Post([this, alive, runId] {
-    const auto a = alive.lock();
-    if (!a || !*a || runId != core_.run.RunId || controls_.bStart) return;
-    controls_.bStop = true;
-    Changed();
-  });
+void RunController::RequestEnableStop(std::uint32_t runId) { PostIfCurrent(runId, &RunController::EnableStop); }
+
+void RunController::EnableStop() {
+  if (controls_.bStart) return;  // the run has ended meanwhile
+  controls_.bStop = true;
+  Changed();
 }
 
 // ---------------------------------------------------------------- modes and files

@@ -115,6 +115,7 @@ class RunController final : public RunRequests {
   void AskToSaveLines(const TextLines& lines, const char* question, const char* ext, int filterIndex,
                       const char* title);
   void PostIfCurrent(std::uint32_t runId, void (RunController::*step)());
+  void EnableStop();
   void CloseRunFiles();
   void ConfirmExit(const char* question);
 

@@ -9,10 +9,9 @@
 #include "app/MainWindow.h"
 #include "app/SpareTrendWindow.h"
 #include "app/SplashWindow.h"
+#include "app/Workers.h"
 #include "config/ProcessingSettingsWindow.h"
 #include "config/ViewSettingsWindow.h"
-#include "display/DrawThread.h"
-#include "dsp/CalcThread.h"
 #include "link/ComSettingsWindow.h"
 #include "link/MonitorLink.h"
 #include "logbook/CommentInputWindow.h"
@@ -21,22 +20,6 @@
 #include "platform/QtPrompter.h"
 #include "platform/QtUiBridge.h"
 #include "record/RecordFiles.h"
-
-namespace {
-
-qs::WorkerFactory MakeWorkers() {
-  qs::WorkerFactory workers;
-  workers.makeDrawThread = [](qs::AppCore& core, qs::UiBridge& ui) -> std::unique_ptr<qs::WorkerThread> {
-    return std::make_unique<qs::TDrawThread>(core, ui);
-  };
-  workers.makeCalcThread = [](qs::AppCore& core, qs::UiBridge& ui,
-                              qs::RunRequests& requests) -> std::unique_ptr<qs::WorkerThread> {
-    return std::make_unique<qs::TCalcThread>(core, ui, requests);
-  };
-  return workers;
-}
-
-}  // namespace
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -59,7 +42,7 @@ int main(int argc, char* argv[]) {
   qs::NoMonitorLink link;
   qs::NoRecordFiles records;
 
-  auto form1 = std::make_unique<TForm1>(*core, bridge, prompter, link, records, MakeWorkers());
+  auto form1 = std::make_unique<TForm1>(*core, bridge, prompter, link, records, qs::ProgramWorkers());
   if (form1->CreationFailed()) {
     delete splash;
     return 1;

@@ -24,12 +24,11 @@
 
 #include "app/AppCore.h"
 #include "app/MainWindow.h"
+#include "app/Workers.h"
 #include "app/SpareTrendWindow.h"
 #include "app/SplashWindow.h"
 #include "config/ProcessingSettingsWindow.h"
 #include "config/ViewSettingsWindow.h"
-#include "display/DrawThread.h"
-#include "dsp/CalcThread.h"
 #include "link/ComSettingsWindow.h"
 #include "link/MonitorLink.h"
 #include "logbook/CommentInputWindow.h"
@@ -55,18 +54,6 @@ class SilentMonitorLink final : public qs::MonitorLink {
   qs::LinkStartOutcome Start(std::uint32_t) override { return qs::LinkStartOutcome::Started; }
 };
 
-qs::WorkerFactory RealWorkers() {
-  qs::WorkerFactory workers;
-  workers.makeDrawThread = [](qs::AppCore& core, qs::UiBridge& ui) -> std::unique_ptr<qs::WorkerThread> {
-    return std::make_unique<qs::TDrawThread>(core, ui);
-  };
-  workers.makeCalcThread = [](qs::AppCore& core, qs::UiBridge& ui,
-                              qs::RunRequests& requests) -> std::unique_ptr<qs::WorkerThread> {
-    return std::make_unique<qs::TCalcThread>(core, ui, requests);
-  };
-  return workers;
-}
-
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -89,7 +76,7 @@ class MainWindowTest : public ::testing::Test {
       for (const std::string& line : settingsLines) out << line << "\r\n";
     }
     window_ = std::make_unique<TForm1>(core_, bridge_, prompter_, link ? *link : noLink_, records_,
-                                       RealWorkers(), settings.string());
+                                       qs::ProgramWorkers(), settings.string());
     EXPECT_FALSE(window_->CreationFailed());
     return *window_;
   }
