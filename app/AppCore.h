@@ -8,6 +8,8 @@
 #include "config/AppSettings.h"
 #include "display/DrawRequestQueue.h"
 #include "dsp/ProcessingBuffers.h"
+#include "link/PacketParser.h"
+#include "link/RxRing.h"
 #include "logbook/TextLines.h"
 
 namespace qs {
@@ -18,6 +20,10 @@ struct AppCore {
   SyncObjects sync;
   DrawRequestQueue drawQueue{sync.DrawQueueLock, sync.DrawEvent};
   ProcessingBuffers buffers;
+  // The monitor's byte stream and its parser: the receive thread's online, the
+  // calculation thread's during replay; never both at once.
+  RxRing rxRing;
+  PacketParser parser{rxRing, &sync.AckEvent, &sync.NakEvent};
   TextLines logLines;
   TextLines commentLines;
 };

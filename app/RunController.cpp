@@ -146,20 +146,11 @@ void RunController::bStartClick() {
   StartSub();
 
   if (core_.settings.AutoRec && IsOnline() && !run.RecordFile.IsOpen()) {
-    std::string path;
-    switch (records_.CreateAutomatic(path)) {
-      case RecordCreateOutcome::Created:
-        saveDialog_.fileName = path;
-        break;
-      case RecordCreateOutcome::NoFreeName:
-        // All 99 names of the day are taken. An abandoned start would leave
-        // both Start and Stop disabled; the window goes back to Idle instead.
-        StopSub();
-        return;
-      case RecordCreateOutcome::CannotCreate:
-        prompter_.error("Packet Record File cannot create", "File Error");
-        StopSub();
-        return;
+    if (!CreateRecordFile()) {
+      // An abandoned start would leave both Start and Stop disabled; the
+      // window goes back to Idle instead.
+      StopSub();
+      return;
     }
   }
 
@@ -175,6 +166,25 @@ void RunController::bStartClick() {
   } else {
     StartOffline();
   }
+}
+
+bool RunController::CreateRecordFile() {
+  std::string path;
+  if (records_.CreateAutomatic(path) == RecordCreateOutcome::Created) {
+    saveDialog_.fileName = path;
+    return true;
+  }
+  // All 99 names of the day are taken: the user names the file.
+  saveDialog_.defaultExt = "eeg";
+  saveDialog_.filterIndex = 2;
+  saveDialog_.title = "Packet Data File Save in Binary";
+  SaveFileSub();
+  if (core_.run.DialogFileName.empty()) return false;  // cancelled: no message
+  if (!records_.CreateAt(core_.run.DialogFileName)) {
+    prompter_.error("Packet Record File cannot create", "File Error");
+    return false;
+  }
+  return true;
 }
 
 void RunController::StartOnline() {
@@ -205,10 +215,6 @@ void RunController::StartOnline() {
 void RunController::StartOffline() {
   RunState& run = core_.run;
   const AppSettings& s = core_.settings;
-  {
-    Lock hold(core_.sync.WaveLock);
-    core_.buffers.rawWave.ResetPositions();
-  }
   controls_.bPause = !s.CalcOnly;
   controls_.bPauseCaption = "Pause";
   Changed();
@@ -220,8 +226,6 @@ void RunController::StartOffline() {
     StopSub();
     return;
   }
-  records_.WriteBisVariablesHeader();
-  records_.SkipToStartOffset();
   const std::uint32_t t = run.ClockSec;
   run.TrendStartHour = static_cast<std::int32_t>(((t + 20) / 3600) % 24);
   run.TrendStartSlot = static_cast<std::int32_t>(((t + 20) % 3600) / 10);
@@ -424,7 +428,12 @@ void RunController::oOfflineClick() {
   openDialog_.filterIndex = 2;
   openDialog_.title = "Wave Data File Open";
   LoadFileSub();
-  if (!core_.run.ReplayFileName.empty()) records_.Prescan(core_.run.ReplayFileName);
+  if (core_.run.ReplayFileName.empty()) return;
+  const ReplayOpenOutcome scanned = records_.Prescan(core_.run.ReplayFileName);
+  if (scanned != ReplayOpenOutcome::Ok) {
+    prompter_.error(ReplayOpenMessage(scanned), "File Error");
+    core_.run.ReplayFileName.clear();
+  }
 }
 
 void RunController::SaveFileSub() {

@@ -111,6 +111,7 @@ class RunController final : public RunRequests {
  private:
   void Changed() { view_.ControlsChanged(controls_); }
   void StartOnline();
+  bool CreateRecordFile();
   void StartOffline();
   void AskToSaveLines(const TextLines& lines, const char* question, const char* ext, int filterIndex,
                       const char* title);

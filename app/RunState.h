@@ -21,7 +21,12 @@ struct RunState {
   Relaxed<std::uint32_t> ClockSec{0};     // seconds since midnight
   Relaxed<std::int32_t> TrendStartHour{0};
   Relaxed<std::int32_t> TrendStartSlot{0};
-  Relaxed<std::int32_t> StartOffsetSec{0};  // replay start offset chosen in the view window
+  // The record file chosen for replay, as the pre-scan found it.
+  Relaxed<std::uint32_t> FileStartSec{0};   // time of day at which the file begins
+  Relaxed<std::int32_t> FileSeconds{0};     // whole seconds of data after the first packet
+  Relaxed<std::int32_t> StartOffsetSec{0};  // seconds to skip at the start, 0..FileSeconds
+  Relaxed<std::int32_t> BytesPerSecond{862};
+  Relaxed<std::int32_t> ReplayHeaderLength{0};
 
   DataFile RecordFile;
   DataFile ReplayFile;

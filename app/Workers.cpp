@@ -5,13 +5,14 @@
 
 namespace qs {
 
-WorkerFactory ProgramWorkers() {
+WorkerFactory ProgramWorkers(CalcCycle* cycle) {
   WorkerFactory workers;
   workers.makeDrawThread = [](AppCore& core, UiBridge& ui) -> std::unique_ptr<WorkerThread> {
     return std::make_unique<TDrawThread>(core, ui);
   };
-  workers.makeCalcThread = [](AppCore& core, UiBridge& ui, RunRequests& requests) -> std::unique_ptr<WorkerThread> {
-    return std::make_unique<TCalcThread>(core, ui, requests);
+  workers.makeCalcThread = [cycle](AppCore& core, UiBridge& ui,
+                                   RunRequests& requests) -> std::unique_ptr<WorkerThread> {
+    return std::make_unique<TCalcThread>(core, ui, requests, cycle);
   };
   return workers;
 }

@@ -5,6 +5,10 @@
 
 namespace qs {
 
-WorkerFactory ProgramWorkers();
+class CalcCycle;
+
+// cycle: the calculation thread's work per second (null: the thread only
+// follows starts and stops).
+WorkerFactory ProgramWorkers(CalcCycle* cycle = nullptr);
 
 }  // namespace qs

@@ -19,7 +19,8 @@
 #include "logbook/LogWindow.h"
 #include "platform/QtPrompter.h"
 #include "platform/QtUiBridge.h"
-#include "record/RecordFiles.h"
+#include "record/RecordFileService.h"
+#include "record/ReplayCycle.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -40,9 +41,10 @@ int main(int argc, char* argv[]) {
   qs::QtUiBridge bridge;
   qs::QtPrompter prompter;
   qs::NoMonitorLink link;
-  qs::NoRecordFiles records;
+  qs::RecordFileService records(*core);
+  qs::ReplayCycle replayCycle(*core, records.ReplayInput());
 
-  auto form1 = std::make_unique<TForm1>(*core, bridge, prompter, link, records, qs::ProgramWorkers());
+  auto form1 = std::make_unique<TForm1>(*core, bridge, prompter, link, records, qs::ProgramWorkers(&replayCycle));
   if (form1->CreationFailed()) {
     delete splash;
     return 1;

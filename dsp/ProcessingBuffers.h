@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "dsp/MonitorValues.h"
 #include "dsp/RawWaveBuffer.h"
 #include "dsp/TrendStore.h"
 
@@ -29,6 +30,9 @@ class ProcessingBuffers {
   bool Allocated() const { return trendMemory_ != nullptr; }
 
   RawWaveBuffer rawWave;                 // guarded by WaveLock
+  PacketSecondRing packetSeconds;        // guarded by WaveLock
+  MonitorValues monitor;
+  MonitorFlagRing monitorFlags;
   std::array<float, 101> averageSpectrum{};  // 0.5 Hz bins 1..100; guarded by SpectrumLock
   TrendSnapshot trendSnapshot;           // guarded by SnapshotLock
   TrendStore trend;

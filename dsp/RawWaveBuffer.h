@@ -29,4 +29,17 @@ struct RawWaveBuffer {
   }
 };
 
+// The second numbers (raw EEG sequence number / 8) of the last eight seconds
+// stored, in arrival order; written with the samples under the same lock.
+struct PacketSecondRing {
+  std::array<std::uint16_t, 8> seconds{};
+  int position = 0;
+
+  void Append(std::uint16_t second) {
+    seconds[static_cast<std::size_t>(position)] = second;
+    position = (position + 1) % 8;
+  }
+  void Reset() { position = 0; }
+};
+
 }  // namespace qs

@@ -35,6 +35,28 @@ bool DataFile::Write(const void* data, std::size_t size) {
   return std::fwrite(data, 1, size, file_) == size;
 }
 
+bool DataFile::WriteAt(long offset, const void* data, std::size_t size) {
+  std::lock_guard lock(mutex_);
+  if (file_ == nullptr || std::fseek(file_, offset, SEEK_SET) != 0) return false;
+  const bool ok = std::fwrite(data, 1, size, file_) == size;
+  return std::fseek(file_, 0, SEEK_END) == 0 && ok;
+}
+
+bool DataFile::Skip(long bytes) {
+  std::lock_guard lock(mutex_);
+  return file_ != nullptr && std::fseek(file_, bytes, SEEK_CUR) == 0;
+}
+
+long DataFile::Length() {
+  std::lock_guard lock(mutex_);
+  if (file_ == nullptr) return -1;
+  const long here = std::ftell(file_);
+  if (std::fseek(file_, 0, SEEK_END) != 0) return -1;
+  const long length = std::ftell(file_);
+  std::fseek(file_, here, SEEK_SET);
+  return length;
+}
+
 std::size_t DataFile::Read(void* data, std::size_t size) {
   std::lock_guard lock(mutex_);
   if (file_ == nullptr) return 0;

@@ -25,8 +25,15 @@ class DataFile {
   // Writes all bytes; false when the file is closed or the write fell short.
   bool Write(const void* data, std::size_t size);
   bool WriteText(const std::string& text) { return Write(text.data(), text.size()); }
+  // Writes at a byte offset, then returns to the end of the file for the
+  // appends that follow.
+  bool WriteAt(long offset, const void* data, std::size_t size);
   // Reads up to size bytes; the count read (0 when closed or at the end).
   std::size_t Read(void* data, std::size_t size);
+  // Moves the read position forward; false when closed or the seek failed.
+  bool Skip(long bytes);
+  // Bytes in the file, or -1 when closed.
+  long Length();
 
  private:
   mutable std::mutex mutex_;

@@ -48,16 +48,26 @@ class FakeRecords final : public RecordFiles {
     }
     return createOutcome;
   }
-  void Prescan(const std::string& path) override { prescanned.push_back(path); }
+  bool CreateAt(const std::string& path) override {
+    createdAt.push_back(path);
+    return createAtWorks && run_.RecordFile.Open(path, "wb");
+  }
+  ReplayOpenOutcome Prescan(const std::string& path) override {
+    prescanned.push_back(path);
+    return prescanOutcome;
+  }
   ReplayOpenOutcome OpenReplay(const std::string& path) override {
-    if (openOutcome == ReplayOpenOutcome::Ok) run_.ReplayFile.Open(path, "rb");
+    if (openOutcome != ReplayOpenOutcome::Ok) return openOutcome;
+    run_.ReplayFile.Open(path, "rb");
+    run_.ClockSec = startClock;
     return openOutcome;
   }
-  void WriteBisVariablesHeader() override {}
-  void SkipToStartOffset() override { run_.ClockSec = startClock; }
 
   RecordCreateOutcome createOutcome = RecordCreateOutcome::Created;
+  bool createAtWorks = true;
+  ReplayOpenOutcome prescanOutcome = ReplayOpenOutcome::Ok;
   ReplayOpenOutcome openOutcome = ReplayOpenOutcome::Ok;
+  std::vector<std::string> createdAt;
   std::string recordPath;
   std::uint32_t startClock = 0;
   std::vector<std::string> prescanned;
@@ -282,17 +292,35 @@ TEST_F(RunControllerTest, AbandonedStartsComeBackToIdle) {
   ExpectIdle(rc.Controls());
   EXPECT_TRUE(prompter.shown.empty()) << "a silent send thread ends the start without a message";
 
+  // All 99 automatic names taken: the user is asked for a name; Cancel
+  // abandons the start without a message.
   core.settings.AutoRec = true;
-  records.createOutcome = RecordCreateOutcome::CannotCreate;
+  records.createOutcome = RecordCreateOutcome::NoFreeName;
+  prompter.files = {std::nullopt};
   rc.bStartClick();
+  ASSERT_EQ(prompter.dialogs.size(), 1u);
+  EXPECT_EQ(prompter.dialogs[0].title, "Packet Data File Save in Binary");
+  EXPECT_EQ(prompter.dialogs[0].defaultExt, "eeg");
+  EXPECT_EQ(prompter.dialogs[0].filterIndex, 2);
+  ExpectIdle(rc.Controls());
+  EXPECT_EQ(prompter.shown.size(), 1u) << "only the dialog, no message";
+
+  const std::string chosen = (dir / "chosen.eeg").string();
+  prompter.files = {chosen};
+  records.createAtWorks = false;
+  rc.bStartClick();
+  EXPECT_EQ(records.createdAt, std::vector<std::string>{chosen});
   EXPECT_TRUE(prompter.Saw("Packet Record File cannot create", "File Error"));
   ExpectIdle(rc.Controls());
   EXPECT_EQ(link.startedRuns.size(), 1u) << "no port is opened without the record file";
 
-  records.createOutcome = RecordCreateOutcome::NoFreeName;
+  prompter.files = {chosen};
+  records.createAtWorks = true;
+  link.outcome = LinkStartOutcome::Started;
   rc.bStartClick();
-  ExpectIdle(rc.Controls());
-  EXPECT_EQ(prompter.shown.size(), 1u);
+  EXPECT_EQ(rc.SaveDialog().fileName, chosen) << "the log is later proposed next to it";
+  EXPECT_EQ(link.startedRuns.size(), 2u);
+  EXPECT_TRUE(rc.Controls().lRecordingVisible);
 }
 
 TEST_F(RunControllerTest, StoppingOnlineOffersTheLogUnderTheRecordFilesName) {
@@ -391,6 +419,12 @@ TEST_F(RunControllerTest, OfflineModeChoosesAnExistingFileAndPrescansIt) {
   rc.oOfflineClick();
   EXPECT_TRUE(core.run.ReplayFileName.empty()) << "a cancelled dialog selects nothing";
   EXPECT_EQ(records.prescanned.size(), 1u);
+
+  records.prescanOutcome = ReplayOpenOutcome::TypeError;
+  prompter.files = {file};
+  rc.oOfflineClick();
+  EXPECT_TRUE(prompter.Saw("File type error", "File Error"));
+  EXPECT_TRUE(core.run.ReplayFileName.empty()) << "a file the pre-scan refuses is not kept";
 }
 
 TEST_F(RunControllerTest, OfflineStartFailuresShowTheirMessageAndReturnToIdle) {

@@ -1,0 +1,28 @@
+#pragma once
+// Storing one raw EEG message (50) of the selected channel into the sample
+// rings: the one piece of code that the receive thread (online, under
+// WaveLock, with the overflow test) and the replay (without either) share.
+//
+//  * 128 Hz, two channels: 16 samples with a stride of 2 into Wave128.
+//  * four channels (engine kind 2): 16 samples with a stride of 4 into Wave128.
+//  * 256 Hz: 32 samples with a stride of 2 into Wave256, and into Wave128 the
+//    16 pair means (a + b) / 2 truncated toward zero.
+// The channel index is taken modulo the layout's channel count, so a channel
+// the message does not carry never reads outside its samples.
+#include <cstdint>
+
+#include "dsp/RawWaveBuffer.h"
+#include "link/MonitorMessages.h"
+
+namespace qs {
+
+enum class StoreResult { Stored, Overflow };
+
+// packet: a whole message 50 of the layout's length. With checkOverflow, a
+// message that would push the pending count past the ring's size is not stored
+// at all (nothing unread is overwritten) and Overflow is returned. When
+// firstOfSecond, the second number (sequence / 8) is appended to seconds.
+StoreResult StoreRawEeg(const std::uint8_t* packet, RawLayout layout, int channel, bool checkOverflow,
+                        bool firstOfSecond, RawWaveBuffer& wave, PacketSecondRing& seconds);
+
+}  // namespace qs

@@ -1,0 +1,140 @@
+// Offline runs end to end without windows: the run controller, the record
+// files, the calculation thread replaying on its own thread, and the posted
+// stop coming back to the user-interface loop.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/RunController.h"
+#include "app/Workers.h"
+#include "link/MonitorLink.h"
+#include "platform/TestUiBridge.h"
+#include "record/RecordFileService.h"
+#include "record/ReplayCycle.h"
+#include "record/RecordTestFiles.h"
+#include "support/ScriptedPrompter.h"
+
+namespace qs {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FakeView final : public MainView {
+ public:
+  void ControlsChanged(const MainControls&) override {}
+  void ShowWindow(SecondaryWindow) override {}
+  void CloseWindow(SecondaryWindow) override {}
+  void ExitProcess(int) override {}
+};
+
+class OfflineRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("qs_offline_" + std::to_string(::getpid()) + "_" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    controller = std::make_unique<RunController>(RunControllerDeps{
+        core, ui, prompter, view, link, records, ProgramWorkers(&cycle), (dir / "none.ini").string()});
+    ASSERT_TRUE(controller->FormCreate());
+  }
+  void TearDown() override {
+    controller.reset();
+    fs::remove_all(dir);
+  }
+  std::string Record(int seconds, const char* name = "case.eeg") {
+    test::RecordBuilder b(RawLayout::TwoChannels128, 10, 0, 0);
+    for (int i = 0; i < seconds; ++i) b.AddSecond();
+    b.Save(dir / name);
+    return (dir / name).string();
+  }
+  void ChooseOffline(const std::string& path) {
+    prompter.files = {path};
+    controller->oOfflineClick();
+  }
+  // Ticks the replay timer until the run is back in Idle; the number of ticks.
+  int TickUntilIdle() {
+    for (int tick = 1; tick <= 200; ++tick) {
+      const std::uint32_t before = core.run.ClockSec;
+      controller->TimerTimer();
+      // Each tick grants one second; wait until the calculation thread took it.
+      ui.RunUntil([&] { return core.run.ClockSec != before || controller->Controls().bStart; }, 5000);
+      if (controller->Controls().bStart) return tick;
+    }
+    return -1;
+  }
+
+  fs::path dir;
+  AppCore core;
+  TestUiBridge ui;
+  test::ScriptedPrompter prompter;
+  FakeView view;
+  NoMonitorLink link;
+  RecordFileService records{core};
+  ReplayCycle cycle{core, records.ReplayInput()};
+  std::unique_ptr<RunController> controller;
+};
+
+TEST_F(OfflineRunTest, PacedReplayStepsOneSecondPerTickAndEndsAtTheEndOfTheFile) {
+  ChooseOffline(Record(5));
+  EXPECT_EQ(core.run.FileSeconds, 5);
+  controller->bStartClick();
+  ASSERT_FALSE(controller->Controls().bStart);
+  EXPECT_TRUE(controller->Controls().timerEnabled);
+  EXPECT_EQ(core.run.ClockSec, 36001u);
+  EXPECT_EQ(TickUntilIdle(), 6) << "five seconds, then the tick that finds the end";
+  EXPECT_EQ(core.run.ClockSec, 36006u);
+  EXPECT_FALSE(core.run.ReplayFile.IsOpen());
+  EXPECT_FALSE(controller->Controls().timerEnabled);
+  EXPECT_TRUE(prompter.shown.size() == 1u) << "the end of the file is not an error";
+}
+
+TEST_F(OfflineRunTest, CalculationOnlyReplaysTheWholeFileWithoutTicks) {
+  ChooseOffline(Record(40));
+  core.settings.CalcOnly = true;
+  controller->bStartClick();
+  ASSERT_TRUE(ui.RunUntil([&] { return controller->Controls().bStart; }, 10000));
+  EXPECT_EQ(core.run.ClockSec, 36001u + 40u);
+  EXPECT_EQ(records.ReplayInput().RawStored(), 40u * 8u);
+}
+
+TEST_F(OfflineRunTest, AStartOffsetBeginsTheReplayAtThatSecond) {
+  ChooseOffline(Record(8));
+  core.run.StartOffsetSec = 5;
+  controller->bStartClick();
+  EXPECT_EQ(core.run.ClockSec, 36005u);
+  EXPECT_EQ(TickUntilIdle(), 4);
+}
+
+TEST_F(OfflineRunTest, EachFileThatCannotBeReplayedShowsItsMessage) {
+  // Chosen, then gone before Start.
+  const std::string gone = Record(2, "gone.eeg");
+  ChooseOffline(gone);
+  fs::remove(gone);
+  controller->bStartClick();
+  EXPECT_TRUE(prompter.Saw("File open error", "File Error"));
+  EXPECT_TRUE(controller->Controls().bStart);
+
+  // Shorter than a header: the pre-scan already refuses it.
+  const fs::path tiny = dir / "tiny.eeg";
+  std::ofstream(tiny, std::ios::binary) << "A2K";
+  ChooseOffline(tiny.string());
+  EXPECT_TRUE(prompter.Saw("File type error", "File Error"));
+  EXPECT_TRUE(core.run.ReplayFileName.empty());
+  controller->bStartClick();
+  EXPECT_TRUE(prompter.Saw("File not selected", "File Error"));
+
+  // Without the magic: accepted by the pre-scan, refused at Start.
+  test::RecordBuilder foreign(RawLayout::TwoChannels128, 1, 0, 0);
+  foreign.bytes[0] = 'Z';
+  foreign.Save(dir / "foreign.eeg");
+  prompter.shown.clear();
+  ChooseOffline((dir / "foreign.eeg").string());
+  EXPECT_TRUE(prompter.shown.size() == 1u) << "only the dialog";
+  controller->bStartClick();
+  EXPECT_TRUE(prompter.Saw("File type error", "File Error"));
+  EXPECT_TRUE(controller->Controls().bStart);
+}
+
+}  // namespace
+}  // namespace qs

@@ -1,0 +1,88 @@
+// Damaged and foreign record files thrown at the pre-scan, the replay open and
+// the replay step: each must end with a clear outcome, never crash, never
+// read outside a buffer (the ASan build proves the last), and never hang.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "record/RecordFileService.h"
+#include "record/RecordPrescan.h"
+#include "RecordTestFiles.h"
+
+namespace qs {
+namespace {
+
+namespace fs = std::filesystem;
+using test::RecordBuilder;
+
+std::vector<std::uint8_t> Mutate(std::vector<std::uint8_t> bytes, std::mt19937& rng) {
+  std::uniform_int_distribution<int> kind(0, 5), byte(0, 255);
+  const int edits = 1 + static_cast<int>(rng() % 12);
+  for (int e = 0; e < edits && !bytes.empty(); ++e) {
+    const std::size_t at = rng() % bytes.size();
+    switch (kind(rng)) {
+      case 0: bytes[at] ^= static_cast<std::uint8_t>(1u << (rng() % 8)); break;
+      case 1: bytes[at] = static_cast<std::uint8_t>(byte(rng)); break;
+      case 2: bytes.insert(bytes.begin() + static_cast<long>(at), static_cast<std::uint8_t>(byte(rng))); break;
+      case 3: bytes.erase(bytes.begin() + static_cast<long>(at)); break;
+      case 4: bytes.resize(at); break;  // cut short
+      case 5: {  // a false header announcing a long packet
+        const std::uint8_t fake[] = {0xBA, 0xAB, 0, 0, static_cast<std::uint8_t>(byte(rng)),
+                                     static_cast<std::uint8_t>(byte(rng) % 9), 1, 0};
+        bytes.insert(bytes.begin() + static_cast<long>(at), std::begin(fake), std::end(fake));
+        break;
+      }
+    }
+  }
+  return bytes;
+}
+
+TEST(RecordFuzz, DamagedFilesEndWithAnOutcomeAndNeverOverfillTheRings) {
+  const fs::path path = fs::temp_directory_path() / ("qs_recfuzz_" + std::to_string(::getpid()) + ".eeg");
+  std::mt19937 rng(20261206);
+  const RawLayout layouts[] = {RawLayout::TwoChannels128, RawLayout::TwoChannels256, RawLayout::FourChannels128};
+  std::vector<std::vector<std::uint8_t>> seeds;
+  for (RawLayout layout : layouts) {
+    RecordBuilder b(layout, 9, 0, 0, layout == RawLayout::FourChannels128 ? 'V' : 'C',
+                    layout == RawLayout::FourChannels128 ? '4' : 'B');
+    for (int i = 0; i < 4; ++i) b.AddSecond();
+    seeds.push_back(b.bytes);
+  }
+  int replayed = 0;
+  for (int round = 0; round < 600; ++round) {
+    std::vector<std::uint8_t> bytes;
+    if (round % 10 == 9) {
+      bytes.resize(rng() % 3000);  // no record file at all
+      for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
+    } else {
+      bytes = Mutate(seeds[static_cast<std::size_t>(round) % seeds.size()], rng);
+    }
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+
+    AppCore core;
+    core.settings.EegChannel = static_cast<int>(rng() % 4);
+    RecordFileService service(core);
+    const ReplayOpenOutcome scanned = service.Prescan(path.string());
+    if (scanned != ReplayOpenOutcome::Ok) continue;
+    ASSERT_GE(core.run.FileSeconds, 0);
+    if (service.OpenReplay(path.string()) != ReplayOpenOutcome::Ok) continue;
+    ++replayed;
+    RawWaveBuffer& w = core.buffers.rawWave;
+    int steps = 0;
+    while (service.ReplayInput().NextSecond() == Replay::Step::Second) {
+      ASSERT_EQ(w.Wave128Pending, 128) << "round " << round << ": one second is 128 samples";
+      ASSERT_LT(++steps, 100) << "round " << round << ": a 4-second file cannot replay for ever";
+      w.Wave128Read = w.Wave128Write;
+      w.Wave128Pending = 0;
+      w.Wave256Read = w.Wave256Write;
+      w.Wave256Pending = 0;
+    }
+  }
+  fs::remove(path);
+  EXPECT_GT(replayed, 100) << "the mutations must leave enough files that replay at all";
+}
+
+}  // namespace
+}  // namespace qs

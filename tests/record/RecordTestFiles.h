@@ -1,0 +1,96 @@
+#pragma once
+// Small record files built packet by packet, for the record and replay tests.
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "link/PacketEncoder.h"
+#include "record/RecordHeader.h"
+
+namespace qs::test {
+
+inline MonitorInfo InfoWith(char engine, char model) {
+  MonitorInfo info;
+  info.payload[0] = 1;   // system revision 1.00
+  info.payload[4] = 2;   // host revision 2.05
+  info.payload[5] = 5;
+  info.payload[8] = 3;   // engine revision 3.10
+  info.payload[9] = 10;
+  info.payload[12] = 4;  // serial protocol revision 4.00
+  info.payload[19] = static_cast<std::uint8_t>(engine);
+  info.payload[27] = static_cast<std::uint8_t>(model);
+  return info;
+}
+
+// A record file in memory: header, the first (calibration) message, then
+// whole seconds of eight raw EEG messages and one processed-variables message.
+class RecordBuilder {
+ public:
+  RecordBuilder(RawLayout layout, int hour, int minute, int second, char model = 'C', char engine = 'B')
+      : layout_(layout) {
+    RecordHeader h;
+    h.rateHz = layout == RawLayout::TwoChannels256 ? 256 : 128;
+    h.hour = hour;
+    h.minute = minute;
+    h.second = second;
+    h.info = InfoWith(engine, model);
+    const RecordHeaderBytes b = BuildRecordHeader(h);
+    bytes.assign(b.begin(), b.end());
+    calibration.gainNum = 1;
+    calibration.gainDen = 32;
+    calibration.engineByte = 0;
+    AppendVars();
+  }
+
+  // One second; sample value of channel c in frame i of message m of this
+  // second is Sample(second, m, i, c).
+  void AddSecond() {
+    const int channels = RawChannels(layout_);
+    const int frames = RawFrames(layout_);
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(channels * frames));
+    for (int m = 0; m < 8; ++m) {
+      for (int i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c) samples[static_cast<std::size_t>(i * channels + c)] = Sample(seconds, m, i, c);
+      AppendRawEeg(bytes, packetSeq_++, static_cast<std::uint16_t>(rawSeq_++), layout_, samples);
+    }
+    ++seconds;
+    for (int c = 0; c < 4; ++c) {
+      calibration.channels[c].bis = static_cast<std::int16_t>(900 - seconds);
+      calibration.channels[c].sef = static_cast<std::int16_t>(2150 + c);
+      calibration.channels[c].bsr = static_cast<std::int16_t>(seconds);
+      calibration.channels[c].artifactFlags = static_cast<std::uint32_t>(seconds * 16 + c);
+    }
+    AppendVars();
+  }
+
+  static std::int16_t Sample(int second, int message, int frame, int channel) {
+    return static_cast<std::int16_t>((second * 8 + message) * 7 + frame * 3 - channel * 1000 + (frame % 2 ? -5 : 4));
+  }
+
+  void Save(const std::filesystem::path& path) const {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+  }
+
+  std::vector<std::uint8_t> bytes;
+  ProcessedMessage calibration;
+  int seconds = 0;
+
+ private:
+  void AppendVars() {
+    if (layout_ == RawLayout::FourChannels128) {
+      AppendProcessed1122(bytes, packetSeq_++, varsSeq_++, calibration);
+    } else {
+      AppendProcessed52(bytes, packetSeq_++, varsSeq_++, calibration);
+    }
+  }
+
+  RawLayout layout_;
+  std::uint16_t packetSeq_ = 1000;
+  int rawSeq_ = 800;
+  std::uint16_t varsSeq_ = 100;
+};
+
+}  // namespace qs::test

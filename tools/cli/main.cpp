@@ -1,0 +1,50 @@
+// quellscope-cli: the program's work without its windows.
+//
+//   quellscope-cli info RECORD.eeg    what the pre-scan finds in a record file
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/TextLine.h"
+#include "record/RecordPrescan.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: quellscope-cli COMMAND ...\n"
+    "\n"
+    "commands:\n"
+    "  info RECORD.eeg   pre-scan a packet record file and print key=value lines:\n"
+    "                    start (HH:MM:SS), seconds, rate (128 or 256), model,\n"
+    "                    engine, bytes_per_second. A file the program would\n"
+    "                    refuse prints its message and exits with 2.\n"
+    "  help              this text\n";
+
+int Info(const char* path) {
+  const qs::PrescanResult r = qs::PrescanRecord(path);
+  if (r.outcome != qs::ReplayOpenOutcome::Ok) {
+    std::fprintf(stderr, "%s: %s\n", path, qs::ReplayOpenMessage(r.outcome));
+    return 2;
+  }
+  qs::TextLine start;
+  start.Clock(r.fileStartSec);
+  std::printf("start=%.*s\n", static_cast<int>(start.Size()), start.Data());
+  std::printf("seconds=%d\n", r.fileSeconds);
+  std::printf("rate=%d\n", r.rate256 ? 256 : 128);
+  std::printf("model=%d\n", r.monitorModel);
+  std::printf("engine=%d\n", r.engineKind);
+  std::printf("bytes_per_second=%d\n", r.bytesPerSecond);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 2 && (std::strcmp(argv[1], "help") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc == 3 && std::strcmp(argv[1], "info") == 0) return Info(argv[2]);
+  std::fputs(kUsage, stderr);
+  return 2;
+}
