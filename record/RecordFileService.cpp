@@ -56,6 +56,7 @@ ReplayOpenOutcome RecordFileService::FailOpen(ReplayOpenOutcome outcome) {
 
 ReplayOpenOutcome RecordFileService::OpenReplay(const std::string& path) {
   RunState& run = core_.run;
+  const auto exclusive = replay_.LockInput();
   replay_.ResetInput();
   if (path.empty()) return ReplayOpenOutcome::NotSelected;
   run.ClockSec = 0;

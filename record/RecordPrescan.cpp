@@ -1,5 +1,7 @@
 #include "record/RecordPrescan.h"
 
+#include <algorithm>
+
 #include "record/DataFile.h"
 
 namespace qs {
@@ -20,15 +22,23 @@ int ReadFirstPacket(DataFile& file, std::uint8_t (&packet)[kProcessed4Bytes]) {
 }
 
 PrescanResult PrescanRecord(const std::string& path) {
-  PrescanResult r;
   DataFile file;
   if (!file.Open(path, "rb")) {
+    PrescanResult r;
     r.outcome = ReplayOpenOutcome::OpenError;
     return r;
   }
+  std::uint8_t lead[kPrescanBytes];
+  const std::size_t got = file.Read(lead, sizeof lead);
+  return PrescanRecordBytes(lead, got, file.Length());
+}
+
+PrescanResult PrescanRecordBytes(const std::uint8_t* lead, std::size_t leadSize, long fileLength) {
+  PrescanResult r;
   RecordHeaderBytes headerBytes;
   headerBytes.fill(0);
-  const std::size_t headerRead = file.Read(headerBytes.data(), headerBytes.size());
+  const std::size_t headerRead = std::min(leadSize, headerBytes.size());
+  std::copy_n(lead, headerRead, headerBytes.begin());
   r.header = ParseRecordHeader(headerBytes);
   if (r.header.magic && r.header.hasTime) {
     r.headerLength = kRecordHeaderBytes;
@@ -47,8 +57,13 @@ PrescanResult PrescanRecord(const std::string& path) {
     r.engineKind = 0;
   }
 
-  std::uint8_t packet[kProcessed4Bytes] = {};
-  r.firstPacketBytes = headerRead == headerBytes.size() ? ReadFirstPacket(file, packet) : 0;
+  // The first packet: a 52, or a four-channel file's longer 1122, by its id.
+  const std::uint8_t* packet = lead + kRecordHeaderBytes;
+  const std::size_t available = leadSize > kRecordHeaderBytes ? leadSize - kRecordHeaderBytes : 0;
+  if (available >= kProcessedBytes) {
+    r.firstPacketBytes = GetU16(packet + kOffMsgId) == kMsgProcessed4 ? kProcessed4Bytes : kProcessedBytes;
+    if (available < static_cast<std::size_t>(r.firstPacketBytes)) r.firstPacketBytes = 0;
+  }
   if (r.firstPacketBytes == 0) {
     r.outcome = ReplayOpenOutcome::TypeError;
     return r;
@@ -63,7 +78,7 @@ PrescanResult PrescanRecord(const std::string& path) {
   if (calibration) r.calibration = *calibration;
 
   r.bytesPerSecond = BytesPerSecondFor(r.engineKind, r.rate256);
-  r.fileLength = file.Length();
+  r.fileLength = fileLength;
   const long data = r.fileLength - kRecordHeaderBytes - r.firstPacketBytes;
   r.fileSeconds = data > 0 ? static_cast<int>(data / r.bytesPerSecond) : 0;
   r.outcome = ReplayOpenOutcome::Ok;

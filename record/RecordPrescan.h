@@ -35,6 +35,11 @@ int BytesPerSecondFor(int engineKind, bool rate256);
 // opened), TypeError (shorter than header plus first packet).
 PrescanResult PrescanRecord(const std::string& path);
 
+// The same from the file's first bytes (at least kPrescanBytes of them when the
+// file has that many) and its length.
+inline constexpr std::size_t kPrescanBytes = kRecordHeaderBytes + kProcessed4Bytes;
+PrescanResult PrescanRecordBytes(const std::uint8_t* lead, std::size_t leadSize, long fileLength);
+
 // The first packet of a record file: a 52 (142 bytes) or, in four-channel
 // files, a 1122 (310 bytes); its length follows from its message id. Reads it
 // from the file into packet; the bytes read, 0 when the file ends first.

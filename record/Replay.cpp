@@ -18,6 +18,7 @@ void Replay::ResetInput() {
 }
 
 Replay::Step Replay::NextSecond() {
+  const std::lock_guard hold(inputMutex_);
   for (;;) {
     while (const std::uint16_t id = core_.parser.ParsePacket()) {
       Handle(id);

@@ -12,6 +12,7 @@
 // the replay.
 #include <array>
 #include <cstdint>
+#include <mutex>
 
 #include "app/AppCore.h"
 #include "platform/TextLine.h"
@@ -23,7 +24,13 @@ class Replay {
   explicit Replay(AppCore& core) : core_(core) {}
 
   // A new offline run: ring, parser, second ring and flag words back to start.
+  // The caller holds LockInput().
   void ResetInput();
+  // Held by a replay step, and by the user-interface thread while it opens
+  // the next run's file: a step of the run that just stopped may still be
+  // finishing on the calculation thread, and must neither see the new run's
+  // input half reset nor read the new file into the old state.
+  std::unique_lock<std::mutex> LockInput() { return std::unique_lock<std::mutex>(inputMutex_); }
   enum class Step { Second, EndOfFile };
   // Reads and handles messages until one more second is stored.
   Step NextSecond();
@@ -41,6 +48,7 @@ class Replay {
   bool ReadOneSecond();
 
   AppCore& core_;
+  std::mutex inputMutex_;
   bool awaitingBoundary_ = true;
   int rawCount_ = 0;
   std::uint64_t rawStored_ = 0;

@@ -84,5 +84,37 @@ TEST(RecordFuzz, DamagedFilesEndWithAnOutcomeAndNeverOverfillTheRings) {
   EXPECT_GT(replayed, 100) << "the mutations must leave enough files that replay at all";
 }
 
+TEST(RecordFuzz, PrescanOfArbitraryBytesStaysWithinItsInput) {
+  std::mt19937 rng(7);
+  RecordBuilder four(RawLayout::FourChannels128, 9, 0, 0, 'V', '4');
+  four.AddSecond();
+  RecordBuilder two(RawLayout::TwoChannels256, 9, 0, 0);
+  two.AddSecond();
+  int accepted = 0;
+  for (int round = 0; round < 200000; ++round) {
+    std::vector<std::uint8_t> bytes;
+    if (round % 4 == 0) {
+      bytes.resize(rng() % 700);
+      for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
+    } else {
+      bytes = Mutate(round % 2 ? four.bytes : two.bytes, rng);
+    }
+    // An exactly sized copy of the lead bytes, so that ASan sees any read past them.
+    const std::size_t leadSize = std::min(bytes.size(), kPrescanBytes);
+    const std::vector<std::uint8_t> lead(bytes.begin(), bytes.begin() + static_cast<long>(leadSize));
+    const PrescanResult r = PrescanRecordBytes(lead.data(), lead.size(), static_cast<long>(bytes.size()));
+    if (r.outcome != ReplayOpenOutcome::Ok) {
+      ASSERT_EQ(r.outcome, ReplayOpenOutcome::TypeError);
+      continue;
+    }
+    ++accepted;
+    ASSERT_TRUE(r.firstPacketBytes == 142 || r.firstPacketBytes == 310);
+    ASSERT_GE(r.fileSeconds, 0);
+    ASSERT_LT(r.fileStartSec, 86400u);
+    ASSERT_TRUE(r.bytesPerSecond == 862 || r.bytesPerSecond == 1374 || r.bytesPerSecond == 1542);
+  }
+  EXPECT_GT(accepted, 50000);
+}
+
 }  // namespace
 }  // namespace qs
