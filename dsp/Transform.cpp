@@ -1,0 +1,62 @@
+#include "dsp/Transform.h"
+
+#include <cmath>
+#include <numbers>
+#include <utility>
+
+namespace qs {
+
+void TransformTables::Build() {
+  for (int k = 0; k < 320; ++k) sine[static_cast<std::size_t>(k)] = static_cast<float>(std::sin(2.0 * std::numbers::pi * k / 256.0));
+  sine[64] = 1.0f;
+  sine[192] = -1.0f;
+  for (int n = 0; n < kEpochPoints; ++n) {
+    int r = 0;
+    for (int bit = 0; bit < 8; ++bit) r |= ((n >> bit) & 1) << (7 - bit);
+    bitReverse[static_cast<std::size_t>(n)] = static_cast<std::uint8_t>(r);
+    window[static_cast<std::size_t>(n)] = static_cast<float>(0.42 - 0.5 * std::cos(2.0 * std::numbers::pi * n / 255.0) +
+                                                             0.8 * std::cos(4.0 * std::numbers::pi * n / 255.0));
+  }
+}
+
+void Butterflies(const TransformTables& tables, float* re, float* im) {
+  for (int h = 1; h < kEpochPoints; h *= 2) {
+    const int step = kEpochPoints / (2 * h);
+    for (int j = 0; j < h; ++j) {
+      const float c = tables.sine[static_cast<std::size_t>(j * step + 64)];
+      const float s = tables.sine[static_cast<std::size_t>(j * step)];
+      for (int k = j; k < kEpochPoints; k += 2 * h) {
+        const int m = k + h;
+        const float tr = c * re[m] + s * im[m];
+        const float ti = c * im[m] - s * re[m];
+        re[m] = re[k] - tr;
+        im[m] = im[k] - ti;
+        re[k] += tr;
+        im[k] += ti;
+      }
+    }
+  }
+}
+
+void TransformEpoch(const float* ring, int epochBlock, const TransformTables& tables, float* re, float* im) {
+  const int start = 64 * epochBlock;
+  for (int n = 0; n < kEpochPoints; ++n) {
+    re[n] = ring[(start + n) % kWaveRingSamples] * tables.window[static_cast<std::size_t>(n)];
+    im[n] = 0.0f;
+  }
+  for (int n = 0; n < kEpochPoints; ++n) {
+    const int r = tables.bitReverse[static_cast<std::size_t>(n)];
+    if (r > n) {
+      std::swap(re[n], re[r]);
+      std::swap(im[n], im[r]);
+    }
+  }
+  Butterflies(tables, re, im);
+  constexpr float kScale = 0.00390625f;  // 1/256, exact
+  for (int n = 0; n < kEpochPoints; ++n) {
+    re[n] *= kScale;
+    im[n] *= kScale;
+  }
+}
+
+}  // namespace qs
