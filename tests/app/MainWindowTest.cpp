@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QCloseEvent>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,19 +13,19 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <ostream>
+#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/AppCore.h"
 #include "app/MainWindow.h"
-#include "app/Workers.h"
 #include "app/SpareTrendWindow.h"
 #include "app/SplashWindow.h"
+#include "app/Workers.h"
 #include "config/ProcessingSettingsWindow.h"
 #include "config/ViewSettingsWindow.h"
 #include "link/ComSettingsWindow.h"
@@ -34,7 +33,7 @@
 #include "logbook/CommentInputWindow.h"
 #include "logbook/CommentsWindow.h"
 #include "logbook/LogWindow.h"
-#include "platform/TestUiBridge.h"
+#include "platform/QueuedUiBridge.h"
 #include "record/RecordFiles.h"
 #include "support/QtTestApp.h"
 #include "support/ScriptedPrompter.h"
@@ -42,10 +41,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using qs::test::ScriptedPrompter;
-
-const QColor kNavy(0, 0, 0x80), kBlue(0, 0, 0xFF), kRed(0xFF, 0, 0), kMaroon(0x80, 0, 0), kGreen(0, 0x80, 0),
-    kTeal(0, 0x80, 0x80), kFuchsia(0xFF, 0, 0xFF), kPurple(0x80, 0, 0x80), kBlack(0, 0, 0);
 
 // A monitor link whose threads come up but never hear from the monitor: the
 // run stays in progress, waiting for its first answer.
@@ -56,56 +51,55 @@ class SilentMonitorLink final : public qs::MonitorLink {
 
 class MainWindowTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("qs_window_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
   void TearDown() override {
     window_.reset();
-    fs::remove_all(dir_);
+    fs::remove(settings_);
   }
 
   // Opens the window with these settings-file lines; none means no file at
   // all, so every setting keeps its default.
   TForm1& Open(const std::vector<std::string>& settingsLines = {}, qs::MonitorLink* link = nullptr) {
-    const fs::path settings = dir_ / "Kvo_V2000.ini";
+    fs::remove(settings_);
     if (!settingsLines.empty()) {
-      std::ofstream out(settings, std::ios::binary);
+      std::ofstream out(settings_, std::ios::binary);
       for (const std::string& line : settingsLines) out << line << "\r\n";
     }
     window_ = std::make_unique<TForm1>(core_, bridge_, prompter_, link ? *link : noLink_, records_,
-                                       qs::ProgramWorkers(), settings.string());
+                                       qs::ProgramWorkers(), settings_.string());
     EXPECT_FALSE(window_->CreationFailed());
     return *window_;
   }
 
-  fs::path dir_;
+  // Every box shown so far, as "kind: text [caption]".
+  std::vector<std::string> Shown() const {
+    std::vector<std::string> shown;
+    for (const auto& box : prompter_.shown)
+      shown.push_back(box.kind + ": " + box.text + " [" + box.caption + "]");
+    return shown;
+  }
+
+  const fs::path settings_ =
+      fs::path(::testing::TempDir()) / ("qs_window_" + std::to_string(::getpid()) + ".ini");
   qs::AppCore core_;
-  qs::TestUiBridge bridge_;
-  ScriptedPrompter prompter_;
+  qs::QueuedUiBridge bridge_;
+  qs::test::ScriptedPrompter prompter_;
   qs::NoMonitorLink noLink_;
   qs::NoRecordFiles records_;
   std::unique_ptr<TForm1> window_;  // last: destroyed before what it uses
 };
 
-void ExpectWindowFont(const QWidget* w, int pixelSize) {
-  EXPECT_EQ(w->font().family(), "Times New Roman") << w->objectName().toStdString();
-  EXPECT_EQ(w->font().pixelSize(), pixelSize) << w->objectName().toStdString();
-  EXPECT_TRUE(w->font().bold()) << w->objectName().toStdString();
-}
+// ------------------------------------------------------------ layout
 
-// ------------------------------------------------------------ layout at start-up
-
-TEST_F(MainWindowTest, ButtonsSitAtTheirPlacesWithCaptionsAndHints) {
+TEST_F(MainWindowTest, EveryControlHasItsPlaceCaptionHintColourAndFontInAFixedWindow) {
   TForm1& w = Open();
+  const QColor navy(0, 0, 0x80), blue(0, 0, 0xFF), red(0xFF, 0, 0);
   struct Row {
-    QPushButton* button;
+    QWidget* control;
     const char* name;
-    QRect place;
-    const char* caption;
+    QRect place;  // a label's size is its caption's: only the position counts
+    const char* text;
     const char* hint;
+    QColor colour = {};  // labels
   };
   const Row rows[] = {
       {w.bStart, "bStart", {8, 8, 73, 17}, "Start", "Start Processing"},
@@ -118,185 +112,67 @@ TEST_F(MainWindowTest, ButtonsSitAtTheirPlacesWithCaptionsAndHints) {
       {w.bSnap, "bSnap", {184, 49, 65, 17}, "Snap", "Snap shot Save to file"},
       {w.bPrev, "bPrev", {640, 0, 25, 17}, "<", "To previous hour"},
       {w.bNext, "bNext", {664, 0, 25, 17}, ">", "To next hour"},
+      {w.BicGraph, "BicGraph", {8, 123, 265, 140}, "", ""},
+      {w.PowerGraph, "PowerGraph", {8, 294, 265, 138}, "", ""},
+      {w.WaveGraph, "WaveGraph", {8, 514, 576, 144}, "", "4 sec duration of EEG wave"},
+      {w.TrendGraph, "TrendGraph", {280, 20, 420, 488}, "", ""},
+      {w.SQIGraph, "SQIGraph", {616, 550, 125, 100}, "", "Signal Quality Index"},
+      {w.lBsp, "lBsp", {8, 98, 0, 0}, "Bicoherence", "", navy},  // the default map type
+      {w.lPower, "lPower", {8, 269, 0, 0}, "Power spectrum", "", blue},
+      {w.lWaveform, "lWaveform", {8, 489, 0, 0}, "Waveform", "", blue},
+      {w.lNoise, "lNoise", {83, 489, 0, 0}, "", "", red},  // emptied at creation
+      {w.lTrend, "lTrend", {280, 0, 0, 0}, "Trend", "", blue},
+      {w.lRecording, "lRecording", {528, 0, 0, 0}, "On Recording", "", red},
+      {w.lTime, "lTime", {712, 0, 0, 0}, "00:00:00", "", QColor(0, 0, 0)},
+      {w.lSQI, "lSQI", {616, 525, 0, 0}, "SQI", "", blue},
+      {w.lSEF90, "lSEF90", {712, 24, 0, 0}, "SEF95", "", blue},
+      {w.lBSR, "lBSR", {720, 68, 0, 0}, "BSR", "", QColor(0x80, 0, 0)},
+      {w.lBratio, "lBratio", {704, 116, 0, 0}, "Beta Ratio", "", QColor(0, 0x80, 0)},
+      {w.lSynchFS, "lSynchFS", {704, 160, 0, 0}, "BispRatio", "", navy},
+      {w.lAmp, "lAmp", {704, 208, 0, 0}, "Amplitude", "", QColor(0, 0x80, 0x80)},
+      {w.lBIS, "lBIS", {720, 252, 0, 0}, "BIS", "", QColor(0xFF, 0, 0xFF)},
+      {w.lPBICh, "lPBICh", {703, 294, 0, 0}, "pBIChigh", "", navy},
+      {w.lPBICl, "lPBICl", {703, 336, 0, 0}, "pBIClow", "", navy},
+      {w.lPoincare, "lPoincare", {706, 380, 0, 0}, "Poincare", "", QColor(0x80, 0, 0x80)},
+      {w.eSEF90, "eSEF90", {712, 40, 49, 23}, "***", "Spectral Edge Frequency 95%"},
+      {w.eBSR, "eBSR", {712, 88, 49, 23}, "***", "Burst Suppression Ratio"},
+      {w.eBratio, "eBratio", {712, 136, 49, 23}, "***", "Relative Beta Ratio"},
+      {w.eSyncFS, "eSyncFS", {712, 184, 49, 23}, "***", "Bispectrum Ratio"},
+      {w.eAmp, "eAmp", {712, 232, 49, 23}, "***", "Mean Amplitude"},
+      {w.eBIS, "eBIS", {712, 272, 49, 23}, "***", "Bispectral Index"},
+      {w.ePBICh, "ePBICh", {712, 312, 49, 23}, "***", "Bispectral Index"},
+      {w.ePBICl, "ePBICl", {712, 352, 49, 23}, "***", "Bispectral Index"},
+      {w.ePoincare, "ePoincare", {712, 405, 49, 23}, "", "Bispectral Index"},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
-    ASSERT_NE(r.button, nullptr);
-    EXPECT_EQ(r.button->objectName(), r.name);
-    EXPECT_EQ(r.button->parentWidget(), w.centralWidget());
-    EXPECT_EQ(r.button->geometry(), r.place);
-    EXPECT_EQ(r.button->text(), r.caption);
-    EXPECT_EQ(r.button->toolTip(), r.hint);
-    ExpectWindowFont(r.button, 13);
-  }
-}
-
-TEST_F(MainWindowTest, LabelsSitAtTheirPlacesInTheirColours) {
-  TForm1& w = Open();
-  struct Row {
-    QLabel* label;
-    const char* name;
-    QPoint place;
-    const char* caption;
-    QColor colour;
-  };
-  const Row rows[] = {
-      {w.lBsp, "lBsp", {8, 98}, "Bicoherence", kNavy},  // the default map type
-      {w.lPower, "lPower", {8, 269}, "Power spectrum", kBlue},
-      {w.lWaveform, "lWaveform", {8, 489}, "Waveform", kBlue},
-      {w.lNoise, "lNoise", {83, 489}, "", kRed},  // emptied at creation
-      {w.lTrend, "lTrend", {280, 0}, "Trend", kBlue},
-      {w.lRecording, "lRecording", {528, 0}, "On Recording", kRed},
-      {w.lTime, "lTime", {712, 0}, "00:00:00", kBlack},
-      {w.lSQI, "lSQI", {616, 525}, "SQI", kBlue},
-      {w.lSEF90, "lSEF90", {712, 24}, "SEF95", kBlue},
-      {w.lBSR, "lBSR", {720, 68}, "BSR", kMaroon},
-      {w.lBratio, "lBratio", {704, 116}, "Beta Ratio", kGreen},
-      {w.lSynchFS, "lSynchFS", {704, 160}, "BispRatio", kNavy},
-      {w.lAmp, "lAmp", {704, 208}, "Amplitude", kTeal},
-      {w.lBIS, "lBIS", {720, 252}, "BIS", kFuchsia},
-      {w.lPBICh, "lPBICh", {703, 294}, "pBIChigh", kNavy},
-      {w.lPBICl, "lPBICl", {703, 336}, "pBIClow", kNavy},
-      {w.lPoincare, "lPoincare", {706, 380}, "Poincare", kPurple},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.name);
-    ASSERT_NE(r.label, nullptr);
-    EXPECT_EQ(r.label->objectName(), r.name);
-    EXPECT_EQ(r.label->pos(), r.place);
-    EXPECT_EQ(r.label->text(), r.caption);
-    EXPECT_EQ(r.label->palette().color(QPalette::WindowText), r.colour);
-    ExpectWindowFont(r.label, 16);
-    // Labels size themselves to their caption: nothing is clipped.
-    if (!r.label->text().isEmpty()) {
-      EXPECT_GE(r.label->width(), r.label->sizeHint().width());
+    const bool label = r.place.isEmpty();
+    EXPECT_EQ(r.control->objectName(), r.name);
+    EXPECT_EQ(r.control->parentWidget(), w.centralWidget());
+    EXPECT_EQ(r.control->pos(), r.place.topLeft());
+    if (label) {
+      EXPECT_GE(r.control->width(), r.control->sizeHint().width());  // a label is never clipped
+      EXPECT_EQ(r.control->palette().color(QPalette::WindowText), r.colour);
+    } else {
+      EXPECT_EQ(r.control->size(), r.place.size());
     }
+    EXPECT_EQ(r.control->property("text").toString(), r.text);
+    EXPECT_EQ(r.control->toolTip(), r.hint);
+    EXPECT_EQ(r.control->font().family(), "Times New Roman");
+    EXPECT_EQ(r.control->font().pixelSize(), label ? 16 : 13);
+    EXPECT_TRUE(r.control->font().bold());
+    if (auto* box = qobject_cast<QLineEdit*>(r.control)) EXPECT_TRUE(box->isReadOnly());
+    if (auto* image = qobject_cast<QLabel*>(r.control); image && !label)
+      EXPECT_EQ(image->pixmap().size(), r.place.size());
   }
-}
+  using G = TForm1::Graph;
+  for (auto [graph, image] :
+       {std::pair{G::Bic, w.BicGraph}, std::pair{G::Power, w.PowerGraph}, std::pair{G::Wave, w.WaveGraph},
+        std::pair{G::Trend, w.TrendGraph}, std::pair{G::Sqi, w.SQIGraph}})
+    EXPECT_EQ(w.GraphImage(graph), image);
 
-TEST_F(MainWindowTest, GraphImagesHaveTheirPlacesSizesAndHints) {
-  TForm1& w = Open();
-  struct Row {
-    QLabel* image;
-    TForm1::Graph graph;
-    const char* name;
-    QRect place;
-    const char* hint;
-  };
-  const Row rows[] = {
-      {w.BicGraph, TForm1::Graph::Bic, "BicGraph", {8, 123, 265, 140}, ""},
-      {w.PowerGraph, TForm1::Graph::Power, "PowerGraph", {8, 294, 265, 138}, ""},
-      {w.WaveGraph, TForm1::Graph::Wave, "WaveGraph", {8, 514, 576, 144}, "4 sec duration of EEG wave"},
-      {w.TrendGraph, TForm1::Graph::Trend, "TrendGraph", {280, 20, 420, 488}, ""},
-      {w.SQIGraph, TForm1::Graph::Sqi, "SQIGraph", {616, 550, 125, 100}, "Signal Quality Index"},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.name);
-    EXPECT_EQ(r.image->objectName(), r.name);
-    EXPECT_EQ(w.GraphImage(r.graph), r.image);
-    EXPECT_EQ(r.image->geometry(), r.place);
-    EXPECT_EQ(r.image->pixmap().size(), r.place.size());
-    EXPECT_EQ(r.image->toolTip(), r.hint);
-  }
-}
-
-TEST_F(MainWindowTest, ValueBoxesAreReadOnlyAndShowTheNotAvailableMark) {
-  TForm1& w = Open();
-  struct Row {
-    QLineEdit* box;
-    const char* name;
-    QPoint place;
-    const char* hint;
-  };
-  const Row rows[] = {
-      {w.eSEF90, "eSEF90", {712, 40}, "Spectral Edge Frequency 95%"},
-      {w.eBSR, "eBSR", {712, 88}, "Burst Suppression Ratio"},
-      {w.eBratio, "eBratio", {712, 136}, "Relative Beta Ratio"},
-      {w.eSyncFS, "eSyncFS", {712, 184}, "Bispectrum Ratio"},
-      {w.eAmp, "eAmp", {712, 232}, "Mean Amplitude"},
-      {w.eBIS, "eBIS", {712, 272}, "Bispectral Index"},
-      {w.ePBICh, "ePBICh", {712, 312}, "Bispectral Index"},
-      {w.ePBICl, "ePBICl", {712, 352}, "Bispectral Index"},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.name);
-    EXPECT_EQ(r.box->objectName(), r.name);
-    EXPECT_EQ(r.box->geometry(), QRect(r.place, QSize(49, 23)));
-    EXPECT_TRUE(r.box->isReadOnly());
-    EXPECT_EQ(r.box->text(), "***");
-    EXPECT_EQ(r.box->toolTip(), r.hint);
-    ExpectWindowFont(r.box, 13);
-  }
-  EXPECT_EQ(w.ePoincare->geometry(), QRect(712, 405, 49, 23));
-  EXPECT_TRUE(w.ePoincare->isReadOnly());
-}
-
-TEST_F(MainWindowTest, EveryControlLiesWithinTheClientArea) {
-  TForm1& w = Open({"OptionButton:true"});  // with the optional controls shown
-  const QRect client = w.centralWidget()->rect();
-  for (QWidget* c : w.centralWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-    if (c->isHidden()) continue;
-    EXPECT_TRUE(client.contains(c->geometry())) << c->objectName().toStdString();
-  }
-}
-
-TEST_F(MainWindowTest, OptionalControlsAreHiddenByDefault) {
-  TForm1& w = Open();
-  for (QWidget* c : std::vector<QWidget*>{w.bYes, w.bNo, w.bStepExec, w.bSnap, w.lPBICh, w.lPBICl, w.ePBICh,
-                                          w.ePBICl, w.lPoincare, w.ePoincare, w.lRecording})
-    EXPECT_TRUE(c->isHidden()) << c->objectName().toStdString();
-  for (QWidget* c : std::vector<QWidget*>{w.bStart, w.bStop, w.bPause, w.bComment, w.bPrev, w.bNext, w.lBsp,
-                                          w.BicGraph, w.lTime, w.eSEF90, w.eBIS, w.SQIGraph, w.TrendGraph})
-    EXPECT_FALSE(c->isHidden()) << c->objectName().toStdString();
-}
-
-TEST_F(MainWindowTest, OptionButtonShowsTheOptionalControlsButNeverThePoincareValue) {
-  TForm1& w = Open({"OptionButton:true"});
-  for (QWidget* c :
-       std::vector<QWidget*>{w.bYes, w.bNo, w.bStepExec, w.bSnap, w.lPBICh, w.lPBICl, w.ePBICh, w.ePBICl})
-    EXPECT_FALSE(c->isHidden()) << c->objectName().toStdString();
-  EXPECT_TRUE(w.lPoincare->isHidden());
-  EXPECT_TRUE(w.ePoincare->isHidden());
-}
-
-struct MapTitleCase {
-  std::vector<std::string> lines;
-  const char* title;
-};
-
-void PrintTo(const MapTitleCase& c, std::ostream* os) {
-  *os << '"' << c.title << '"';
-}
-
-class MainWindowMapTitle : public MainWindowTest, public ::testing::WithParamInterface<MapTitleCase> {};
-
-TEST_P(MainWindowMapTitle, TheMapTitleFollowsTheMapType) {
-  TForm1& w = Open(GetParam().lines);
-  EXPECT_EQ(w.lBsp->text(), GetParam().title);
-  EXPECT_GE(w.lBsp->width(), w.lBsp->sizeHint().width());  // resized with its caption
-}
-
-INSTANTIATE_TEST_SUITE_P(FigType, MainWindowMapTitle,
-                         ::testing::Values(MapTitleCase{{"FigType:BISP"}, "Bispectrum"},
-                                           MapTitleCase{{"FigType:BIC"}, "Bicoherence"},
-                                           MapTitleCase{{"FigType:TPR"}, "Triple Product"},
-                                           MapTitleCase{{"OptionButton:true", "FigType:mBIC"}, "mBIC"}),
-                         [](const ::testing::TestParamInfo<MapTitleCase>& info) {
-                           std::string name = info.param.title;
-                           std::erase(name, ' ');
-                           return name;
-                         });
-
-TEST_F(MainWindowTest, SynchFastSlowRenamesTheRatioAndItsHint) {
-  TForm1& w = Open({"SynchFastSlow?:true"});
-  EXPECT_EQ(w.lSynchFS->text(), "SynchFS");
-  EXPECT_EQ(w.eSyncFS->toolTip(), "SynchFastSlow");
-}
-
-TEST_F(MainWindowTest, TheClientAreaIsFixedAndTheWindowCannotBeResizedOrMaximised) {
-  TForm1& w = Open();
+  // The client area is fixed; the window can be neither resized nor maximised.
   EXPECT_EQ(w.windowTitle(), "Quellscope for A-2000/XP/VISTA");
-  ASSERT_NE(w.centralWidget(), nullptr);
   EXPECT_EQ(w.centralWidget()->size(), QSize(778, 672));
   EXPECT_EQ(w.minimumSize(), w.maximumSize());
   EXPECT_FALSE(w.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
@@ -310,124 +186,107 @@ TEST_F(MainWindowTest, TheClientAreaIsFixedAndTheWindowCannotBeResizedOrMaximise
   EXPECT_EQ(w.centralWidget()->y(), w.menuBar()->height());  // the menu bar sits above the client area
 }
 
-TEST_F(MainWindowTest, TheReplayTimerIsStoppedWithItsDesignPeriod) {
-  TForm1& w = Open();
-  EXPECT_FALSE(w.Timer->isActive());
-  EXPECT_EQ(w.Timer->interval(), 500);
+struct SettingsCase {
+  std::vector<std::string> lines;
+  const char* mapTitle;
+  bool options;  // OptionButton and SynchFastSlow? set
+};
+
+class MainWindowSettings : public MainWindowTest, public ::testing::WithParamInterface<SettingsCase> {};
+
+TEST_P(MainWindowSettings, TheSettingsFileShapesTheWindow) {
+  const SettingsCase& c = GetParam();
+  TForm1& w = Open(c.lines);
+  EXPECT_EQ(w.lBsp->text(), c.mapTitle);
+  EXPECT_EQ(w.lSynchFS->text(), c.options ? "SynchFS" : "BispRatio");
+  EXPECT_EQ(w.eSyncFS->toolTip(), c.options ? "SynchFastSlow" : "Bispectrum Ratio");
+  for (QLabel* label : {w.lBsp, w.lSynchFS}) EXPECT_GE(label->width(), label->sizeHint().width());
+
+  // The Poincare value is never computed; the recording mark waits for a recording.
+  const std::set<QWidget*> never = {w.lPoincare, w.ePoincare, w.lRecording};
+  const std::set<QWidget*> optional = {w.bYes,   w.bNo,    w.bStepExec, w.bSnap,
+                                       w.lPBICh, w.lPBICl, w.ePBICh,    w.ePBICl};
+  const QRect client = w.centralWidget()->rect();
+  for (QWidget* control : w.centralWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    SCOPED_TRACE(control->objectName().toStdString());
+    EXPECT_EQ(control->isHidden(), never.contains(control) || (optional.contains(control) && !c.options));
+    if (!control->isHidden()) EXPECT_TRUE(client.contains(control->geometry()));
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, MainWindowSettings,
+    ::testing::Values(SettingsCase{{}, "Bicoherence", false},
+                      SettingsCase{{"FigType:BISP"}, "Bispectrum", false},
+                      SettingsCase{{"FigType:TPR"}, "Triple Product", false},
+                      SettingsCase{
+                          {"OptionButton:true", "FigType:mBIC", "SynchFastSlow?:true"}, "mBIC", true}));
 
 // ------------------------------------------------------------ menus
 
-// The captions from the command up to the menu bar, e.g. "File(F)/Save/Wave/Binary".
-std::string MenuPath(QAction* action) {
-  std::string path = action->text().toStdString();
-  for (QObject* owner = action->parent(); auto* menu = qobject_cast<QMenu*>(owner); owner = menu->parent())
-    path.insert(0, menu->title().toStdString() + "/");
-  return path;
-}
-
-TEST_F(MainWindowTest, MenuBarHoldsTheFourMenusAndTheVersionCommand) {
-  TForm1& w = Open();
-  QStringList titles;
-  for (QAction* a : w.menuBar()->actions()) titles << a->text();
-  EXPECT_EQ(titles, (QStringList{"File(F)", "Mode(M)", "Options(O)", "Window(W)", "Version(V)"}));
-  EXPECT_EQ(w.mnFile->menuAction()->toolTip(), "Data Save");
-  EXPECT_EQ(w.mnMode->menuAction()->toolTip(), "Mode Select");
-  EXPECT_EQ(w.mnOptions->menuAction()->toolTip(), "Set Options");
-  EXPECT_EQ(w.oVersion->toolTip(), "Show Version");
-  EXPECT_EQ(w.oVersion->shortcut(), QKeySequence("Ctrl+V"));
-  EXPECT_EQ(w.oVersion->menu(), nullptr);  // a command, not a menu
-}
-
-TEST_F(MainWindowTest, MenuCommandsHaveTheirCaptionsAndShortcuts) {
-  TForm1& w = Open();
-  struct Row {
-    QAction* action;
-    const char* path;
-    const char* shortcut;
-  };
-  const Row rows[] = {
-      {w.oWaveB, "File(F)/Save/Wave/Binary", "F1"},
-      {w.oWaveA, "File(F)/Save/Wave/ASCII", "F6"},
-      {w.oBicBinary, "File(F)/Save/Bispec/Binary", "F2"},
-      {w.oBicAscii, "File(F)/Save/Bispec/ASCII", "F3"},
-      {w.oPowBinary, "File(F)/Save/Powspec/Binary", "F4"},
-      {w.oPowAscii, "File(F)/Save/Powspec/ASCII", "F5"},
-      {w.oBISVal, "File(F)/Save/BIS Varaibles", ""},
-      {w.oAmp, "File(F)/Save/Amplitude", ""},
-      {w.oExit, "File(F)/Exit", "F10"},
-      {w.oOnline, "Mode(M)/Online", "Ctrl+O"},
-      {w.oOffline, "Mode(M)/Offline", "Ctrl+B"},
-      {w.oProcess, "Options(O)/Set Processing", "Ctrl+F1"},
-      {w.oView, "Options(O)/Set View", "Ctrl+F2"},
-      {w.oCOM, "Options(O)/Set COM", "Ctrl+F3"},
-      {w.oLog, "Window(W)/Open Log", "Ctrl+F4"},
-      {w.oComment, "Window(W)/Open Comment", "Ctrl+F5"},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.path);
-    EXPECT_EQ(MenuPath(r.action), r.path);
-    EXPECT_EQ(r.action->shortcut(), QKeySequence(r.shortcut));
+// The menu bar as text: each item's caption, shortcut, hint (when it is not the
+// caption), check mark, "off" when disabled, and its menu in braces.
+std::string MenuTree(const QList<QAction*>& actions) {
+  QStringList items;
+  for (QAction* a : actions) {
+    QString item = a->isSeparator() ? QStringLiteral("---") : a->text();
+    if (!a->shortcut().isEmpty()) item += " " + a->shortcut().toString();
+    if (a->toolTip() != a->text()) item += " (" + a->toolTip() + ")";
+    if (a->isCheckable()) item += a->isChecked() ? " [x]" : " [ ]";
+    if (!a->isEnabled()) item += " off";
+    if (a->menu()) item += " {" + QString::fromStdString(MenuTree(a->menu()->actions())) + "}";
+    items << item;
   }
-  // Exit is set apart from the Save menu.
-  const QList<QAction*> fileItems = w.mnFile->actions();
-  ASSERT_EQ(fileItems.size(), 3);
-  EXPECT_TRUE(fileItems[1]->isSeparator());
+  return items.join(", ").toStdString();
 }
 
-TEST_F(MainWindowTest, CtrlOBelongsToOnlineAloneAndCtrlFMWOpenTheirMenus) {
-  TForm1& w = Open();
-  int ctrlO = 0;
-  for (QAction* a : w.findChildren<QAction*>())
-    if (a->shortcut() == QKeySequence("Ctrl+O")) ++ctrlO;
+const char* const kIdleMenus =
+    "File(F) (Data Save) {Save {Wave {Binary F1, ASCII F6 off}, Bispec {Binary F2, ASCII F3}, "
+    "Powspec {Binary F4, ASCII F5}, BIS Varaibles off, Amplitude}, ---, Exit F10}, "
+    "Mode(M) (Mode Select) {Online Ctrl+O [x], Offline Ctrl+B [ ]}, "
+    "Options(O) (Set Options) {Set Processing Ctrl+F1, Set View Ctrl+F2, Set COM Ctrl+F3}, "
+    "Window(W) {Open Log Ctrl+F4, Open Comment Ctrl+F5}, Version(V) Ctrl+V (Show Version)";
+
+QShortcut* ShortcutFor(TForm1& w, const char* key) {
   for (QShortcut* s : w.findChildren<QShortcut*>())
-    if (s->key() == QKeySequence("Ctrl+O")) ++ctrlO;
+    if (s->key() == QKeySequence(key)) return s;
+  return nullptr;
+}
+
+TEST_F(MainWindowTest, MenusHaveTheirCaptionsShortcutsHintsStatesAndOpeners) {
+  TForm1& w = Open();
+  EXPECT_EQ(MenuTree(w.menuBar()->actions()), kIdleMenus);
+  // The commands the window drives by name, in the order of the tree.
+  EXPECT_EQ(
+      MenuTree({w.oWaveB, w.oWaveA, w.oBicBinary, w.oBicAscii, w.oPowBinary, w.oPowAscii, w.oBISVal, w.oAmp,
+                w.oExit, w.oOnline, w.oOffline, w.oProcess, w.oView, w.oCOM, w.oLog, w.oComment, w.oVersion}),
+      "Binary F1, ASCII F6 off, Binary F2, ASCII F3, Binary F4, ASCII F5, BIS Varaibles off, Amplitude, "
+      "Exit F10, Online Ctrl+O [x], Offline Ctrl+B [ ], Set Processing Ctrl+F1, Set View Ctrl+F2, "
+      "Set COM Ctrl+F3, Open Log Ctrl+F4, Open Comment Ctrl+F5, Version(V) Ctrl+V (Show Version)");
+  EXPECT_EQ(w.menuBar()->actions().mid(0, 4),
+            (QList<QAction*>{w.mnFile->menuAction(), w.mnMode->menuAction(), w.mnOptions->menuAction(),
+                             w.mnWindow->menuAction()}));
+  w.oOnline->trigger();  // clicking the checked mode again must not uncheck it
+  EXPECT_EQ(MenuTree(w.menuBar()->actions()), kIdleMenus);
+
+  w.oVersion->trigger();
+  EXPECT_EQ(Shown(), std::vector<std::string>{"inform: Ver 4.17B2 (for V2000/XP/VISTA) [Version]"});
+
+  int ctrlO = ShortcutFor(w, "Ctrl+O") ? 1 : 0;
+  for (QAction* a : w.findChildren<QAction*>()) ctrlO += a->shortcut() == QKeySequence("Ctrl+O") ? 1 : 0;
   EXPECT_EQ(ctrlO, 1);  // two owners would make Qt fire neither
 
   w.show();
   for (auto [menu, key] :
        {std::pair{w.mnFile, "Ctrl+F"}, std::pair{w.mnMode, "Ctrl+M"}, std::pair{w.mnWindow, "Ctrl+W"}}) {
     SCOPED_TRACE(key);
-    QShortcut* opener = nullptr;
-    for (QShortcut* s : w.findChildren<QShortcut*>())
-      if (s->key() == QKeySequence(key)) opener = s;
+    QShortcut* opener = ShortcutFor(w, key);
     ASSERT_NE(opener, nullptr);
     emit opener->activated();
     EXPECT_EQ(w.menuBar()->activeAction(), menu->menuAction());
     EXPECT_TRUE(menu->isVisible());
     menu->close();
   }
-}
-
-TEST_F(MainWindowTest, AtStartUpOnlineIsCheckedAndOnlyTheOfflineExportsAreDisabled) {
-  TForm1& w = Open();
-  EXPECT_TRUE(w.oOnline->isCheckable());
-  EXPECT_TRUE(w.oOffline->isCheckable());
-  EXPECT_TRUE(w.oOnline->isChecked());
-  EXPECT_FALSE(w.oOffline->isChecked());
-  EXPECT_FALSE(w.oWaveA->isEnabled());
-  EXPECT_FALSE(w.oBISVal->isEnabled());
-  for (QAction* a :
-       {w.mnFile->menuAction(), w.mnMode->menuAction(), w.mnOptions->menuAction(), w.mnWindow->menuAction(),
-        w.oWaveB, w.oBicBinary, w.oBicAscii, w.oPowBinary, w.oPowAscii, w.oAmp, w.oExit, w.oOnline,
-        w.oOffline, w.oProcess, w.oView, w.oCOM, w.oLog, w.oComment, w.oVersion})
-    EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
-}
-
-TEST_F(MainWindowTest, ClickingTheCheckedModeAgainKeepsItChecked) {
-  TForm1& w = Open();
-  w.oOnline->trigger();  // a checkable item unchecks itself on a click
-  EXPECT_TRUE(w.oOnline->isChecked());
-  EXPECT_FALSE(w.oOffline->isChecked());
-}
-
-TEST_F(MainWindowTest, TheVersionCommandShowsTheVersionBox) {
-  TForm1& w = Open();
-  w.oVersion->trigger();
-  ASSERT_EQ(prompter_.shown.size(), 1u);
-  EXPECT_EQ(prompter_.shown[0].kind, "inform");  // a notice with one OK button
-  EXPECT_EQ(prompter_.shown[0].text, "Ver 4.17B2 (for V2000/XP/VISTA)");
-  EXPECT_EQ(prompter_.shown[0].caption, "Version");
 }
 
 // ------------------------------------------------------------ runs, closing, exit
@@ -437,112 +296,65 @@ void ExpectIdleControls(TForm1& w) {
   EXPECT_FALSE(w.bStop->isEnabled());
   EXPECT_FALSE(w.bPause->isEnabled());
   EXPECT_TRUE(w.bComment->isEnabled());
-  for (QAction* a : {w.mnFile->menuAction(), w.mnMode->menuAction(), w.oProcess, w.oCOM, w.oView, w.oOnline,
-                     w.oOffline, w.oExit})
-    EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
   EXPECT_TRUE(w.lRecording->isHidden());
   EXPECT_FALSE(w.Timer->isActive());
+  EXPECT_EQ(MenuTree(w.menuBar()->actions()), kIdleMenus);
 }
 
-TEST_F(MainWindowTest, StartingOnlineWithoutAPortReportsTheErrorAndReturnsToIdle) {
-  TForm1& w = Open();
-  w.bStart->click();
-
-  ASSERT_EQ(prompter_.shown.size(), 1u);
-  EXPECT_EQ(prompter_.shown[0].kind, "error");
-  EXPECT_EQ(prompter_.shown[0].text, "COM port open error");
-  EXPECT_EQ(prompter_.shown[0].caption, "COM Error");
-  ExpectIdleControls(w);
-  EXPECT_TRUE(w.oOnline->isChecked());
-}
-
-TEST_F(MainWindowTest, DuringARunTheMenusAndTheirShortcutsAreDisabled) {
+TEST_F(MainWindowTest, DuringARunTheMenusAreDisabledAndClosingIsIgnoredWithoutAQuestion) {
   SilentMonitorLink link;
   TForm1& w = Open({}, &link);
+  w.show();
   w.bStart->click();
 
   EXPECT_FALSE(w.bStart->isEnabled());
   EXPECT_FALSE(w.bStop->isEnabled());  // until the monitor answers
   EXPECT_TRUE(w.bComment->isEnabled());
-  // A disabled item cannot fire by its shortcut either.
+  // A disabled item cannot fire by its shortcut either, nor a disabled menu open.
   for (QAction* a : {w.mnFile->menuAction(), w.mnMode->menuAction(), w.oOnline, w.oOffline, w.oWaveB, w.oExit,
                      w.oProcess, w.oCOM})
     EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
   EXPECT_TRUE(w.oView->isEnabled());
   EXPECT_TRUE(w.oLog->isEnabled());
-  EXPECT_TRUE(prompter_.shown.empty());
-}
-
-TEST_F(MainWindowTest, ClosingTheWindowDuringARunDoesNothingAndAsksNothing) {
-  SilentMonitorLink link;
-  TForm1& w = Open({}, &link);
-  w.show();
-  w.bStart->click();
-  ASSERT_FALSE(w.bStart->isEnabled());
+  for (const char* key : {"Ctrl+F", "Ctrl+M"}) emit ShortcutFor(w, key)->activated();
+  EXPECT_EQ(w.menuBar()->activeAction(), nullptr);
 
   EXPECT_FALSE(w.close());  // an unscripted question would throw here
-
   EXPECT_TRUE(w.isVisible());
-  EXPECT_TRUE(prompter_.shown.empty());
+  EXPECT_TRUE(Shown().empty());
   EXPECT_FALSE(w.bStart->isEnabled());  // still running
   EXPECT_FALSE(w.RequestedExitCode().has_value());
 }
 
-TEST_F(MainWindowTest, ClosingInIdleAsksAndNoKeepsEverythingAsItWas) {
+TEST_F(MainWindowTest, InIdleAFailedStartReturnsToIdleAndOnlyYesToTheExitQuestionEndsTheProgram) {
   TForm1& w = Open();
   w.show();
-  prompter_.answers = {false};
+  w.bStart->click();  // online without a monitor port
+  EXPECT_EQ(Shown(), std::vector<std::string>{"error: COM port open error [COM Error]"});
+  ExpectIdleControls(w);
 
+  prompter_.answers = {false, false, true};
   EXPECT_FALSE(w.close());
-
-  ASSERT_EQ(prompter_.shown.size(), 1u);
-  EXPECT_EQ(prompter_.shown[0].kind, "ask");
-  EXPECT_EQ(prompter_.shown[0].text, "Are you sure to Exit?");
-  EXPECT_EQ(prompter_.shown[0].caption, "Quellscope");
+  w.oExit->trigger();  // the Exit command asks without a question mark
+  EXPECT_EQ(Shown(), (std::vector<std::string>{"error: COM port open error [COM Error]",
+                                               "ask: Are you sure to Exit? [Quellscope]",
+                                               "ask: Are you sure to Exit [Quellscope]"}));
   EXPECT_TRUE(w.isVisible());
   EXPECT_FALSE(w.RequestedExitCode().has_value());
   ExpectIdleControls(w);
-  EXPECT_TRUE(w.oOnline->isChecked());
-}
-
-TEST_F(MainWindowTest, ClosingInIdleAndAnsweringYesEndsTheProgramWithCodeZero) {
-  TForm1& w = Open();
-  w.show();
-  prompter_.answers = {true};
 
   EXPECT_FALSE(w.close());  // the window itself stays; the program ends
-
   EXPECT_EQ(w.RequestedExitCode(), 0);
-  EXPECT_TRUE(prompter_.Saw("Are you sure to Exit?", "Quellscope"));
-}
-
-TEST_F(MainWindowTest, TheExitCommandAsksWithoutAQuestionMark) {
-  TForm1& w = Open();
-  prompter_.answers = {false};
-  w.oExit->trigger();
-  EXPECT_TRUE(prompter_.Saw("Are you sure to Exit", "Quellscope"));
-  EXPECT_FALSE(w.RequestedExitCode().has_value());
 }
 
 // ------------------------------------------------------------ what the window shows for the controller
 
-TEST_F(MainWindowTest, TheTimerFollowsTheControlsState) {
+TEST_F(MainWindowTest, ControlsChangedShowsTheControllersStateAndDrivesTheTimer) {
   TForm1& w = Open();
+  EXPECT_FALSE(w.Timer->isActive());
   qs::MainControls c = w.Controller().Controls();
   c.timerEnabled = true;
   c.timerIntervalMs = 250;
-  w.ControlsChanged(c);
-  EXPECT_TRUE(w.Timer->isActive());
-  EXPECT_EQ(w.Timer->interval(), 250);
-
-  c.timerEnabled = false;
-  w.ControlsChanged(c);
-  EXPECT_FALSE(w.Timer->isActive());
-}
-
-TEST_F(MainWindowTest, ControlsChangedShowsCaptionsTextsAndVisibility) {
-  TForm1& w = Open();
-  qs::MainControls c = w.Controller().Controls();
   c.bPause = true;
   c.bPauseCaption = "Cont";
   c.lRecordingVisible = true;
@@ -554,6 +366,8 @@ TEST_F(MainWindowTest, ControlsChangedShowsCaptionsTextsAndVisibility) {
   c.oWaveA = true;
   w.ControlsChanged(c);
 
+  EXPECT_TRUE(w.Timer->isActive());
+  EXPECT_EQ(w.Timer->interval(), 250);
   EXPECT_TRUE(w.bPause->isEnabled());
   EXPECT_EQ(w.bPause->text(), "Cont");
   EXPECT_FALSE(w.lRecording->isHidden());
@@ -564,33 +378,32 @@ TEST_F(MainWindowTest, ControlsChangedShowsCaptionsTextsAndVisibility) {
   EXPECT_FALSE(w.oOnline->isChecked());
   EXPECT_TRUE(w.oOffline->isChecked());
   EXPECT_TRUE(w.oWaveA->isEnabled());
-}
 
-TEST_F(MainWindowTest, ShowImageReplacesTheGraphPicture) {
-  TForm1& w = Open();
+  c.timerEnabled = false;
+  w.ControlsChanged(c);
+  EXPECT_FALSE(w.Timer->isActive());
+
   QImage image(125, 100, QImage::Format_RGB32);
   image.fill(QColor(0, 255, 0));
   w.ShowImage(TForm1::Graph::Sqi, image);
   EXPECT_EQ(w.SQIGraph->pixmap().toImage().pixelColor(10, 10), QColor(0, 255, 0));
 }
 
-TEST_F(MainWindowTest, LogAndCommentCommandsWorkWithoutSecondaryWindows) {
+TEST_F(MainWindowTest, SecondaryWindowsAreShownClosedAndReportTheirClosing) {
   TForm1& w = Open();
-  w.oLog->trigger();
+  w.oLog->trigger();  // without the windows the commands still work
   EXPECT_TRUE(core_.run.WindowOpen);
   w.oLog->trigger();
   EXPECT_FALSE(core_.run.WindowOpen);
-}
+  w.bComment->click();
+  EXPECT_TRUE(core_.run.CommentInputOpen);
 
-TEST_F(MainWindowTest, SecondaryWindowsAreShownClosedAndReportTheirClosing) {
-  TForm1& w = Open();
   TForm7 log;
   TForm3 com;
   SecondaryWindows windows;
   windows.log = &log;
   windows.com = &com;
   w.SetSecondaryWindows(windows);
-
   w.oLog->trigger();
   EXPECT_TRUE(log.isVisible());
   w.oLog->trigger();  // the second click closes it
@@ -604,57 +417,37 @@ TEST_F(MainWindowTest, SecondaryWindowsAreShownClosedAndReportTheirClosing) {
   EXPECT_FALSE(core_.run.WindowOpen);
 }
 
-TEST_F(MainWindowTest, TheCommentButtonOpensTheInputOnce) {
-  TForm1& w = Open();
-  w.bComment->click();
-  EXPECT_TRUE(core_.run.CommentInputOpen);
-  w.bComment->click();  // already open: nothing more
-  EXPECT_TRUE(core_.run.CommentInputOpen);
-}
-
 // ------------------------------------------------------------ the other windows made at start-up
 
-TEST(StartupWindows, SecondaryWindowsHaveTheirCaptionsAndFixedClientSizes) {
+TEST(StartupWindows, SecondaryAndSpareWindowsHaveTheirCaptionsSizesAndCloseHooks) {
   TForm4 processing;
   TForm5 view;
   TForm7 log;
   TForm2 commentInput;
   TForm3 com;
   TForm8 comments;
-  struct Row {
-    QWidget* window;
-    const char* className;
-    const char* caption;
-  };
-  const Row rows[] = {
+  const std::tuple<QWidget*, const char*, const char*> rows[] = {
       {&processing, "TForm4", "Set Processing"}, {&view, "TForm5", "Set View"},
       {&log, "TForm7", "Kvo Log Window"},        {&commentInput, "TForm2", "Comment input"},
-      {&com, "TForm3", "Set COM port"},          {&comments, "TForm8", "Cemments Window"},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.className);
-    EXPECT_STREQ(r.window->metaObject()->className(), r.className);
-    EXPECT_TRUE(r.window->isWindow());
-    EXPECT_EQ(r.window->windowTitle(), r.caption);
-    EXPECT_EQ(r.window->minimumSize(), r.window->maximumSize());
+      {&com, "TForm3", "Set COM port"},          {&comments, "TForm8", "Cemments Window"}};
+  for (const auto& [window, className, caption] : rows) {
+    SCOPED_TRACE(className);
+    EXPECT_STREQ(window->metaObject()->className(), className);
+    EXPECT_TRUE(window->isWindow());
+    EXPECT_EQ(window->windowTitle(), caption);
+    EXPECT_EQ(window->minimumSize(), window->maximumSize());
   }
   EXPECT_EQ(com.size(), QSize(319, 209));
   EXPECT_TRUE(log.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-  EXPECT_FALSE(
-      log.windowFlags().testFlag(Qt::WindowCloseButtonHint));  // shown and hidden from the main window only
-}
+  EXPECT_FALSE(log.windowFlags().testFlag(Qt::WindowCloseButtonHint));  // the main window shows and hides it
 
-TEST(StartupWindows, ClosingASecondaryWindowRunsItsHook) {
-  TForm5 view;
   int closed = 0;
   view.onClosed = [&] { ++closed; };
   view.show();
   EXPECT_TRUE(view.close());
   EXPECT_EQ(closed, 1);
-}
 
-TEST(StartupWindows, TheSpareTrendWindowIsMadeButNeverShown) {
-  TTrendForm trend;
+  TTrendForm trend;  // the spare trend window is made but never shown
   EXPECT_EQ(trend.windowTitle(), "KVO Trends");
   EXPECT_EQ(trend.size(), QSize(610, 565));
   EXPECT_EQ(trend.TrendGraph->geometry(), QRect(14, 8, 420, 378));
@@ -664,12 +457,12 @@ TEST(StartupWindows, TheSpareTrendWindowIsMadeButNeverShown) {
 TEST(StartupWindows, TheSplashIsAFramelessPictureThatFreesItselfAfterFourSeconds) {
   QPointer<TForm6> splash = new TForm6;
   EXPECT_EQ(splash->size(), QSize(353, 244));
+  EXPECT_EQ(TForm6::Picture().size(), QSize(353, 244));
   EXPECT_TRUE(splash->windowFlags().testFlag(Qt::FramelessWindowHint));
   EXPECT_TRUE(splash->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
   EXPECT_TRUE(splash->Timer.isActive());
   EXPECT_TRUE(splash->Timer.isSingleShot());
   EXPECT_EQ(splash->Timer.interval(), 4000);
-  EXPECT_EQ(TForm6::Picture().size(), QSize(353, 244));
 
   splash->ShowNow();
   EXPECT_TRUE(splash->isVisible());

@@ -1,5 +1,10 @@
+// Decoding at the messages' byte offsets, and the encoder the generator and
+// the other tests build packets with. Packets are exactly as long as the
+// message, so a decoder reading past its fields shows up in the sanitizer build.
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <tuple>
 #include <vector>
 
 #include "link/LinkTestSupport.h"
@@ -10,131 +15,76 @@ namespace {
 
 using test::Bytes;
 
-// Packets are exactly as long as the message, so that a decoder reading past
-// its fixed fields shows up in the sanitizer build.
-void PutI16At(Bytes& p, std::size_t at, std::int16_t v) {
-  PutU16(&p[at], static_cast<std::uint16_t>(v));
-}
 void PutI32At(Bytes& p, std::size_t at, std::int32_t v) {
   PutU32(&p[at], static_cast<std::uint32_t>(v));
 }
 
-Bytes Fractions(std::size_t length, std::size_t at, std::int32_t gn, std::int32_t gd, std::int32_t on,
-                std::int32_t od) {
-  Bytes p(length, 0);
-  PutI32At(p, at, gn);
-  PutI32At(p, at + 4, gd);
-  PutI32At(p, at + 8, on);
-  PutI32At(p, at + 12, od);
-  return p;
+auto Fields(const ChannelVariables& v) {
+  return std::tuple(v.bsr, v.sef, v.bisBits, v.bis, v.extra1, v.extra2, v.emgLow, v.sqi, v.artifactFlags);
 }
 
-// ---------------------------------------------------------------------------
-// Calibration
-
-TEST(DecodeCalibration, Message52FractionsAtOffsets28To43) {
-  const Bytes p = Fractions(kProcessedBytes, 28, 1, 4, -900, 3);
-  const auto c = DecodeCalibration(p.data(), kMsgProcessed);
-  ASSERT_TRUE(c);
-  EXPECT_EQ(c->gain, 0.25f);
-  EXPECT_EQ(c->offset, -300.0f);
-}
-
-TEST(DecodeCalibration, Message1122FractionsAtOffsets32To47) {
-  Bytes p = Fractions(kProcessed4Bytes, 32, 3, -2, 10, 4);
-  PutI32At(p, 28, 0);  // where a 52 keeps its gain numerator
-  const auto c = DecodeCalibration(p.data(), kMsgProcessed4);
-  ASSERT_TRUE(c);
-  EXPECT_EQ(c->gain, -1.5f);
-  EXPECT_EQ(c->offset, 2.5f);
-}
-
-TEST(DecodeCalibration, DividesInDoubleAndStoresAFloat) {
-  // In float arithmetic 16777219 / 10 would give 1677722; the double quotient
-  // 1677721.9 rounds to the float 1677721.875.
-  const Bytes p = Fractions(kProcessedBytes, 28, 16777219, 10, 33554435, 7);
-  const auto c = DecodeCalibration(p.data(), kMsgProcessed);
-  ASSERT_TRUE(c);
-  EXPECT_EQ(c->gain, 1677721.875f);
-  EXPECT_EQ(c->offset, 4793490.5f);
-}
-
-TEST(DecodeCalibration, ZeroDenominatorGivesNoCalibration) {
-  const Bytes gainZero = Fractions(kProcessedBytes, 28, 5, 0, 1, 1);
-  const Bytes offsetZero = Fractions(kProcessedBytes, 28, 5, 1, 1, 0);
-  EXPECT_FALSE(DecodeCalibration(gainZero.data(), kMsgProcessed));
-  EXPECT_FALSE(DecodeCalibration(offsetZero.data(), kMsgProcessed));
-  const Bytes zero4 = Fractions(kProcessed4Bytes, 32, 5, 0, 1, 1);
-  EXPECT_FALSE(DecodeCalibration(zero4.data(), kMsgProcessed4));
-}
-
-TEST(DecodeCalibration, OtherMessagesCarryNoCalibration) {
-  const Bytes p = Fractions(kProcessed4Bytes, 28, 1, 1, 1, 1);
-  EXPECT_FALSE(DecodeCalibration(p.data(), kMsgRawEeg));
-  EXPECT_FALSE(DecodeCalibration(p.data(), kMsgProcessedExt));
-  EXPECT_FALSE(DecodeCalibration(p.data(), kMsgMonitorInfo));
-}
-
-// ---------------------------------------------------------------------------
-// Channel blocks
-
-// Writes distinct values into the block of channel c at the given field offsets
-// (bsr, sef, bisBits, bis, extra1, extra2, emgLow, sqi, artifactFlags).
-void FillBlock(Bytes& p, std::size_t block, int c, const std::size_t (&at)[9]) {
-  const auto base = static_cast<std::int16_t>(1000 * (c + 1));
-  PutI16At(p, block + at[0], static_cast<std::int16_t>(base + 1));
-  PutI16At(p, block + at[1], static_cast<std::int16_t>(base + 2));
-  PutU16(&p[block + at[2]], static_cast<std::uint16_t>(0xF000 + c));
-  PutI16At(p, block + at[3], static_cast<std::int16_t>(-base - 4));
-  PutI16At(p, block + at[4], static_cast<std::int16_t>(base + 5));
-  PutI16At(p, block + at[5], static_cast<std::int16_t>(base + 6));
-  PutI16At(p, block + at[6], static_cast<std::int16_t>(base + 7));
-  PutI16At(p, block + at[7], static_cast<std::int16_t>(base + 8));
-  PutU32(&p[block + at[8]], 0x80000001u + static_cast<std::uint32_t>(c));
-}
-
-void ExpectBlock(const ChannelVariables& v, int c) {
-  const int base = 1000 * (c + 1);
-  EXPECT_EQ(v.bsr, base + 1);
-  EXPECT_EQ(v.sef, base + 2);
-  EXPECT_EQ(v.bisBits, 0xF000 + c);
-  EXPECT_EQ(v.bis, -base - 4);
-  EXPECT_EQ(v.extra1, base + 5);
-  EXPECT_EQ(v.extra2, base + 6);
-  EXPECT_EQ(v.emgLow, base + 7);
-  EXPECT_EQ(v.sqi, base + 8);
-  EXPECT_EQ(v.artifactFlags, 0x80000001u + static_cast<std::uint32_t>(c));
-}
-
-TEST(DecodeChannel, Message52BlocksAt68Plus24c) {
-  constexpr std::size_t kAt[9] = {0, 2, 4, 6, 8, 10, 14, 16, 20};
-  Bytes p(kProcessedBytes, 0);
-  for (int c = 0; c < 3; ++c) FillBlock(p, 68 + 24 * static_cast<std::size_t>(c), c, kAt);
-  for (int c = 0; c < 3; ++c) {
-    const auto v = DecodeChannel(p.data(), kMsgProcessed, c);
-    ASSERT_TRUE(v) << "channel " << c;
-    ExpectBlock(*v, c);
+TEST(DecodeCalibration, FractionsAtTheMessagesOffsetsDividedInDouble) {
+  const struct {
+    std::uint16_t id;
+    std::size_t length, at;
+    std::int32_t gn, gd, on, od;
+    std::optional<std::pair<float, float>> expected;
+  } cases[] = {
+      {kMsgProcessed, 142, 28, 1, 4, -900, 3, {{0.25f, -300.0f}}},
+      {kMsgProcessed4, 310, 32, 3, -2, 10, 4, {{-1.5f, 2.5f}}},
+      // In float, 16777219 / 10 would be 1677722; the double 1677721.9 is stored as 1677721.875.
+      {kMsgProcessed, 142, 28, 16777219, 10, 33554435, 7, {{1677721.875f, 4793490.5f}}},
+      {kMsgProcessed, 142, 28, 5, 0, 1, 1, std::nullopt},  // a zero denominator gives none
+      {kMsgProcessed, 142, 28, 5, 1, 1, 0, std::nullopt},
+      {kMsgProcessed4, 310, 32, 5, 0, 1, 1, std::nullopt},
+      {kMsgRawEeg, 310, 28, 1, 1, 1, 1, std::nullopt},
+      {kMsgProcessedExt, 310, 28, 1, 1, 1, 1, std::nullopt},
+      {kMsgMonitorInfo, 310, 28, 1, 1, 1, 1, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    Bytes p(c.length, 0);
+    PutI32At(p, c.at, c.gn);
+    PutI32At(p, c.at + 4, c.gd);
+    PutI32At(p, c.at + 8, c.on);
+    PutI32At(p, c.at + 12, c.od);
+    const auto cal = DecodeCalibration(p.data(), c.id);
+    ASSERT_EQ(cal.has_value(), c.expected.has_value())
+        << "id " << c.id << " fractions " << c.gn << "/" << c.gd;
+    if (cal) {
+      EXPECT_EQ(std::pair(cal->gain, cal->offset), *c.expected);
+    }
   }
 }
 
-TEST(DecodeChannel, Message1122BlocksAt124Plus44c) {
-  constexpr std::size_t kAt[9] = {0, 2, 6, 8, 10, 12, 16, 20, 24};
-  Bytes p(kProcessed4Bytes, 0);
-  for (int c = 0; c < 4; ++c) FillBlock(p, 124 + 44 * static_cast<std::size_t>(c), c, kAt);
-  for (int c = 0; c < 4; ++c) {
-    const auto v = DecodeChannel(p.data(), kMsgProcessed4, c);
-    ASSERT_TRUE(v) << "channel " << c;
-    ExpectBlock(*v, c);
+TEST(DecodeChannel, BlocksOfEveryChannelTheMessageHas) {
+  const struct {
+    std::uint16_t id;
+    std::size_t length, first, stride;
+    int channels;
+    std::size_t at[9];  // bsr, sef, bisBits, bis, extra1, extra2, emgLow, sqi, artifactFlags
+  } layouts[] = {{kMsgProcessed, 142, 68, 24, 3, {0, 2, 4, 6, 8, 10, 14, 16, 20}},
+                 {kMsgProcessed4, 310, 124, 44, 4, {0, 2, 6, 8, 10, 12, 16, 20, 24}}};
+  for (const auto& l : layouts) {
+    Bytes p(l.length, 0);
+    for (int c = 0; c < l.channels; ++c) {
+      const std::size_t block = l.first + l.stride * static_cast<std::size_t>(c);
+      for (int f = 0; f < 8; ++f) PutU16(&p[block + l.at[f]], static_cast<std::uint16_t>(1000 * c + 100 + f));
+      PutU32(&p[block + l.at[8]], 0x80000001u + static_cast<std::uint32_t>(c));
+    }
+    for (int c = 0; c < l.channels; ++c) {
+      const auto v = DecodeChannel(p.data(), l.id, c);
+      ASSERT_TRUE(v) << "id " << l.id << " channel " << c;
+      const auto field = [&](int f) { return static_cast<std::int16_t>(1000 * c + 100 + f); };
+      EXPECT_EQ(Fields(*v),
+                std::tuple(field(0), field(1), static_cast<std::uint16_t>(field(2)), field(3), field(4),
+                           field(5), field(6), field(7), 0x80000001u + static_cast<std::uint32_t>(c)))
+          << "id " << l.id << " channel " << c;
+    }
+    EXPECT_FALSE(DecodeChannel(p.data(), l.id, l.channels)) << "a channel the message lacks";
+    EXPECT_FALSE(DecodeChannel(p.data(), l.id, -1));
   }
-}
-
-TEST(DecodeChannel, ChannelTheMessageLacksGivesNothing) {
-  const Bytes p52(kProcessedBytes, 0x33), p1122(kProcessed4Bytes, 0x33);
-  EXPECT_FALSE(DecodeChannel(p52.data(), kMsgProcessed, 3)) << "a 52 has three blocks";
-  EXPECT_FALSE(DecodeChannel(p52.data(), kMsgProcessed, -1));
-  EXPECT_FALSE(DecodeChannel(p1122.data(), kMsgProcessed4, 4));
-  EXPECT_FALSE(DecodeChannel(p1122.data(), kMsgProcessed4, -1));
-  EXPECT_FALSE(DecodeChannel(p1122.data(), kMsgRawEeg, 0));
+  const Bytes p(310, 0x33);
+  EXPECT_FALSE(DecodeChannel(p.data(), kMsgRawEeg, 0));
 }
 
 TEST(ProcessedMessages, EncodedVariablesRoundTripThroughTheParser) {
@@ -144,30 +94,20 @@ TEST(ProcessedMessages, EncodedVariablesRoundTripThroughTheParser) {
   AppendProcessed52(stream, 1, 1, m);
   AppendProcessed53(stream, 2, 2, m, 77);
   AppendProcessed1122(stream, 3, 3, m);
-  auto rx = test::Receiver::Make();
-  const auto parsed = rx->ParseWhole(stream);
-  ASSERT_EQ(parsed.size(), 3u);
+  const auto parsed = test::Receiver::Make()->ParseWhole(stream);
+  ASSERT_EQ(test::Ids(parsed), (std::vector<std::uint16_t>{kMsgProcessed, kMsgProcessed, kMsgProcessed4}));
   for (const auto& msg : parsed) {
-    const int channels = msg.id == kMsgProcessed ? 3 : 4;
-    for (int c = 0; c < channels; ++c) {
+    for (int c = 0; c < (msg.id == kMsgProcessed ? 3 : 4); ++c) {
       const auto v = DecodeChannel(msg.bytes.data(), msg.id, c);
       ASSERT_TRUE(v);
-      const ChannelVariables& e = m.channels[c];
-      EXPECT_EQ(v->bsr, e.bsr);
-      EXPECT_EQ(v->sef, e.sef);
-      EXPECT_EQ(v->bisBits, e.bisBits);
-      EXPECT_EQ(v->bis, e.bis);
-      EXPECT_EQ(v->extra1, e.extra1);
-      EXPECT_EQ(v->extra2, e.extra2);
-      EXPECT_EQ(v->emgLow, e.emgLow);
-      EXPECT_EQ(v->sqi, e.sqi);
-      EXPECT_EQ(v->artifactFlags, e.artifactFlags);
+      EXPECT_EQ(Fields(*v), Fields(m.channels[c])) << "id " << msg.id << " channel " << c;
     }
     const auto cal = DecodeCalibration(msg.bytes.data(), msg.id);
     ASSERT_TRUE(cal);
     EXPECT_EQ(cal->gain, static_cast<float>(double(m.gainNum) / double(m.gainDen)));
     EXPECT_EQ(cal->offset, static_cast<float>(double(m.offsetNum) / double(m.offsetDen)));
   }
+  EXPECT_EQ(parsed[0].bytes[22], m.engineByte);
 }
 
 TEST(ProcessedMessages, EngineByteDividedBy10Of13OrLessMeansEngineKind1) {
@@ -178,10 +118,7 @@ TEST(ProcessedMessages, EngineByteDividedBy10Of13OrLessMeansEngineKind1) {
   }
 }
 
-// ---------------------------------------------------------------------------
-// Monitor information
-
-TEST(DecodeMonitorInfo, CopiesTheFirst28PayloadBytes) {
+TEST(DecodeMonitorInfo, First28PayloadBytesAndTheirCharacters) {
   Bytes p(48, 0);
   for (std::size_t i = 0; i < 28; ++i) p[20 + i] = static_cast<std::uint8_t>(i + 1);
   p[20 + 19] = '4';
@@ -192,60 +129,53 @@ TEST(DecodeMonitorInfo, CopiesTheFirst28PayloadBytes) {
   EXPECT_EQ(info->payload[13], 14);
   EXPECT_EQ(info->EngineChar(), '4');
   EXPECT_EQ(info->ModelChar(), 'V');
-  EXPECT_EQ(EngineKindFromChar(info->EngineChar()), 2);
-  EXPECT_EQ(MonitorModelFromChar(info->ModelChar()), 2);
+  EXPECT_FALSE(DecodeMonitorInfo(p.data(), 47)) << "too short for the fields";
+
+  for (const auto& [c, engine, model] : {std::tuple{'B', 1, 0},
+                                         {'4', 2, 0},
+                                         {'V', 0, 2},
+                                         {'C', 0, 1},
+                                         {'b', 0, 0},
+                                         {'v', 0, 0},
+                                         {'\0', 0, 0}}) {
+    EXPECT_EQ(EngineKindFromChar(c), engine) << c;
+    EXPECT_EQ(MonitorModelFromChar(c), model) << c;
+  }
 }
 
-TEST(DecodeMonitorInfo, PacketTooShortForTheFieldsGivesNothing) {
-  const Bytes p(47, 0);
-  EXPECT_FALSE(DecodeMonitorInfo(p.data(), 47));
-  EXPECT_FALSE(DecodeMonitorInfo(p.data(), 0));
-}
-
-TEST(DecodeMonitorInfo, EngineAndModelCharacters) {
-  EXPECT_EQ(EngineKindFromChar('B'), 1);
-  EXPECT_EQ(EngineKindFromChar('4'), 2);
-  EXPECT_EQ(EngineKindFromChar('b'), 0);
-  EXPECT_EQ(EngineKindFromChar(' '), 0);
-  EXPECT_EQ(MonitorModelFromChar('V'), 2);
-  EXPECT_EQ(MonitorModelFromChar('C'), 1);
-  EXPECT_EQ(MonitorModelFromChar('v'), 0);
-  EXPECT_EQ(MonitorModelFromChar('\0'), 0);
-}
-
-// ---------------------------------------------------------------------------
-// Raw EEG layouts and record lengths
-
-TEST(RawLayouts, EngineKind2IsFourChannelsEvenAt256Hz) {
-  EXPECT_EQ(RawLayoutFor(2, true), RawLayout::FourChannels128);
-  EXPECT_EQ(RawLayoutFor(2, false), RawLayout::FourChannels128);
-  EXPECT_EQ(RawLayoutFor(1, true), RawLayout::TwoChannels256);
-  EXPECT_EQ(RawLayoutFor(0, true), RawLayout::TwoChannels256);
-  EXPECT_EQ(RawLayoutFor(1, false), RawLayout::TwoChannels128);
-  EXPECT_EQ(RawLayoutFor(0, false), RawLayout::TwoChannels128);
-}
-
-TEST(RawLayouts, SizesFitTheSamplesBehindOffset24) {
+TEST(RawLayouts, EngineKind2IsFourChannelsAtAnyRateAndRecordedLengths) {
+  for (const bool rate256 : {false, true}) {
+    EXPECT_EQ(RawLayoutFor(2, rate256), RawLayout::FourChannels128);
+    for (const int kind : {0, 1}) {
+      EXPECT_EQ(RawLayoutFor(kind, rate256), rate256 ? RawLayout::TwoChannels256 : RawLayout::TwoChannels128);
+    }
+  }
   for (const RawLayout l :
        {RawLayout::TwoChannels128, RawLayout::TwoChannels256, RawLayout::FourChannels128}) {
     EXPECT_EQ(RawPacketBytes(l), kOffRawSamples + 2 * RawFrames(l) * RawChannels(l) + 2);
+    EXPECT_EQ(RecordedBytes(kMsgRawEeg, l), l == RawLayout::TwoChannels128 ? 90 : 154);
   }
-  EXPECT_EQ(RawPacketBytes(RawLayout::TwoChannels128), 90);
-  EXPECT_EQ(RawPacketBytes(RawLayout::TwoChannels256), 154);
-  EXPECT_EQ(RawPacketBytes(RawLayout::FourChannels128), 154);
-  EXPECT_EQ(RawChannels(RawLayout::FourChannels128), 4);
-  EXPECT_EQ(RawFrames(RawLayout::TwoChannels256), 32);
-}
-
-TEST(RawLayouts, RecordedBytesPerMessage) {
-  EXPECT_EQ(RecordedBytes(kMsgRawEeg, RawLayout::TwoChannels128), 90);
-  EXPECT_EQ(RecordedBytes(kMsgRawEeg, RawLayout::TwoChannels256), 154);
-  EXPECT_EQ(RecordedBytes(kMsgRawEeg, RawLayout::FourChannels128), 154);
   EXPECT_EQ(RecordedBytes(kMsgProcessed, RawLayout::TwoChannels128), 142);
   EXPECT_EQ(RecordedBytes(kMsgProcessed4, RawLayout::FourChannels128), 310);
-  EXPECT_EQ(RecordedBytes(kMsgMonitorInfo, RawLayout::TwoChannels128), 0);
-  EXPECT_EQ(RecordedBytes(kMsgProcessedExt, RawLayout::TwoChannels128), 0);
-  EXPECT_EQ(RecordedBytes(777, RawLayout::TwoChannels128), 0);
+  for (const int id : {int{kMsgMonitorInfo}, int{kMsgProcessedExt}, 777}) {
+    EXPECT_EQ(RecordedBytes(static_cast<std::uint16_t>(id), RawLayout::TwoChannels128), 0) << id;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Encoder
+
+TEST(PacketEncoder, AcknowledgementsAndMessageHeaderFields) {
+  Bytes ack, nak;
+  AppendAck(ack, 0x0102, true);
+  AppendAck(nak, 0x0102, false);
+  EXPECT_EQ(ack, (Bytes{0xBA, 0xAB, 0x02, 0x01, 0x00, 0x00, 0x02, 0x00, 0x05, 0x00}));
+  EXPECT_EQ(nak, (Bytes{0xBA, 0xAB, 0x02, 0x01, 0x00, 0x00, 0x03, 0x00, 0x06, 0x00}));
+
+  Bytes out = {0x99};  // appends, keeping what is there
+  AppendMessage(out, 0x1234, 0xA0B0C0D0, 0x4321, 0x5555, Bytes{7, 8, 9});
+  EXPECT_EQ(out, (Bytes{0x99, 0xBA, 0xAB, 0x34, 0x12, 15,   0, 1, 0, 0xD0, 0xC0, 0xB0, 0xA0,
+                        0x21, 0x43, 0,    0,    0x55, 0x55, 3, 0, 7, 8,    9,    0x5F, 0x04}));
 }
 
 }  // namespace
