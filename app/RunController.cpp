@@ -68,7 +68,8 @@ bool RunController::FormCreate() {
   settingsProblem_ = DescribeSettingsProblem(loaded);
   const AppSettings& s = core_.settings;
 
-  if (!core_.buffers.Allocate(s.MaxMem, allocate_)) {
+  if (!core_.buffers.Allocate(s.MaxMem, allocate_) ||
+      (workers_.allocateCalcBuffers && !workers_.allocateCalcBuffers(allocate_))) {
     prompter_.error("Out of Memory", "Exit");
     view_.ExitProcess(1);
     return false;

@@ -31,6 +31,8 @@ inline constexpr const char* kVersionText = "Ver 4.17B2 (for V2000/XP/VISTA)";
 struct WorkerFactory {
   std::function<std::unique_ptr<WorkerThread>(AppCore&, UiBridge&)> makeDrawThread;
   std::function<std::unique_ptr<WorkerThread>(AppCore&, UiBridge&, RunRequests&)> makeCalcThread;
+  // The calculation's own buffers, allocated with the shared ones at start-up.
+  std::function<bool(ZeroAllocFn)> allocateCalcBuffers;
 };
 
 struct RunControllerDeps {

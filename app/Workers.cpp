@@ -1,19 +1,21 @@
 #include "app/Workers.h"
 
 #include "display/DrawThread.h"
+#include "dsp/CalcEngine.h"
 #include "dsp/CalcThread.h"
 
 namespace qs {
 
-WorkerFactory ProgramWorkers(CalcCycle* cycle) {
+WorkerFactory ProgramWorkers(CalcEngine* engine) {
   WorkerFactory workers;
   workers.makeDrawThread = [](AppCore& core, UiBridge& ui) -> std::unique_ptr<WorkerThread> {
     return std::make_unique<TDrawThread>(core, ui);
   };
-  workers.makeCalcThread = [cycle](AppCore& core, UiBridge& ui,
+  workers.makeCalcThread = [engine](AppCore& core, UiBridge& ui,
                                    RunRequests& requests) -> std::unique_ptr<WorkerThread> {
-    return std::make_unique<TCalcThread>(core, ui, requests, cycle);
+    return std::make_unique<TCalcThread>(core, ui, requests, engine);
   };
+  if (engine != nullptr) workers.allocateCalcBuffers = [engine](ZeroAllocFn alloc) { return engine->Allocate(alloc); };
   return workers;
 }
 

@@ -5,10 +5,10 @@
 
 namespace qs {
 
-class CalcCycle;
+class CalcEngine;
 
-// cycle: the calculation thread's work per second (null: the thread only
+// engine: the calculation thread's work per second (null: the thread only
 // follows starts and stops).
-WorkerFactory ProgramWorkers(CalcCycle* cycle = nullptr);
+WorkerFactory ProgramWorkers(CalcEngine* engine = nullptr);
 
 }  // namespace qs

@@ -20,7 +20,7 @@
 #include "platform/QtPrompter.h"
 #include "platform/QtUiBridge.h"
 #include "record/RecordFileService.h"
-#include "record/ReplayCycle.h"
+#include "dsp/CalcEngine.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -42,9 +42,9 @@ int main(int argc, char* argv[]) {
   qs::QtPrompter prompter;
   qs::NoMonitorLink link;
   qs::RecordFileService records(*core);
-  qs::ReplayCycle replayCycle(*core, records.ReplayInput());
+  qs::CalcEngine engine(*core, &records.ReplayInput());
 
-  auto form1 = std::make_unique<TForm1>(*core, bridge, prompter, link, records, qs::ProgramWorkers(&replayCycle));
+  auto form1 = std::make_unique<TForm1>(*core, bridge, prompter, link, records, qs::ProgramWorkers(&engine));
   if (form1->CreationFailed()) {
     delete splash;
     return 1;

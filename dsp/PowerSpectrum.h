@@ -60,6 +60,9 @@ class PowerStage {
   void AdvanceSlot();
 
   const Spectrum& EpochSpectrum() const { return epoch_; }
+  // The summed spectra of the window and their count (the veto of the
+  // suppression ratio reads bins 10..15 and 20..25).
+  const Spectrum& WindowSpectrum() const { return window_.spectrum; }
   int WindowCount() const { return window_.count; }
   int IntervalCount() const { return intervalCount_; }
   int CurrentSlot() const { return slot_; }

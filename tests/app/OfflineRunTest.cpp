@@ -7,10 +7,10 @@
 
 #include "app/RunController.h"
 #include "app/Workers.h"
+#include "dsp/CalcEngine.h"
 #include "link/MonitorLink.h"
-#include "platform/TestUiBridge.h"
+#include "platform/QueuedUiBridge.h"
 #include "record/RecordFileService.h"
-#include "record/ReplayCycle.h"
 #include "record/RecordTestFiles.h"
 #include "support/ScriptedPrompter.h"
 
@@ -35,7 +35,7 @@ class OfflineRunTest : public ::testing::Test {
     fs::remove_all(dir);
     fs::create_directories(dir);
     controller = std::make_unique<RunController>(RunControllerDeps{
-        core, ui, prompter, view, link, records, ProgramWorkers(&cycle), (dir / "none.ini").string()});
+        core, ui, prompter, view, link, records, ProgramWorkers(&engine), (dir / "none.ini").string()});
     ASSERT_TRUE(controller->FormCreate());
   }
   void TearDown() override {
@@ -66,12 +66,12 @@ class OfflineRunTest : public ::testing::Test {
 
   fs::path dir;
   AppCore core;
-  TestUiBridge ui;
+  QueuedUiBridge ui;
   test::ScriptedPrompter prompter;
   FakeView view;
   NoMonitorLink link;
   RecordFileService records{core};
-  ReplayCycle cycle{core, records.ReplayInput()};
+  CalcEngine engine{core, &records.ReplayInput()};
   std::unique_ptr<RunController> controller;
 };
 

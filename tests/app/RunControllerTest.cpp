@@ -8,7 +8,7 @@
 
 #include "dsp/CalcThread.h"
 #include "link/MonitorLink.h"
-#include "platform/TestUiBridge.h"
+#include "platform/QueuedUiBridge.h"
 #include "record/RecordFiles.h"
 #include "support/ScriptedPrompter.h"
 
@@ -142,7 +142,7 @@ class RunControllerTest : public ::testing::Test {
 
   fs::path dir;
   AppCore core;
-  TestUiBridge ui;
+  QueuedUiBridge ui;
   test::ScriptedPrompter prompter;
   FakeView view;
   FakeLink link;

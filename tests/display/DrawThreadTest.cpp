@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/TestUiBridge.h"
+#include "platform/QueuedUiBridge.h"
 
 namespace qs {
 namespace {
@@ -43,7 +43,7 @@ bool WaitUntil(const std::function<bool()>& done) {
 
 TEST(DrawThread, HandlesEveryRequestOfOneWakeUpInArrivalOrder) {
   AppCore core;
-  TestUiBridge ui;
+  QueuedUiBridge ui;
   RecordingHandlers handlers;
   TDrawThread thread(core, ui, &handlers);
   thread.Start();
@@ -58,7 +58,7 @@ TEST(DrawThread, HandlesEveryRequestOfOneWakeUpInArrivalOrder) {
 
 TEST(DrawThread, StopWithAFullQueueEndsAfterTheRequestInProgress) {
   AppCore core;
-  TestUiBridge ui;
+  QueuedUiBridge ui;
   RecordingHandlers handlers;
   handlers.blockFirst = true;
   TDrawThread thread(core, ui, &handlers);

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/TestUiBridge.h"
+#include "platform/QueuedUiBridge.h"
 
 namespace qs {
 namespace {
@@ -54,7 +54,7 @@ bool WaitUntil(const std::function<bool()>& done) {
 
 struct CalcFixture : ::testing::Test {
   AppCore core;
-  TestUiBridge ui;
+  QueuedUiBridge ui;
   RecordingRequests requests;
 };
 

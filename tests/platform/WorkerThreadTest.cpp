@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "platform/Events.h"
-#include "platform/TestUiBridge.h"
+#include "platform/QueuedUiBridge.h"
 
 namespace qs {
 namespace {
@@ -41,7 +41,7 @@ class EchoThread final : public WorkerThread {
 };
 
 TEST(WorkerThread, SynchronizeRunsOnTheUserInterfaceThreadAndWaitsForIt) {
-  TestUiBridge ui;
+  QueuedUiBridge ui;
   EventGroup group;
   AutoResetEvent wake(group);
   EchoThread worker(ui, wake);
@@ -53,7 +53,7 @@ TEST(WorkerThread, SynchronizeRunsOnTheUserInterfaceThreadAndWaitsForIt) {
 }
 
 TEST(WorkerThread, TerminateEndsTheBodyWithinOneWait) {
-  TestUiBridge ui;
+  QueuedUiBridge ui;
   EventGroup group;
   AutoResetEvent wake(group);
   EchoThread worker(ui, wake);
@@ -67,7 +67,7 @@ TEST(WorkerThread, TerminateEndsTheBodyWithinOneWait) {
 TEST(WorkerThread, ShutdownReleasesAWorkerBlockedInSynchronize) {
   // The exit path: the user-interface thread stops serving steps and joins the
   // worker. A worker waiting in Synchronize must not hold the exit up.
-  TestUiBridge ui;
+  QueuedUiBridge ui;
   EventGroup group;
   AutoResetEvent wake(group);
   EchoThread worker(ui, wake);
@@ -84,8 +84,8 @@ TEST(WorkerThread, ShutdownReleasesAWorkerBlockedInSynchronize) {
   EXPECT_FALSE(ui.Synchronize([] { FAIL() << "a shut-down bridge runs nothing"; }));
 }
 
-TEST(TestUiBridge, PostedStepsRunInOrderOnlyWhenTheLoopRuns) {
-  TestUiBridge ui;
+TEST(QueuedUiBridge, PostedStepsRunInOrderOnlyWhenTheLoopRuns) {
+  QueuedUiBridge ui;
   std::string order;
   std::thread producer([&] {
     ui.Post([&] { order += 'a'; });

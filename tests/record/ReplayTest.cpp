@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "record/RecordFileService.h"
-#include "record/ReplayCycle.h"
+#include "support/ReplayCycle.h"
 #include "RecordTestFiles.h"
 
 namespace qs {

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 
+#include "support/EngineRun.h"
 #include "tools/recgen/RecordingGenerator.h"
 
 namespace {
@@ -48,6 +49,40 @@ TEST(Cli, InfoPrintsWhatThePrescanFinds) {
   EXPECT_EQ(RunCli("info " + path.string() + ".missing").code, 2);
   EXPECT_EQ(RunCli("frobnicate").code, 2);
   fs::remove(path);
+}
+
+TEST(Cli, ReplayWritesTheRecordsOfTheProgramsOwnCalculation) {
+  qs::recgen::GeneratorOptions options;
+  options.seconds = 95;
+  const fs::path dir = fs::temp_directory_path() / ("qs_cli_replay_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const std::string eeg = (dir / "case.eeg").string(), csv = (dir / "records.csv").string();
+  ASSERT_TRUE(qs::recgen::WriteRecording(eeg, qs::recgen::GenerateRecording(options)));
+  std::ofstream(dir / "settings.ini") << "Moving_Average:2\nBisp_Dur:1min\n";
+  const CliRun r = RunCli("replay " + eeg + " --settings " + (dir / "settings.ini").string() + " --records " + csv);
+  ASSERT_EQ(r.code, 0) << r.out;
+
+  // The same file through the engine directly, on this thread.
+  const auto direct = qs::test::RunEngine(eeg, "Moving_Average:2\nBisp_Dur:1min\n");
+  ASSERT_TRUE(direct.ok);
+  std::ifstream in(csv);
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line.rfind("Index,Time,SqiTime,SqiPower,SqiBisp,Sef,Bsr,Rbr,BispR,Bis,Amp,DiagBic00,", 0), 0u);
+  std::size_t rows = 0;
+  while (std::getline(in, line)) {
+    ASSERT_LT(rows, direct.records.size());
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%d,", direct.records[rows].index);
+    EXPECT_EQ(line.rfind(expected, 0), 0u) << line;
+    std::snprintf(expected, sizeof expected, ",%.9g", static_cast<double>(direct.records[rows].record[qs::EpochResult::Sef]));
+    EXPECT_NE(line.find(expected), std::string::npos) << line;
+    ++rows;
+  }
+  EXPECT_EQ(rows, direct.records.size());
+  EXPECT_EQ(rows, 9u) << "95 s with a 2-s moving average: nine whole intervals";
+  EXPECT_EQ(RunCli("replay " + eeg + " --records " + csv + " --start-offset 96").code, 2) << "beyond the file";
+  fs::remove_all(dir);
 }
 
 }  // namespace

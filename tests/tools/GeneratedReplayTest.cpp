@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "record/RecordFileService.h"
-#include "record/ReplayCycle.h"
+#include "support/ReplayCycle.h"
 #include "tools/recgen/RecordingGenerator.h"
 
 namespace qs {

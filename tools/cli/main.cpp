@@ -1,10 +1,12 @@
 // quellscope-cli: the program's work without its windows.
 //
 //   quellscope-cli info RECORD.eeg    what the pre-scan finds in a record file
+//   quellscope-cli replay RECORD.eeg [--settings FILE] [--start-offset SEC] --records OUT.csv
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "cli/ReplayCommand.h"
 #include "platform/TextLine.h"
 #include "record/RecordPrescan.h"
 
@@ -18,6 +20,11 @@ constexpr const char* kUsage =
     "                    start (HH:MM:SS), seconds, rate (128 or 256), model,\n"
     "                    engine, bytes_per_second. A file the program would\n"
     "                    refuse prints its message and exits with 2.\n"
+    "  replay RECORD.eeg [--settings FILE] [--start-offset SEC] --records OUT.csv\n"
+    "                    replay the file in Calculation Only, as the program does,\n"
+    "                    and write every 10-s interval record (index, time and the\n"
+    "                    48 values, %.9g) to OUT.csv. Settings come from FILE, else\n"
+    "                    from Kvo_V2000.ini in the current directory.\n"
     "  help              this text\n";
 
 int Info(const char* path) {
@@ -45,6 +52,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc == 3 && std::strcmp(argv[1], "info") == 0) return Info(argv[2]);
+  if (argc >= 2 && std::strcmp(argv[1], "replay") == 0) return qs::cli::ReplayCommand(argc - 2, argv + 2);
   std::fputs(kUsage, stderr);
   return 2;
 }

@@ -1,21 +1,21 @@
-#include "platform/TestUiBridge.h"
+#include "platform/QueuedUiBridge.h"
 
 #include <cassert>
 
 namespace qs {
 
-struct TestUiBridge::Item {
+struct QueuedUiBridge::Item {
   std::function<void()> posted;              // a Post: owned copy
   const std::function<void()>* sync = nullptr;  // a Synchronize: the waiting caller's step
   bool running = false;  // popped by the user-interface thread; the caller must wait for it
   bool done = false;
 };
 
-TestUiBridge::TestUiBridge() : uiThread_(std::this_thread::get_id()) {}
+QueuedUiBridge::QueuedUiBridge() : uiThread_(std::this_thread::get_id()) {}
 
-TestUiBridge::~TestUiBridge() { Shutdown(); }
+QueuedUiBridge::~QueuedUiBridge() { Shutdown(); }
 
-bool TestUiBridge::Synchronize(const std::function<void()>& step) {
+bool QueuedUiBridge::Synchronize(const std::function<void()>& step) {
   if (std::this_thread::get_id() == uiThread_) {
     if (IsShutDown()) return false;
     step();
@@ -31,7 +31,7 @@ bool TestUiBridge::Synchronize(const std::function<void()>& step) {
   return item->done;
 }
 
-void TestUiBridge::Post(std::function<void()> step) {
+void QueuedUiBridge::Post(std::function<void()> step) {
   auto item = std::make_shared<Item>();
   item->posted = std::move(step);
   std::lock_guard lock(mutex_);
@@ -40,24 +40,24 @@ void TestUiBridge::Post(std::function<void()> step) {
   changed_.notify_all();
 }
 
-void TestUiBridge::Shutdown() {
+void QueuedUiBridge::Shutdown() {
   std::lock_guard lock(mutex_);
   shutDown_ = true;
   queue_.clear();
   changed_.notify_all();
 }
 
-bool TestUiBridge::IsShutDown() const {
+bool QueuedUiBridge::IsShutDown() const {
   std::lock_guard lock(mutex_);
   return shutDown_;
 }
 
-int TestUiBridge::Queued() const {
+int QueuedUiBridge::Queued() const {
   std::lock_guard lock(mutex_);
   return static_cast<int>(queue_.size());
 }
 
-int TestUiBridge::RunPending() {
+int QueuedUiBridge::RunPending() {
   assert(std::this_thread::get_id() == uiThread_);
   int count = 0;
   for (;;) {
@@ -83,7 +83,7 @@ int TestUiBridge::RunPending() {
   }
 }
 
-bool TestUiBridge::RunUntil(const std::function<bool()>& done, int timeoutMs) {
+bool QueuedUiBridge::RunUntil(const std::function<bool()>& done, int timeoutMs) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     RunPending();

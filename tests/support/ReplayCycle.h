@@ -1,7 +1,7 @@
 #pragma once
-// The calculation thread's offline input: one replayed second per cycle, after
-// which the run clock advances by one second. Online cycles take their second
-// from the receive thread instead and replay nothing.
+// A calculation cycle that only replays: one second of the record file per
+// cycle, then the run clock advances, and the samples stay in the rings for
+// the test to inspect (the real cycle would take them).
 #include "app/AppCore.h"
 #include "dsp/CalcThread.h"
 #include "record/Replay.h"

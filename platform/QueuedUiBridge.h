@@ -1,7 +1,8 @@
 #pragma once
-// A UiBridge for tests: the thread that creates it plays the user-interface
-// thread, and runs queued steps when the test calls RunPending() or
-// RunUntil(). Nothing runs behind the test's back.
+// A UiBridge without a toolkit: the thread that creates it plays the
+// user-interface thread and runs the queued steps when it calls RunPending()
+// or RunUntil(). The command-line programs run their event loop this way, and
+// tests drive it step by step: nothing runs behind the owner's back.
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -13,10 +14,10 @@
 
 namespace qs {
 
-class TestUiBridge final : public UiBridge {
+class QueuedUiBridge final : public UiBridge {
  public:
-  TestUiBridge();
-  ~TestUiBridge() override;
+  QueuedUiBridge();
+  ~QueuedUiBridge() override;
 
   bool Synchronize(const std::function<void()>& step) override;
   void Post(std::function<void()> step) override;

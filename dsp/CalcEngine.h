@@ -1,0 +1,88 @@
+#pragma once
+// The processing cycle of the calculation thread: one second of EEG per call,
+// from the raw sample ring to the interval records.
+//
+// A cycle takes two blocks of 64 samples, conditions (detrends) two blocks,
+// runs the half-wave detector over two blocks and the epoch stage over two
+// blocks. The four stage positions walk the 16-block ring one step per block,
+// staggered so that each stage reads only blocks that earlier stages have
+// finished; start-up gates keep a stage idle until enough blocks have been
+// taken (see kGates in CalcEngine.cpp). Every 20 epoch blocks (10 s) the
+// interval closes and one EpochResult is complete.
+//
+// Time: offline, a cycle's time stamp is the replay clock before that cycle's
+// increment, and the interval's elapsed time copied at the close is the clock
+// after it; online, the wall clock read at the wake-up.
+#include <array>
+#include <cstdint>
+#include <functional>
+
+#include "app/AppCore.h"
+#include "dsp/BlockRing.h"
+#include "dsp/Bispectrum.h"
+#include "dsp/CalcThread.h"
+#include "dsp/Conditioning.h"
+#include "dsp/HalfWave.h"
+#include "dsp/PowerSpectrum.h"
+#include "dsp/Transform.h"
+
+namespace qs {
+
+class Replay;
+
+class CalcEngine final : public CalcCycle {
+ public:
+  // replay: the offline input (null: only online cycles).
+  CalcEngine(AppCore& core, Replay* replay);
+
+  // The bispectral arrays, once at start-up; false when memory is short.
+  bool Allocate(ZeroAllocFn alloc = &std::calloc);
+
+  void StartRun() override;
+  bool RunCycle() override;
+
+  // Called on the calculation thread when an interval's record is complete,
+  // before the record index advances: the index, the record, and the
+  // interval's time (seconds of day online, replay clock offline).
+  std::function<void(std::int32_t index, const EpochResult& record, std::uint32_t time)> onRecord;
+
+  const BlockRing& Ring() const { return ring_; }
+  const BispectralStage& Bispectral() const { return bisp_; }
+  const PowerStage& Power() const { return power_; }
+  int BlocksTaken() const { return blocksTaken_; }
+  int EpochBlock() const { return epochBlock_; }
+  std::uint64_t EpochsTransformed() const { return epochsTransformed_; }
+
+ private:
+  void TakeBlock();
+  void EpochStage();
+  void CloseSuppressionInterval();
+  void CloseInterval();
+  void Push(std::int32_t kind, std::int32_t arg1 = 0, std::int32_t arg2 = 0);
+
+  AppCore& core_;
+  Replay* replay_;
+  BlockRing ring_;
+  TransformTables tables_;
+  Conditioner conditioner_;
+  SuppressionStage suppression_;
+  PowerStage power_;
+  BispectralStage bisp_;
+  std::array<float, kEpochPoints> re_{};
+  std::array<float, kEpochPoints> im_{};
+
+  bool online_ = true;
+  bool movingAverage2s_ = false;
+  int blocksTaken_ = 0;
+  int suppressionBlock_ = 1;
+  int epochBlock_ = 1;
+  int waveformBlock_ = 1;
+  int suppressionCount_ = 0;  // blocks of the suppression stage's current interval
+  int intervalBlocks_ = 0;    // blocks of the epoch stage's current interval
+  int figType_ = 1;
+  std::uint32_t cycleStamp_ = 0;      // the cycle's time stamp, seconds
+  std::uint32_t intervalTime_ = 0;
+  std::uint64_t epochsTransformed_ = 0;
+};
+
+}  // namespace qs

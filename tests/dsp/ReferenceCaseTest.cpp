@@ -1,0 +1,93 @@
+// The reference case: a ten-minute recording with the records an independent
+// implementation computed from it. Replaying it must reproduce every record
+// within the stated tolerances.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "support/EngineRun.h"
+
+namespace qs {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Tolerance {
+  double relative, absolute;
+};
+
+// Per field, as the reference's README states them.
+Tolerance FieldTolerance(std::size_t field) {
+  switch (field) {
+    case EpochResult::SqiTime:
+    case EpochResult::SqiPower:
+    case EpochResult::SqiBisp:
+    case EpochResult::Bsr:
+    case EpochResult::Bis:
+      return {1e-6, 0};
+    case EpochResult::PbicLowFreq:
+    case EpochResult::PbicHighFreq:
+      return {0, 0};
+    case EpochResult::Sef:
+      return {1e-6, 0.01};  // an edge-bin flip on a knife-edge epoch
+    case EpochResult::Rbr:
+    case EpochResult::BispR:
+      return {0, 1e-4};
+    case EpochResult::Amp:
+      return {1e-4, 0};
+    default:  // DiagBic, PbicLow, PbicHigh
+      return {1e-3, 0.01};
+  }
+}
+
+std::vector<std::vector<double>> ReadReference(const fs::path& csv) {
+  std::ifstream in(csv);
+  std::string line;
+  std::getline(in, line);  // header
+  std::vector<std::vector<double>> rows;
+  while (std::getline(in, line)) {
+    std::stringstream fields(line);
+    std::string cell;
+    std::vector<double> row;
+    int column = 0;
+    while (std::getline(fields, cell, ',')) {
+      if (column++ == 1) continue;  // the time
+      row.push_back(std::stod(cell));
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+TEST(ReferenceCase, ReplayReproducesEveryIntervalRecord) {
+  const fs::path reference = QS_REFERENCE_DIR;
+  if (!fs::exists(reference / "mixed10.eeg")) GTEST_SKIP() << "no reference case beside the checkout";
+  std::ifstream ini(reference / "mixed10_Kvo_V2000.ini");
+  std::stringstream settings;
+  settings << ini.rdbuf();
+  const test::EngineRunResult run = test::RunEngine((reference / "mixed10.eeg").string(), settings.str());
+  ASSERT_TRUE(run.ok);
+  const auto expected = ReadReference(reference / "mixed10_records.csv");
+  ASSERT_EQ(run.records.size(), expected.size());
+  int mismatches = 0;
+  for (std::size_t r = 0; r < expected.size(); ++r) {
+    ASSERT_EQ(run.records[r].index, static_cast<int>(expected[r][0]));
+    for (std::size_t f = 0; f < EpochResult::kFields; ++f) {
+      const double want = expected[r][f + 1];
+      const double got = run.records[r].record[f];
+      const Tolerance t = FieldTolerance(f);
+      const bool sentinel = want == kNotAvailable || got == kNotAvailable;
+      const bool ok = sentinel ? want == got
+                               : std::abs(got - want) <= t.absolute + t.relative * std::abs(want);
+      if (!ok && ++mismatches <= 20)
+        ADD_FAILURE() << "record " << r << " field " << f << ": got " << got << ", reference " << want;
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+}
+
+}  // namespace
+}  // namespace qs

@@ -1,0 +1,121 @@
+#include "cli/ReplayCommand.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/RunController.h"
+#include "cli/ConsoleRun.h"
+#include "dsp/CalcEngine.h"
+#include "link/MonitorLink.h"
+#include "platform/QueuedUiBridge.h"
+#include "platform/TextLine.h"
+#include "record/RecordFileService.h"
+
+namespace qs::cli {
+namespace {
+
+constexpr const char* kRecordHeader =
+    "Index,Time,SqiTime,SqiPower,SqiBisp,Sef,Bsr,Rbr,BispR,Bis,Amp";
+
+void WriteHeader(std::FILE* out) {
+  std::fputs(kRecordHeader, out);
+  for (int j = 0; j < 35; ++j) std::fprintf(out, ",DiagBic%02d", j);
+  std::fputs(",PbicLow,PbicLowFreq,PbicHigh,PbicHighFreq\n", out);
+}
+
+void WriteRecord(std::FILE* out, std::int32_t index, const EpochResult& r, std::uint32_t time) {
+  TextLine clock;
+  clock.Clock(time);
+  std::fprintf(out, "%d,%.*s", index, static_cast<int>(clock.Size()), clock.Data());
+  for (std::size_t i = 0; i < EpochResult::kFields; ++i) std::fprintf(out, ",%.9g", static_cast<double>(r[i]));
+  std::fputc('\n', out);
+}
+
+}  // namespace
+
+int ReplayCommand(int argc, char** argv) {
+  std::string record, settings = "Kvo_V2000.ini", recordsPath;
+  long startOffset = 0;
+  for (int i = 0; i < argc; ++i) {
+    const std::string a = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (a == "--settings" && hasValue) {
+      settings = argv[++i];
+    } else if (a == "--records" && hasValue) {
+      recordsPath = argv[++i];
+    } else if (a == "--start-offset" && hasValue) {
+      char* end = nullptr;
+      startOffset = std::strtol(argv[++i], &end, 10);
+      if (*end != '\0' || startOffset < 0) {
+        std::fprintf(stderr, "replay: --start-offset needs a number of seconds, not '%s'\n", argv[i]);
+        return 2;
+      }
+    } else if (!a.empty() && a[0] != '-' && record.empty()) {
+      record = a;
+    } else {
+      std::fprintf(stderr, "replay: unexpected argument '%s'\n", a.c_str());
+      return 2;
+    }
+  }
+  if (record.empty() || recordsPath.empty()) {
+    std::fputs("usage: quellscope-cli replay RECORD.eeg [--settings FILE] [--start-offset SEC] --records OUT.csv\n",
+               stderr);
+    return 2;
+  }
+  std::FILE* out = std::fopen(recordsPath.c_str(), "w");
+  if (out == nullptr) {
+    std::fprintf(stderr, "replay: cannot write %s\n", recordsPath.c_str());
+    return 1;
+  }
+  WriteHeader(out);
+
+  auto core = std::make_unique<AppCore>();
+  QueuedUiBridge ui;
+  ConsolePrompter prompter(record);
+  NoWindows view;
+  NoMonitorLink link;
+  RecordFileService records(*core);
+  CalcEngine engine(*core, &records.ReplayInput());
+  engine.onRecord = [out](std::int32_t index, const EpochResult& r, std::uint32_t time) {
+    WriteRecord(out, index, r, time);
+  };
+  WorkerFactory workers;
+  workers.makeCalcThread = [&engine](AppCore& c, UiBridge& u, RunRequests& r) -> std::unique_ptr<WorkerThread> {
+    return std::make_unique<TCalcThread>(c, u, r, &engine);
+  };
+  workers.allocateCalcBuffers = [&engine](ZeroAllocFn alloc) { return engine.Allocate(alloc); };
+  int code = 0;
+  {
+    RunController controller(RunControllerDeps{*core, ui, prompter, view, link, records, workers, settings});
+    if (!controller.FormCreate()) {
+      std::fclose(out);
+      return 1;
+    }
+    if (!controller.SettingsProblem().empty()) std::fprintf(stderr, "%s\n", controller.SettingsProblem().c_str());
+    controller.oOfflineClick();
+    if (core->run.ReplayFileName.empty()) {
+      code = 2;
+    } else if (startOffset > core->run.FileSeconds) {
+      std::fprintf(stderr, "replay: --start-offset %ld is beyond the file's %d seconds\n", startOffset,
+                   static_cast<int>(core->run.FileSeconds));
+      code = 2;
+    } else {
+      core->run.StartOffsetSec = static_cast<std::int32_t>(startOffset);
+      core->settings.CalcOnly = true;
+      controller.bStartClick();
+      // The run ends when the calculation thread reaches the end of the file
+      // and its stop request comes back through the loop.
+      while (!controller.Controls().bStart) ui.RunUntil([&] { return controller.Controls().bStart; }, 1000);
+      if (prompter.reported) code = 2;
+    }
+  }
+  if (std::fclose(out) != 0) {
+    std::fprintf(stderr, "replay: writing %s failed\n", recordsPath.c_str());
+    return 1;
+  }
+  return code;
+}
+
+}  // namespace qs::cli
