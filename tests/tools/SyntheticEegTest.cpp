@@ -155,7 +155,7 @@ TEST(SyntheticEeg, DeepHasMostPowerBelowSixHertzAndSpindles) {
 }
 
 // Suppressed seconds are exactly the quiet ones (every channel within +-4 uV),
-// their count is round(fraction x length), and each cycle of 4-8 s is burst
+// their count is round(fraction x length), and each cycle of 8-15 s is burst
 // first and holds its share of suppression within a second.
 TEST(SyntheticEeg, BurstSuppressionHasTheChosenSuppressedFraction) {
   for (const auto& [fraction, rate] : {std::pair{0.5, 128}, {0.25, 256}, {0.8, 128}, {1.0, 128}, {0.0, 128}}) {
@@ -190,8 +190,8 @@ TEST(SyntheticEeg, BurstSuppressionHasTheChosenSuppressedFraction) {
       const int length = t - start;
       ASSERT_GE(length, 1) << "cycle " << cycle;
       if (t < 160) {
-        EXPECT_GE(length, 4);
-        EXPECT_LE(length, 8);
+        EXPECT_GE(length, 8);
+        EXPECT_LE(length, 15);
       }
       EXPECT_LE(std::fabs(off - fraction * length), 1.0) << "cycle at " << start << " fraction " << fraction;
     }

@@ -557,13 +557,13 @@ SyntheticEeg::SyntheticEeg(int sampleRate, int channels, std::vector<Segment> se
       truth_[t].segment = static_cast<int>(i);
     }
     if (s.kind != SegmentKind::BurstSuppression) continue;
-    // Cycles of 4-8 s, bursts first; the suppressed count follows the running
+    // Cycles of 8-15 s, bursts first; the suppressed count follows the running
     // target round(fraction x elapsed seconds).
     Rng plan(DeriveSeed(DeriveSeed(seed_, i), kStreamPlan));
     int position = s.from;
     int suppressedSoFar = 0;
     for (int cycle = 0; position < s.to; ++cycle) {
-      const int length = std::min(4 + static_cast<int>(plan.Uniform() * 5.0), s.to - position);
+      const int length = std::min(8 + static_cast<int>(plan.Uniform() * 8.0), s.to - position);
       const int elapsed = position + length - s.from;
       const int target = static_cast<int>(std::floor(s.fraction * elapsed + 0.5));
       const int suppressed = std::clamp(target - suppressedSoFar, 0, length);

@@ -17,7 +17,7 @@
 //               i.e. 40-80 uV slow waves, 1/f background (RMS 5 uV) and sleep
 //               spindles: Hann-shaped 11.5-13.5 Hz bursts of 0.7-1.3 s, 20 uV
 //               peak, with onsets 3-7 s apart.
-//   bs          burst suppression. The segment is cut into cycles of 4-8 whole
+//   bs          burst suppression. The segment is cut into cycles of 8-15 whole
 //               seconds; each cycle is first burst seconds, then suppressed
 //               seconds. The number of suppressed seconds is chosen so that,
 //               at the end of every cycle, the suppressed seconds so far are
