@@ -10,8 +10,12 @@ namespace qs {
 void Replay::ResetInput() {
   core_.rxRing.Reset();
   core_.parser.Reset();
-  core_.buffers.rawWave.ResetPositions();
-  core_.buffers.packetSeconds.Reset();
+  {
+    // A cycle of the run that just ended may still be taking its blocks.
+    Lock hold(core_.sync.WaveLock);
+    core_.buffers.rawWave.ResetPositions();
+    core_.buffers.packetSeconds.Reset();
+  }
   core_.buffers.monitorFlags.Reset();
   awaitingBoundary_ = true;
   rawCount_ = 0;
