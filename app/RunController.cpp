@@ -4,7 +4,9 @@
 #include <filesystem>
 
 #include "config/SettingsFile.h"
+#include "dsp/IntervalTexts.h"
 #include "link/MonitorLink.h"
+#include "logbook/LogFormat.h"
 #include "platform/Clock.h"
 #include "record/RecordFiles.h"
 
@@ -402,6 +404,34 @@ void RunController::EnableStop() {
   if (controls_.bStart) return;  // the run has ended meanwhile
   controls_.bStop = true;
   Changed();
+}
+
+// ---------------------------------------------------------------- interval values and log
+
+void RunController::ShowLogHeader() {
+  logCounter_ = 0;
+  core_.logLines.Append(LogHeader(core_.settings));
+}
+
+void RunController::ShowInterval(const IntervalTexts& t) {
+  const AppSettings& s = core_.settings;
+  const bool logOnly = s.CalcOnly;
+  if (!logOnly) {
+    controls_.eSEF90 = t.sef.View();
+    controls_.eBSR = t.bsr.View();
+    controls_.eBratio = t.rbr.View();
+    controls_.eSyncFS = t.bispr.View();
+    controls_.eAmp = t.amp.View();
+    controls_.eBIS = t.bis.View();
+    if (s.OptionButton) {
+      controls_.ePBICl = t.pbicLow.View();
+      controls_.ePBICh = t.pbicHigh.View();
+    }
+    Changed();
+  }
+  if (++logCounter_ < s.LogInterval) return;
+  logCounter_ = 0;
+  core_.logLines.Append(LogLine(t, s, logOnly));
 }
 
 // ---------------------------------------------------------------- modes and files

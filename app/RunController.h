@@ -100,6 +100,8 @@ class RunController final : public RunRequests {
   void RequestStopNoMonitor(std::uint32_t runId) override;
   void RequestStopAfterLink(std::uint32_t runId) override;
   void RequestEnableStop(std::uint32_t runId) override;
+  void ShowLogHeader() override;
+  void ShowInterval(const IntervalTexts& texts) override;
 
   const MainControls& Controls() const { return controls_; }
   bool IsOnline() const { return controls_.oOnlineChecked; }
@@ -141,6 +143,7 @@ class RunController final : public RunRequests {
   // Posted requests check this before touching the controller.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   bool destroyed_ = false;
+  int logCounter_ = 0;  // intervals since the last log line
 };
 
 }  // namespace qs

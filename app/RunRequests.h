@@ -7,6 +7,8 @@
 
 namespace qs {
 
+struct IntervalTexts;
+
 class RunRequests {
  public:
   virtual ~RunRequests() = default;
@@ -14,6 +16,12 @@ class RunRequests {
   virtual void RequestStopNoMonitor(std::uint32_t runId) = 0;    // StopSub1
   virtual void RequestStopAfterLink(std::uint32_t runId) = 0;    // StopSub2
   virtual void RequestEnableStop(std::uint32_t runId) = 0;       // the monitor answered
+
+  // Steps the calculation thread runs on the user-interface thread inside a
+  // synchronized call (it waits for them): the log header at Start, and the
+  // values and log line of each closed interval.
+  virtual void ShowLogHeader() = 0;
+  virtual void ShowInterval(const IntervalTexts& texts) = 0;
 };
 
 }  // namespace qs

@@ -1,6 +1,7 @@
 #include "dsp/CalcEngine.h"
 
 #include "platform/Clock.h"
+#include "platform/UiBridge.h"
 #include "record/Replay.h"
 
 namespace qs {
@@ -52,6 +53,7 @@ void CalcEngine::StartRun() {
     core_.run.TrendStartHour = static_cast<std::int32_t>(((t + 20) / 3600) % 24);
     core_.run.TrendStartSlot = static_cast<std::int32_t>(((t + 20) % 3600) / 10);
   }
+  if (ui_ != nullptr) ui_->Synchronize([this] { requests_->ShowLogHeader(); });
 }
 
 void CalcEngine::TakeBlock() {
@@ -206,7 +208,21 @@ void CalcEngine::CloseInterval() {
   const std::int16_t bis = monitor.MonBis;
   record[EpochResult::Bis] = bis < 0 ? kNotAvailable : static_cast<float>(bis * 0.1);
 
+  // Texts, the trend snapshot (every other record, aligned to the trend's
+  // start slot), then the values and the log line on the user-interface
+  // thread, which the thread waits for.
+  const TextSettings textSettings{s.SR_PCT, s.Use_BIS_BSR, s.Log_BIC};
+  FormatIntervalTexts(texts_, record, monitor, intervalTime_, textSettings);
+  if (s.Proc_Trend && (run.TrendStartSlot / 10 + trend.index + 1) % 2 == 0) {
+    {
+      Lock hold(core_.sync.SnapshotLock);
+      core_.buffers.trendSnapshot.record = record;
+      core_.buffers.trendSnapshot.index = trend.index;
+    }
+    Push(TrendRecord);
+  }
   if (onRecord) onRecord(trend.index, record, intervalTime_);
+  if (ui_ != nullptr) ui_->Synchronize([this] { requests_->ShowInterval(texts_); });
   trend.Advance();
   if (!s.CalcOnly) Push(BicMapReady);
   bisp_.AdvanceSlot();

@@ -23,6 +23,7 @@
 #include "dsp/CalcThread.h"
 #include "dsp/Conditioning.h"
 #include "dsp/HalfWave.h"
+#include "dsp/IntervalTexts.h"
 #include "dsp/PowerSpectrum.h"
 #include "dsp/Transform.h"
 
@@ -38,8 +39,13 @@ class CalcEngine final : public CalcCycle {
   // The bispectral arrays, once at start-up; false when memory is short.
   bool Allocate(ZeroAllocFn alloc = &std::calloc);
 
+  void Attach(UiBridge& ui, RunRequests& requests) override {
+    ui_ = &ui;
+    requests_ = &requests;
+  }
   void StartRun() override;
   bool RunCycle() override;
+  const IntervalTexts& Texts() const { return texts_; }
 
   // Called on the calculation thread when an interval's record is complete,
   // before the record index advances: the index, the record, and the
@@ -62,6 +68,9 @@ class CalcEngine final : public CalcCycle {
 
   AppCore& core_;
   Replay* replay_;
+  UiBridge* ui_ = nullptr;
+  RunRequests* requests_ = nullptr;
+  IntervalTexts texts_;
   BlockRing ring_;
   TransformTables tables_;
   Conditioner conditioner_;

@@ -3,7 +3,9 @@
 namespace qs {
 
 TCalcThread::TCalcThread(AppCore& core, UiBridge& ui, RunRequests& requests, CalcCycle* cycle)
-    : WorkerThread(ui, ThreadPriority::Normal), core_(core), requests_(requests), cycle_(cycle) {}
+    : WorkerThread(ui, ThreadPriority::Normal), core_(core), requests_(requests), cycle_(cycle) {
+  if (cycle_ != nullptr) cycle_->Attach(ui, requests);
+}
 
 TCalcThread::~TCalcThread() { TerminateAndJoin(); }
 

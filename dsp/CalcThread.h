@@ -11,9 +11,13 @@
 namespace qs {
 
 // The work of one run, as the calculation thread drives it.
+class UiBridge;
+
 class CalcCycle {
  public:
   virtual ~CalcCycle() = default;
+  // The thread that runs the cycle: its hand-off to the user-interface thread.
+  virtual void Attach(UiBridge& /*ui*/, RunRequests& /*requests*/) {}
   // Start event: reset all processing state for a new run.
   virtual void StartRun() = 0;
   // One cycle (one second). False when the input is exhausted (end of the

@@ -161,9 +161,12 @@ TEST_F(MainWindowTest, EveryControlHasItsPlaceCaptionHintColourAndFontInAFixedWi
     EXPECT_EQ(r.control->font().family(), "Times New Roman");
     EXPECT_EQ(r.control->font().pixelSize(), label ? 16 : 13);
     EXPECT_TRUE(r.control->font().bold());
-    if (auto* box = qobject_cast<QLineEdit*>(r.control)) EXPECT_TRUE(box->isReadOnly());
-    if (auto* image = qobject_cast<QLabel*>(r.control); image && !label)
+    if (auto* box = qobject_cast<QLineEdit*>(r.control)) {
+      EXPECT_TRUE(box->isReadOnly());
+    }
+    if (auto* image = qobject_cast<QLabel*>(r.control); image && !label) {
       EXPECT_EQ(image->pixmap().size(), r.place.size());
+    }
   }
   using G = TForm1::Graph;
   for (auto [graph, image] :
@@ -210,7 +213,9 @@ TEST_P(MainWindowSettings, TheSettingsFileShapesTheWindow) {
   for (QWidget* control : w.centralWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
     SCOPED_TRACE(control->objectName().toStdString());
     EXPECT_EQ(control->isHidden(), never.contains(control) || (optional.contains(control) && !c.options));
-    if (!control->isHidden()) EXPECT_TRUE(client.contains(control->geometry()));
+    if (!control->isHidden()) {
+      EXPECT_TRUE(client.contains(control->geometry()));
+    }
   }
 }
 

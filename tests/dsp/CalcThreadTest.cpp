@@ -18,6 +18,8 @@ class RecordingRequests final : public RunRequests {
   void RequestStopNoMonitor(std::uint32_t) override {}
   void RequestStopAfterLink(std::uint32_t) override {}
   void RequestEnableStop(std::uint32_t) override {}
+  void ShowLogHeader() override {}
+  void ShowInterval(const IntervalTexts&) override {}
   std::vector<std::uint32_t> Stops() {
     std::lock_guard lock(mutex_);
     return stops_;

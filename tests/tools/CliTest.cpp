@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "support/EngineRun.h"
@@ -83,6 +84,25 @@ TEST(Cli, ReplayWritesTheRecordsOfTheProgramsOwnCalculation) {
   EXPECT_EQ(rows, 9u) << "95 s with a 2-s moving average: nine whole intervals";
   EXPECT_EQ(RunCli("replay " + eeg + " --records " + csv + " --start-offset 96").code, 2) << "beyond the file";
   fs::remove_all(dir);
+}
+
+// The reference case's log, as the independent implementation wrote it after
+// the same Calculation Only run: byte for byte.
+TEST(Cli, ReplayLogOfTheReferenceCaseIsByteIdentical) {
+  const fs::path reference = QS_REFERENCE_DIR;
+  if (!fs::exists(reference / "mixed10.eeg")) GTEST_SKIP() << "no reference case beside the checkout";
+  const fs::path out = fs::temp_directory_path() / ("qs_cli_log_" + std::to_string(::getpid()));
+  const CliRun r = RunCli("replay " + (reference / "mixed10.eeg").string() + " --settings " +
+                          (reference / "mixed10_Kvo_V2000.ini").string() + " --records " + out.string() +
+                          ".csv --log " + out.string() + ".log");
+  ASSERT_EQ(r.code, 0) << r.out;
+  std::ifstream mine(out.string() + ".log", std::ios::binary), theirs(reference / "mixed10.log", std::ios::binary);
+  std::stringstream a, b;
+  a << mine.rdbuf();
+  b << theirs.rdbuf();
+  EXPECT_EQ(a.str(), b.str());
+  fs::remove(out.string() + ".csv");
+  fs::remove(out.string() + ".log");
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ void WriteRecord(std::FILE* out, std::int32_t index, const EpochResult& r, std::
 }  // namespace
 
 int ReplayCommand(int argc, char** argv) {
-  std::string record, settings = "Kvo_V2000.ini", recordsPath;
+  std::string record, settings = "Kvo_V2000.ini", recordsPath, logPath;
   long startOffset = 0;
   for (int i = 0; i < argc; ++i) {
     const std::string a = argv[i];
@@ -45,6 +45,8 @@ int ReplayCommand(int argc, char** argv) {
       settings = argv[++i];
     } else if (a == "--records" && hasValue) {
       recordsPath = argv[++i];
+    } else if (a == "--log" && hasValue) {
+      logPath = argv[++i];
     } else if (a == "--start-offset" && hasValue) {
       char* end = nullptr;
       startOffset = std::strtol(argv[++i], &end, 10);
@@ -60,7 +62,7 @@ int ReplayCommand(int argc, char** argv) {
     }
   }
   if (record.empty() || recordsPath.empty()) {
-    std::fputs("usage: quellscope-cli replay RECORD.eeg [--settings FILE] [--start-offset SEC] --records OUT.csv\n",
+    std::fputs("usage: quellscope-cli replay RECORD.eeg [--settings FILE] [--start-offset SEC] --records OUT.csv [--log OUT.log]\n",
                stderr);
     return 2;
   }
@@ -110,6 +112,10 @@ int ReplayCommand(int argc, char** argv) {
       while (!controller.Controls().bStart) ui.RunUntil([&] { return controller.Controls().bStart; }, 1000);
       if (prompter.reported) code = 2;
     }
+  }
+  if (!logPath.empty() && !core->logLines.SaveTo(logPath)) {
+    std::fprintf(stderr, "replay: cannot write %s\n", logPath.c_str());
+    code = 1;
   }
   if (std::fclose(out) != 0) {
     std::fprintf(stderr, "replay: writing %s failed\n", recordsPath.c_str());

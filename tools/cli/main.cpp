@@ -24,7 +24,8 @@ constexpr const char* kUsage =
     "                    replay the file in Calculation Only, as the program does,\n"
     "                    and write every 10-s interval record (index, time and the\n"
     "                    48 values, %.9g) to OUT.csv. Settings come from FILE, else\n"
-    "                    from Kvo_V2000.ini in the current directory.\n"
+    "                    from Kvo_V2000.ini in the current directory. --log OUT.log\n"
+    "                    writes the log window's lines after the run (CR LF).\n"
     "  help              this text\n";
 
 int Info(const char* path) {
