@@ -46,6 +46,8 @@ class MainView {
   virtual void CloseWindow(SecondaryWindow window) = 0;
   // Ends the program with this exit code (after the window's destruction).
   virtual void ExitProcess(int code) = 0;
+  // The log's lines changed (a line added, the log cleared or rebuilt).
+  virtual void LogChanged() {}
 };
 
 }  // namespace qs

@@ -380,7 +380,12 @@ void TForm1::SetSecondaryWindows(const SecondaryWindows& windows) {
   };
   if (processingWindow_) processingWindow_->onClosed = reportClose(qs::SecondaryWindow::Process);
   if (viewWindow_) viewWindow_->onClosed = reportClose(qs::SecondaryWindow::View);
-  if (logWindow_) logWindow_->onClosed = reportClose(qs::SecondaryWindow::Log);
+  if (logWindow_) {
+    logWindow_->onClosed = reportClose(qs::SecondaryWindow::Log);
+    logWindow_->onSave = [this] { controller_.LogSaveClick(); };
+    logWindow_->onClear = [this] { controller_.LogClearClick(); };
+    logWindow_->ShowLines(controller_.Core().logLines);
+  }
   if (commentInputWindow_) commentInputWindow_->onClosed = reportClose(qs::SecondaryWindow::CommentInput);
   if (comWindow_) comWindow_->onClosed = reportClose(qs::SecondaryWindow::Com);
   if (commentsWindow_) commentsWindow_->onClosed = reportClose(qs::SecondaryWindow::Comments);
@@ -414,6 +419,10 @@ void TForm1::ShowWindow(qs::SecondaryWindow window) {
 
 void TForm1::CloseWindow(qs::SecondaryWindow window) {
   if (QWidget* w = WindowFor(window)) w->close();
+}
+
+void TForm1::LogChanged() {
+  if (logWindow_) logWindow_->ShowLines(controller_.Core().logLines);
 }
 
 void TForm1::ExitProcess(int code) {

@@ -75,6 +75,7 @@ class TForm1 final : public QMainWindow, public qs::MainView {
   void ShowWindow(qs::SecondaryWindow window) override;
   void CloseWindow(qs::SecondaryWindow window) override;
   void ExitProcess(int code) override;
+  void LogChanged() override;
 
   // Buttons
   QPushButton* bStart;

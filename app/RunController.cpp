@@ -411,6 +411,31 @@ void RunController::EnableStop() {
 void RunController::ShowLogHeader() {
   logCounter_ = 0;
   core_.logLines.Append(LogHeader(core_.settings));
+  view_.LogChanged();
+}
+
+void RunController::LogSaveClick() {
+  saveDialog_.defaultExt = "log";
+  saveDialog_.filterIndex = 3;
+  saveDialog_.title = "Logged Data File Save";
+  // Offline the log is named after the replayed file, online after the save
+  // dialog's last name (the record file's, when one was written).
+  saveDialog_.fileName =
+      WithExtension(controls_.oOfflineChecked ? openDialog_.fileName : saveDialog_.fileName, "log");
+  SaveFileSub();
+  if (core_.run.DialogFileName.empty()) return;
+  if (!core_.logLines.SaveTo(core_.run.DialogFileName)) prompter_.error("File open error", "File Error");
+}
+
+void RunController::LogClearClick() {
+  if (!prompter_.ask("Are you sure to Clear", "Log Clear")) return;
+  core_.logLines.Clear();
+  view_.LogChanged();
+}
+
+void RunController::RebuildLog(int n) {
+  qs::RebuildLog(core_.logLines, core_.buffers.trend, n, core_.run.FileStartSec, core_.settings);
+  view_.LogChanged();
 }
 
 void RunController::ShowInterval(const IntervalTexts& t) {
@@ -432,6 +457,7 @@ void RunController::ShowInterval(const IntervalTexts& t) {
   if (++logCounter_ < s.LogInterval) return;
   logCounter_ = 0;
   core_.logLines.Append(LogLine(t, s, logOnly));
+  view_.LogChanged();
 }
 
 // ---------------------------------------------------------------- modes and files

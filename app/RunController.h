@@ -100,6 +100,10 @@ class RunController final : public RunRequests {
   void RequestStopNoMonitor(std::uint32_t runId) override;
   void RequestStopAfterLink(std::uint32_t runId) override;
   void RequestEnableStop(std::uint32_t runId) override;
+  // The log window's commands.
+  void LogSaveClick();
+  void LogClearClick();
+  void RebuildLog(int n);
   void ShowLogHeader() override;
   void ShowInterval(const IntervalTexts& texts) override;
 

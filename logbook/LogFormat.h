@@ -5,6 +5,8 @@
 
 #include "config/AppSettings.h"
 #include "dsp/IntervalTexts.h"
+#include "dsp/TrendStore.h"
+#include "logbook/TextLines.h"
 
 namespace qs {
 
@@ -16,5 +18,13 @@ std::string LogHeader(const AppSettings& settings);
 // Log_EMG), SQI. "***" becomes Defect_Str in the value texts; the log-only
 // line of Calculation Only replaces it in the EMG text too.
 std::string LogLine(const IntervalTexts& texts, const AppSettings& settings, bool logOnly);
+
+// The log rebuilt from the history store for a new logging interval of n
+// records: every n-th record from record n - 1 up to the current one, each as
+// its time (record index x 10 + fileStartSec + 3, hours not wrapped), Sef,
+// Bsr, Rbr, BispR, Bis, Amp and the three SQIs, Defect_Str for a value that
+// is not available, and with Log_BIC the first 27 DiagBic values. No header.
+void RebuildLog(TextLines& lines, const TrendStore& trend, int n, std::uint32_t fileStartSec,
+                const AppSettings& settings);
 
 }  // namespace qs

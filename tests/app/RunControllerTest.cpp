@@ -605,6 +605,29 @@ TEST_F(RunControllerTest, ExitOnlyFromIdleAndOnlyOnYes) {
   EXPECT_EQ(view.exitCodes, std::vector<int>{0});
 }
 
+TEST_F(RunControllerTest, TheLogWindowSavesUnderTheReplayedFilesNameAndClearsOnlyOnYes) {
+  RunController& rc = Create();
+  const std::string replayed = MakeFile("case.v2.eeg");
+  prompter.files = {replayed};
+  rc.oOfflineClick();
+  const std::string empty = (dir / "empty.log").string();
+  prompter.files = {empty};
+  rc.LogSaveClick();
+  ASSERT_EQ(prompter.dialogs.size(), 2u);
+  EXPECT_EQ(prompter.dialogs[1].fileName, (dir / "case.v2.log").string()) << "only the last extension is replaced";
+  EXPECT_EQ(prompter.dialogs[1].title, "Logged Data File Save");
+  EXPECT_EQ(fs::file_size(empty), 0u) << "an empty log saves an empty file";
+
+  core.logLines.Append("a");
+  prompter.answers = {false};
+  rc.LogClearClick();
+  EXPECT_TRUE(prompter.Saw("Are you sure to Clear", "Log Clear"));
+  EXPECT_EQ(core.logLines.Count(), 1) << "No keeps every line";
+  prompter.answers = {true};
+  rc.LogClearClick();
+  EXPECT_EQ(core.logLines.Count(), 0);
+}
+
 TEST_F(RunControllerTest, VersionBox) {
   Create().oVersionClick();
   EXPECT_TRUE(prompter.Saw("Ver 4.17B2 (for V2000/XP/VISTA)", "Version"));
