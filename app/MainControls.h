@@ -48,6 +48,8 @@ class MainView {
   virtual void ExitProcess(int code) = 0;
   // The log's lines changed (a line added, the log cleared or rebuilt).
   virtual void LogChanged() {}
+  // The comment lines changed.
+  virtual void CommentsChanged() {}
 };
 
 }  // namespace qs

@@ -386,9 +386,23 @@ void TForm1::SetSecondaryWindows(const SecondaryWindows& windows) {
     logWindow_->onClear = [this] { controller_.LogClearClick(); };
     logWindow_->ShowLines(controller_.Core().logLines);
   }
-  if (commentInputWindow_) commentInputWindow_->onClosed = reportClose(qs::SecondaryWindow::CommentInput);
+  if (commentInputWindow_) {
+    commentInputWindow_->onClosed = [this] {
+      // The main window waits while a comment is being entered.
+      setEnabled(true);
+      controller_.SecondaryWindowClosed(qs::SecondaryWindow::CommentInput);
+    };
+    commentInputWindow_->onApply = [this](const std::string& time, const std::string& comment) {
+      controller_.ApplyComment(time, comment);
+    };
+  }
   if (comWindow_) comWindow_->onClosed = reportClose(qs::SecondaryWindow::Com);
-  if (commentsWindow_) commentsWindow_->onClosed = reportClose(qs::SecondaryWindow::Comments);
+  if (commentsWindow_) {
+    commentsWindow_->onClosed = reportClose(qs::SecondaryWindow::Comments);
+    commentsWindow_->onSave = [this] { controller_.CommentSaveClick(); };
+    commentsWindow_->onClear = [this] { controller_.CommentClearClick(); };
+    commentsWindow_->ShowLines(controller_.Core().commentLines);
+  }
 }
 
 QWidget* TForm1::WindowFor(qs::SecondaryWindow window) const {
@@ -410,6 +424,10 @@ QWidget* TForm1::WindowFor(qs::SecondaryWindow window) const {
 }
 
 void TForm1::ShowWindow(qs::SecondaryWindow window) {
+  if (window == qs::SecondaryWindow::CommentInput && commentInputWindow_) {
+    commentInputWindow_->Prepare(controller_.CommentShownTime());
+    setEnabled(false);
+  }
   if (QWidget* w = WindowFor(window)) {
     w->show();
     w->raise();
@@ -423,6 +441,10 @@ void TForm1::CloseWindow(qs::SecondaryWindow window) {
 
 void TForm1::LogChanged() {
   if (logWindow_) logWindow_->ShowLines(controller_.Core().logLines);
+}
+
+void TForm1::CommentsChanged() {
+  if (commentsWindow_) commentsWindow_->ShowLines(controller_.Core().commentLines);
 }
 
 void TForm1::ExitProcess(int code) {

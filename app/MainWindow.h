@@ -76,6 +76,7 @@ class TForm1 final : public QMainWindow, public qs::MainView {
   void CloseWindow(qs::SecondaryWindow window) override;
   void ExitProcess(int code) override;
   void LogChanged() override;
+  void CommentsChanged() override;
 
   // Buttons
   QPushButton* bStart;

@@ -345,6 +345,7 @@ void RunController::CloseRunFiles() {
   }
   run.BisVariablesFile.Close();
   run.AmpExportFile.Close();
+  run.WaveAsciiFile.Close();
 }
 
 void RunController::StopSubHead() {
@@ -414,17 +415,47 @@ void RunController::ShowLogHeader() {
   view_.LogChanged();
 }
 
-void RunController::LogSaveClick() {
-  saveDialog_.defaultExt = "log";
-  saveDialog_.filterIndex = 3;
-  saveDialog_.title = "Logged Data File Save";
-  // Offline the log is named after the replayed file, online after the save
+void RunController::SaveLinesAs(const TextLines& lines, const char* ext, int filterIndex, const char* title) {
+  saveDialog_.defaultExt = ext;
+  saveDialog_.filterIndex = filterIndex;
+  saveDialog_.title = title;
+  // Offline the file is named after the replayed file, online after the save
   // dialog's last name (the record file's, when one was written).
-  saveDialog_.fileName =
-      WithExtension(controls_.oOfflineChecked ? openDialog_.fileName : saveDialog_.fileName, "log");
+  saveDialog_.fileName = WithExtension(controls_.oOfflineChecked ? openDialog_.fileName : saveDialog_.fileName, ext);
   SaveFileSub();
   if (core_.run.DialogFileName.empty()) return;
-  if (!core_.logLines.SaveTo(core_.run.DialogFileName)) prompter_.error("File open error", "File Error");
+  if (!lines.SaveTo(core_.run.DialogFileName)) prompter_.error("File open error", "File Error");
+}
+
+void RunController::LogSaveClick() { SaveLinesAs(core_.logLines, "log", 3, "Logged Data File Save"); }
+
+void RunController::CommentSaveClick() { SaveLinesAs(core_.commentLines, "cmt", 4, "Comments File Save"); }
+
+void RunController::CommentClearClick() {
+  if (!prompter_.ask("Are you sure to Clear", "Comments Clear")) return;
+  core_.commentLines.Clear();  // comments already written into the log stay there
+  view_.CommentsChanged();
+}
+
+void RunController::ApplyComment(const std::string& typedTime, const std::string& comment) {
+  const std::string time = typedTime.empty() ? commentShownTime_ : typedTime;
+  core_.commentLines.Append(time + "," + comment);
+  if (core_.settings.CommentOnLog) {
+    TextLines& log = core_.logLines;
+    const int anchor = core_.run.CommentAnchorLine;
+    // The comment belongs to the last log line that existed when the input
+    // opened. When the log has since been cleared or rebuilt shorter, that
+    // line is gone: the comment becomes a log line of its own rather than be
+    // lost from the log.
+    if (anchor > 0 && anchor <= log.Count()) {
+      log[anchor - 1] += "," + time + "," + comment;
+    } else {
+      log.Append(time + "," + comment);
+    }
+    view_.LogChanged();
+  }
+  core_.run.CommentInputOpen = false;
+  view_.CommentsChanged();
 }
 
 void RunController::LogClearClick() {
@@ -576,6 +607,10 @@ void RunController::bCommentClick() {
   if (core_.run.CommentInputOpen) return;
   core_.run.CommentAnchorLine = core_.logLines.Count();
   core_.run.CommentInputOpen = true;
+  const TimeOfDay now = LocalNow();
+  char time[16];
+  std::snprintf(time, sizeof time, "%02d:%02d:%02d", now.hour, now.minute, now.second);
+  commentShownTime_ = time;
   view_.ShowWindow(SecondaryWindow::CommentInput);
 }
 

@@ -104,6 +104,11 @@ class RunController final : public RunRequests {
   void LogSaveClick();
   void LogClearClick();
   void RebuildLog(int n);
+  // The comment windows' commands.
+  void ApplyComment(const std::string& time, const std::string& comment);
+  void CommentSaveClick();
+  void CommentClearClick();
+  const std::string& CommentShownTime() const { return commentShownTime_; }
   void ShowLogHeader() override;
   void ShowInterval(const IntervalTexts& texts) override;
 
@@ -148,6 +153,8 @@ class RunController final : public RunRequests {
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   bool destroyed_ = false;
   int logCounter_ = 0;  // intervals since the last log line
+  std::string commentShownTime_;  // the time proposed when the comment input opened
+  void SaveLinesAs(const TextLines& lines, const char* ext, int filterIndex, const char* title);
 };
 
 }  // namespace qs

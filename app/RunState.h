@@ -36,6 +36,7 @@ struct RunState {
   DataFile PowExportFile;
   DataFile BisVariablesFile;
   DataFile AmpExportFile;
+  DataFile WaveAsciiFile;  // the text wave of a replay, one sample per line
   Relaxed<bool> WaveFileBinary{false};
 
   Relaxed<bool> ReplayTickBusy{false};

@@ -1,9 +1,16 @@
 #pragma once
-// TForm8, the comments window: the list of applied comments. Always on top,
-// with a close box; its controls come with the comments themselves. The
-// caption is spelt exactly as users know it. The client size is our choice.
+// TForm8, the comments window: the applied comments, one "time,text" line
+// each, always on top. Saving and clearing are the run controller's. The
+// client size is our choice.
 #include <QWidget>
 #include <functional>
+
+class QPlainTextEdit;
+class QPushButton;
+
+namespace qs {
+class TextLines;
+}
 
 class TForm8 final : public QWidget {
   Q_OBJECT
@@ -14,9 +21,16 @@ class TForm8 final : public QWidget {
 
   explicit TForm8(QWidget* parent = nullptr);
 
-  // Run after the window has closed, by its close box or from code; the main
-  // window uses it to tell the run controller.
+  void ShowLines(const qs::TextLines& lines);
+
+  QPlainTextEdit* reComment = nullptr;
+  QPushButton* bSave = nullptr;
+  QPushButton* bClear = nullptr;
+  QPushButton* bClose = nullptr;
+
   std::function<void()> onClosed;
+  std::function<void()> onSave;
+  std::function<void()> onClear;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -628,6 +628,44 @@ TEST_F(RunControllerTest, TheLogWindowSavesUnderTheReplayedFilesNameAndClearsOnl
   EXPECT_EQ(core.logLines.Count(), 0);
 }
 
+TEST_F(RunControllerTest, CommentsLandOnTheLogLineThatWasCurrentWhenTheInputOpened) {
+  RunController& rc = Create();
+  rc.bCommentClick();
+  ASSERT_EQ(rc.CommentShownTime().size(), 8u) << "hh:mm:ss of the opening";
+  rc.ApplyComment("", "intubation");
+  EXPECT_EQ(core.commentLines[0], rc.CommentShownTime() + ",intubation") << "an empty time uses the one shown";
+  EXPECT_EQ(core.logLines.Count(), 0) << "without CommentOnLog the log is never touched";
+  EXPECT_FALSE(core.run.CommentInputOpen);
+
+  core.settings.CommentOnLog = true;
+  rc.bCommentClick();
+  rc.ApplyComment("10:00:00", "ope_start");
+  ASSERT_EQ(core.logLines.Count(), 1);
+  EXPECT_EQ(core.logLines[0], "10:00:00,ope_start") << "an empty log gets a line of its own";
+
+  for (const char* line : {"l2", "l3"}) core.logLines.Append(line);
+  rc.bCommentClick();  // three log lines now
+  for (const char* line : {"l4", "l5"}) core.logLines.Append(line);
+  rc.ApplyComment("10:05:00", "bucking");
+  EXPECT_EQ(core.logLines[2], "l3,10:05:00,bucking") << "the third line, not the fifth";
+  EXPECT_EQ(core.logLines[4], "l5");
+
+  rc.bCommentClick();  // five lines
+  core.logLines.Clear();
+  rc.ApplyComment("10:06:00", "extubation");
+  ASSERT_EQ(core.logLines.Count(), 1) << "the anchored line is gone: the comment is not lost";
+  EXPECT_EQ(core.logLines[0], "10:06:00,extubation");
+
+  prompter.answers = {false};
+  rc.CommentClearClick();
+  EXPECT_TRUE(prompter.Saw("Are you sure to Clear", "Comments Clear"));
+  EXPECT_EQ(core.commentLines.Count(), 4) << "No keeps every comment";
+  prompter.answers = {true};
+  rc.CommentClearClick();
+  EXPECT_EQ(core.commentLines.Count(), 0);
+  EXPECT_EQ(core.logLines.Count(), 1) << "comments already in the log stay there";
+}
+
 TEST_F(RunControllerTest, VersionBox) {
   Create().oVersionClick();
   EXPECT_TRUE(prompter.Saw("Ver 4.17B2 (for V2000/XP/VISTA)", "Version"));
