@@ -34,6 +34,10 @@ struct RunState {
   std::string DialogFileName;
   DataFile BicExportFile;
   DataFile PowExportFile;
+  // The form of the two spectrum exports, set by the Save command before it
+  // opens the file and read by the calculation thread at every write.
+  Relaxed<bool> PowExportBinary{true};
+  Relaxed<bool> BicExportBinary{true};
   DataFile BisVariablesFile;
   DataFile AmpExportFile;
   DataFile WaveAsciiFile;  // the text wave of a replay, one sample per line

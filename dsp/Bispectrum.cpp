@@ -205,11 +205,9 @@ float BispectralStage::BispR(bool bicRatio) const {
   return static_cast<float>(std::log10(fast / all));
 }
 
-void BispectralStage::Profile(bool mbicFilter, EpochResult& record) const {
+void BispectralStage::DiagonalProfile(float* d) const {
   const float* const b = normalised_.get();
   const bool enough = n_ >= kMinBispEpochs;
-  const float threshold = MbicThreshold(n_);
-  std::array<float, EpochResult::kDiagBicCount> d{};
   for (int j = 0; j < static_cast<int>(EpochResult::kDiagBicCount); ++j) {
     const int m = j + 4;
     // Left to right as written; x (1/11) is a multiplication by the float
@@ -217,10 +215,16 @@ void BispectralStage::Profile(bool mbicFilter, EpochResult& record) const {
     // after Derive; the profile does not rely on that.
     const float neighbours = At(b, m, m + 1) + At(b, m - 1, m + 1) + At(b, m - 1, m + 2) +
                              At(b, m - 2, m + 2) + At(b, m - 2, m + 3);
-    const float dj = enough ? (At(b, m, m) + 2.0f * neighbours) * (1.0f / 11.0f) : 0.0f;
-    d[static_cast<std::size_t>(j)] = dj;
-    record[EpochResult::DiagBic + static_cast<std::size_t>(j)] = (mbicFilter && dj < threshold) ? 0.0f : dj;
+    d[j] = enough ? (At(b, m, m) + 2.0f * neighbours) * (1.0f / 11.0f) : 0.0f;
   }
+}
+
+void BispectralStage::Profile(bool mbicFilter, EpochResult& record) const {
+  const float threshold = MbicThreshold(n_);
+  std::array<float, EpochResult::kDiagBicCount> d{};
+  DiagonalProfile(d.data());
+  for (std::size_t j = 0; j < EpochResult::kDiagBicCount; ++j)
+    record[EpochResult::DiagBic + j] = (mbicFilter && d[j] < threshold) ? 0.0f : d[j];
   // The peaks look at the unfiltered profile; the first (lowest-frequency)
   // of equal maxima wins.
   const auto peak = [&d, &record](int from, int to, std::size_t valueField, std::size_t freqField) {

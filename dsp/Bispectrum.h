@@ -54,6 +54,10 @@ class BispectralStage {
   float BispR(bool bicRatio) const;
   // DiagBic (35 values) and the two peaks with their frequencies into the record.
   void Profile(bool mbicFilter, EpochResult& record) const;
+  // The unfiltered diagonal profile D[0..34] of the last Derive into d (the
+  // values behind DiagBic before the mBIC filter; the bispectrum export's
+  // profile form).
+  void DiagonalProfile(float* d) const;
   // After the record is complete: the next slot becomes current and is zeroed.
   void AdvanceSlot();
 
@@ -62,6 +66,8 @@ class BispectralStage {
   const float* BicMagnitude() const { return magnitude_.get(); }
   const float* BicNormalised() const { return normalised_.get(); }
   const float* BicDisplay() const { return display_.get(); }
+  // The magnitude window sums over the last Bisp_Dur slots, in TriangleIndex order.
+  const float* MagnitudeSums() const { return SumArray(kMagnitudeSum); }
 
  private:
   // Five arrays of kTrianglePairs floats per slot, then the five window sums,

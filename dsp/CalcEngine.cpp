@@ -24,7 +24,10 @@ std::uint32_t SecondsOfDay(const TimeOfDay& t) {
 
 }  // namespace
 
-CalcEngine::CalcEngine(AppCore& core, Replay* replay) : core_(core), replay_(replay) { tables_.Build(); }
+CalcEngine::CalcEngine(AppCore& core, Replay* replay)
+    : core_(core), replay_(replay), amplitudeExport_(core.run.AmpExportFile) {
+  tables_.Build();
+}
 
 bool CalcEngine::Allocate(ZeroAllocFn alloc) { return bisp_.Allocate(alloc); }
 
@@ -48,6 +51,7 @@ void CalcEngine::StartRun() {
   suppressionCount_ = 0;
   intervalBlocks_ = 0;
   epochsTransformed_ = 0;
+  logCadence_.Reset();
   if (online_) {
     const std::uint32_t t = SecondsOfDay(LocalNow());
     core_.run.TrendStartHour = static_cast<std::int32_t>(((t + 20) / 3600) % 24);
@@ -85,6 +89,14 @@ void CalcEngine::TakeBlock() {
       raw.Wave256Pending -= 2 * kBlockSamples;
     }
   }
+  if (core_.run.WaveAsciiFile.IsOpen()) {
+    if (core_.run.Rate256) {
+      WriteWaveBlock(core_.run.WaveAsciiFile, ring_.ScaledWave256.data() + 2 * b * kBlockSamples,
+                     2 * kBlockSamples);
+    } else {
+      WriteWaveBlock(core_.run.WaveAsciiFile, ring_.ScaledWave.data() + b * kBlockSamples, kBlockSamples);
+    }
+  }
   monitor.acquisitionBlock = NextBlock(block);
 }
 
@@ -102,6 +114,8 @@ bool CalcEngine::RunCycle() {
     run.ClockSec = cycleStamp_ + 1;
   }
   const Gates& gates = movingAverage2s_ ? kGates2s : kGates1s;
+  amplitudeExport_.SetStamp(cycleStamp_);
+  HalfWaveSink* const amplitudeSink = run.AmpExportFile.IsOpen() ? &amplitudeExport_ : nullptr;
 
   TakeBlock();
   TakeBlock();
@@ -121,7 +135,7 @@ bool CalcEngine::RunCycle() {
 
   for (int i = 0; i < 2; ++i) {
     if (blocksTaken_ < (i == 0 ? gates.suppressFirst : gates.suppressSecond)) break;
-    suppression_.AnalyseBlock(ring_, suppressionBlock_, s.BS_Threshold, nullptr);
+    suppression_.AnalyseBlock(ring_, suppressionBlock_, s.BS_Threshold, amplitudeSink);
     suppressionBlock_ = NextBlock(suppressionBlock_);
     if (++suppressionCount_ == 20) {
       suppressionCount_ = 0;
@@ -191,6 +205,7 @@ void CalcEngine::CloseInterval() {
     core_.buffers.averageSpectrum = average;
   }
   if (!s.CalcOnly) Push(PowerSpectrumReady);
+  WritePowerExport(run.PowExportFile, run.PowExportBinary, average.data(), intervalTime_, online_);
 
   bisp_.Derive(figType_, s.mBIC_filter, s.SynchFastSlow);
   bisp_.Profile(s.mBIC_filter, record);
@@ -225,6 +240,16 @@ void CalcEngine::CloseInterval() {
   if (ui_ != nullptr) ui_->Synchronize([this] { requests_->ShowInterval(texts_); });
   trend.Advance();
   if (!s.CalcOnly) Push(BicMapReady);
+  // Counted at every close, open file or not, so that the export joins the
+  // log's rhythm whenever it is opened.
+  if (logCadence_.Advance(s.LogInterval) && run.BicExportFile.IsOpen()) {
+    const bool binary = run.BicExportBinary;
+    const bool profileForm = (figType_ == 1 || figType_ == 3) && s.OptionButton;
+    if (!binary && profileForm) bisp_.DiagonalProfile(profile_.data());
+    WriteBicExport(run.BicExportFile, binary, profileForm,
+                   BicExportData{bisp_.BicMagnitude(), bisp_.MagnitudeSums(), profile_.data(), bisp_.N(),
+                                 power_.WindowCount(), intervalTime_});
+  }
   bisp_.AdvanceSlot();
   power_.AdvanceSlot();
 }

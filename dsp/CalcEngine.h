@@ -10,6 +10,12 @@
 // taken (see kGates in CalcEngine.cpp). Every 20 epoch blocks (10 s) the
 // interval closes and one EpochResult is complete.
 //
+// Exports: while their files are open, the power spectrum line or record goes
+// out right after each interval's AverageSpectrum is published, the
+// bispectrum block after the map's draw request of the closes that wrote a log
+// line, an amplitude line per completed half-wave and the text wave per block
+// taken (record/Exports.h).
+//
 // Time: offline, a cycle's time stamp is the replay clock before that cycle's
 // increment, and the interval's elapsed time copied at the close is the clock
 // after it; online, the wall clock read at the wake-up.
@@ -26,6 +32,7 @@
 #include "dsp/IntervalTexts.h"
 #include "dsp/PowerSpectrum.h"
 #include "dsp/Transform.h"
+#include "record/Exports.h"
 
 namespace qs {
 
@@ -92,6 +99,11 @@ class CalcEngine final : public CalcCycle {
   std::uint32_t cycleStamp_ = 0;      // the cycle's time stamp, seconds
   std::uint32_t intervalTime_ = 0;
   std::uint64_t epochsTransformed_ = 0;
+  // The log window's counter, again: the bispectrum export follows the log
+  // lines, which the user-interface thread counts (see LogCadence).
+  LogCadence logCadence_;
+  AmplitudeExport amplitudeExport_;
+  std::array<float, EpochResult::kDiagBicCount> profile_{};
 };
 
 }  // namespace qs

@@ -11,6 +11,7 @@
 #include "link/MonitorLink.h"
 #include "platform/QueuedUiBridge.h"
 #include "platform/TextLine.h"
+#include "record/Exports.h"
 #include "record/RecordFileService.h"
 
 namespace qs::cli {
@@ -33,11 +34,33 @@ void WriteRecord(std::FILE* out, std::int32_t index, const EpochResult& r, std::
   std::fputc('\n', out);
 }
 
+// The export files a replay can feed, as the Save commands choose them.
+struct ExportPaths {
+  std::string powBinary, powAscii, bicBinary, bicAscii, amp, bisVariables, waveAscii;
+};
+
+// Opens the chosen exports as the Save commands do before Start: the form
+// first, then the handle; the run writes them and its stop closes them.
+bool OpenExports(RunState& run, const ExportPaths& p) {
+  const auto open = [](DataFile& file, const std::string& path) {
+    if (path.empty() || file.Open(path, "wb")) return true;
+    std::fprintf(stderr, "replay: cannot write %s\n", path.c_str());
+    return false;
+  };
+  run.PowExportBinary = p.powAscii.empty();
+  run.BicExportBinary = p.bicAscii.empty();
+  return open(run.PowExportFile, p.powBinary.empty() ? p.powAscii : p.powBinary) &&
+         open(run.BicExportFile, p.bicBinary.empty() ? p.bicAscii : p.bicBinary) &&
+         open(run.AmpExportFile, p.amp) && open(run.BisVariablesFile, p.bisVariables) &&
+         open(run.WaveAsciiFile, p.waveAscii);
+}
+
 }  // namespace
 
 int ReplayCommand(int argc, char** argv) {
   std::string record, settings = "Kvo_V2000.ini", recordsPath, logPath;
   long startOffset = 0;
+  ExportPaths exports;
   for (int i = 0; i < argc; ++i) {
     const std::string a = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -47,6 +70,20 @@ int ReplayCommand(int argc, char** argv) {
       recordsPath = argv[++i];
     } else if (a == "--log" && hasValue) {
       logPath = argv[++i];
+    } else if (a == "--pow-binary" && hasValue) {
+      exports.powBinary = argv[++i];
+    } else if (a == "--pow-ascii" && hasValue) {
+      exports.powAscii = argv[++i];
+    } else if (a == "--bic-binary" && hasValue) {
+      exports.bicBinary = argv[++i];
+    } else if (a == "--bic-ascii" && hasValue) {
+      exports.bicAscii = argv[++i];
+    } else if (a == "--amp" && hasValue) {
+      exports.amp = argv[++i];
+    } else if (a == "--bis-variables" && hasValue) {
+      exports.bisVariables = argv[++i];
+    } else if (a == "--wave-ascii" && hasValue) {
+      exports.waveAscii = argv[++i];
     } else if (a == "--start-offset" && hasValue) {
       char* end = nullptr;
       startOffset = std::strtol(argv[++i], &end, 10);
@@ -62,7 +99,22 @@ int ReplayCommand(int argc, char** argv) {
     }
   }
   if (record.empty() || recordsPath.empty()) {
-    std::fputs("usage: quellscope-cli replay RECORD.eeg [--settings FILE] [--start-offset SEC] --records OUT.csv [--log OUT.log]\n",
+    std::fputs(
+        "usage: quellscope-cli replay RECORD.eeg [--settings FILE] [--start-offset SEC] --records OUT.csv\n"
+        "         [--log OUT.log] [--pow-binary F | --pow-ascii F] [--bic-binary F | --bic-ascii F]\n"
+        "         [--amp F] [--bis-variables F] [--wave-ascii F]\n",
+        stderr);
+    return 2;
+  }
+  // The program has one power and one bispectrum export file, each binary or
+  // text: one run cannot write both forms.
+  if (!exports.powBinary.empty() && !exports.powAscii.empty()) {
+    std::fputs("replay: --pow-binary and --pow-ascii exclude each other (one power export per run)\n",
+               stderr);
+    return 2;
+  }
+  if (!exports.bicBinary.empty() && !exports.bicAscii.empty()) {
+    std::fputs("replay: --bic-binary and --bic-ascii exclude each other (one bispectrum export per run)\n",
                stderr);
     return 2;
   }
@@ -97,7 +149,9 @@ int ReplayCommand(int argc, char** argv) {
     }
     if (!controller.SettingsProblem().empty()) std::fprintf(stderr, "%s\n", controller.SettingsProblem().c_str());
     controller.oOfflineClick();
-    if (core->run.ReplayFileName.empty()) {
+    if (!OpenExports(core->run, exports)) {
+      code = 1;
+    } else if (core->run.ReplayFileName.empty()) {
       code = 2;
     } else if (startOffset > core->run.FileSeconds) {
       std::fprintf(stderr, "replay: --start-offset %ld is beyond the file's %d seconds\n", startOffset,

@@ -2,6 +2,7 @@
 //
 //   quellscope-cli info RECORD.eeg    what the pre-scan finds in a record file
 //   quellscope-cli replay RECORD.eeg [--settings FILE] [--start-offset SEC] --records OUT.csv
+//                         [--log OUT.log] [export flags, see the usage text]
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -26,6 +27,13 @@ constexpr const char* kUsage =
     "                    48 values, %.9g) to OUT.csv. Settings come from FILE, else\n"
     "                    from Kvo_V2000.ini in the current directory. --log OUT.log\n"
     "                    writes the log window's lines after the run (CR LF).\n"
+    "                    Export files, opened before Start as the Save commands\n"
+    "                    open them and written by the run:\n"
+    "                      --pow-binary F | --pow-ascii F   power spectrum\n"
+    "                      --bic-binary F | --bic-ascii F   bispectrum (at log lines)\n"
+    "                      --amp F            half-wave amplitudes\n"
+    "                      --bis-variables F  the monitor's variables\n"
+    "                      --wave-ascii F     the wave, one sample per line\n"
     "  help              this text\n";
 
 int Info(const char* path) {
