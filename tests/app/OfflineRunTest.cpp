@@ -3,7 +3,10 @@
 // stop coming back to the user-interface loop.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "app/RunController.h"
 #include "app/Workers.h"
@@ -134,6 +137,26 @@ TEST_F(OfflineRunTest, EachFileThatCannotBeReplayedShowsItsMessage) {
   controller->bStartClick();
   EXPECT_TRUE(prompter.Saw("File type error", "File Error"));
   EXPECT_TRUE(controller->Controls().bStart);
+}
+
+// The log a user gets from a paced replay in the program equals the one
+// quellscope-cli replay --log writes for the same recording and settings.
+TEST_F(OfflineRunTest, APacedReplayLogsWhatTheCommandLineReplayLogs) {
+  const std::string eeg = Record(75);
+  ChooseOffline(eeg);
+  controller->bStartClick();
+  ASSERT_GT(TickUntilIdle(), 0);
+  const fs::path cliLog = dir / "cli.log";
+  const std::string command = std::string(QS_CLI_PATH) + " replay " + eeg + " --settings " +
+                              (dir / "none.ini").string() + " --records " + (dir / "r.csv").string() + " --log " +
+                              cliLog.string();
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  std::ifstream in(cliLog, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string program;
+  for (const std::string& line : core.logLines.Lines()) program += line + "\r\n";
+  EXPECT_GE(core.logLines.Count(), 2) << "the header and at least one line";
+  EXPECT_EQ(program, text);
 }
 
 }  // namespace
