@@ -63,8 +63,8 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  const std::string records = (work / "day24h_records.csv").string();
-  const Outcome r = RunProcess({argv[2], "replay", recording, "--settings", (work / "none.ini").string(), "--records", records});
+  // The bare Calculation Only replay: no record file is written.
+  const Outcome r = RunProcess({argv[2], "replay", recording, "--settings", (work / "none.ini").string()});
   if (r.status != 0) {
     std::fprintf(stderr, "the replay failed (exit %d)\n", r.status);
     return 1;

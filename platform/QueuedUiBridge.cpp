@@ -8,7 +8,7 @@ struct QueuedUiBridge::Item {
   std::function<void()> posted;              // a Post: owned copy
   const std::function<void()>* sync = nullptr;  // a Synchronize: the waiting caller's step
   bool running = false;  // popped by the user-interface thread; the caller must wait for it
-  bool done = false;
+  std::atomic<bool> done{false};
 };
 
 QueuedUiBridge::QueuedUiBridge() : uiThread_(std::this_thread::get_id()) {}
@@ -26,8 +26,15 @@ bool QueuedUiBridge::Synchronize(const std::function<void()>& step) {
   std::unique_lock lock(mutex_);
   if (shutDown_) return false;
   queue_.push_back(item);
+  queued_.store(static_cast<int>(queue_.size()), std::memory_order_release);
   changed_.notify_all();
-  changed_.wait(lock, [&] { return item->done || (shutDown_ && !item->running); });
+  // A short spin before sleeping: a loop that is already running answers
+  // within microseconds, while a sleep and wake-up costs far more, once per
+  // interval of a Calculation Only replay.
+  lock.unlock();
+  SpinUntil([&] { return item->done.load(std::memory_order_acquire); });
+  lock.lock();
+  changed_.wait(lock, [&] { return item->done.load() || (shutDown_ && !item->running); });
   return item->done;
 }
 
@@ -37,6 +44,7 @@ void QueuedUiBridge::Post(std::function<void()> step) {
   std::lock_guard lock(mutex_);
   if (shutDown_) return;
   queue_.push_back(std::move(item));
+  queued_.store(static_cast<int>(queue_.size()), std::memory_order_release);
   changed_.notify_all();
 }
 
@@ -44,6 +52,7 @@ void QueuedUiBridge::Shutdown() {
   std::lock_guard lock(mutex_);
   shutDown_ = true;
   queue_.clear();
+  queued_.store(0, std::memory_order_release);
   changed_.notify_all();
 }
 
@@ -67,6 +76,7 @@ int QueuedUiBridge::RunPending() {
       if (queue_.empty() || shutDown_) return count;
       item = std::move(queue_.front());
       queue_.pop_front();
+      queued_.store(static_cast<int>(queue_.size()), std::memory_order_release);
       item->running = true;
     }
     // The step runs without the bridge's lock, as on a real event loop: it may
@@ -83,11 +93,17 @@ int QueuedUiBridge::RunPending() {
   }
 }
 
+void QueuedUiBridge::SpinUntil(const std::function<bool()>& ready) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(200);
+  while (!ready() && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+}
+
 bool QueuedUiBridge::RunUntil(const std::function<bool()>& done, int timeoutMs) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     RunPending();
     if (done()) return true;
+    SpinUntil([&] { return queued_.load(std::memory_order_acquire) > 0; });
     std::unique_lock lock(mutex_);
     if (std::chrono::steady_clock::now() >= deadline) return false;
     changed_.wait_until(lock, std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(5)),

@@ -3,6 +3,7 @@
 // user-interface thread and runs the queued steps when it calls RunPending()
 // or RunUntil(). The command-line programs run their event loop this way, and
 // tests drive it step by step: nothing runs behind the owner's back.
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -33,10 +34,12 @@ class QueuedUiBridge final : public UiBridge {
 
  private:
   struct Item;
+  static void SpinUntil(const std::function<bool()>& ready);
   std::thread::id uiThread_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<std::shared_ptr<Item>> queue_;
+  std::atomic<int> queued_{0};  // queue_.size(), readable without the lock
   bool shutDown_ = false;
 };
 

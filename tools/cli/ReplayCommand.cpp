@@ -98,9 +98,9 @@ int ReplayCommand(int argc, char** argv) {
       return 2;
     }
   }
-  if (record.empty() || recordsPath.empty()) {
+  if (record.empty()) {
     std::fputs(
-        "usage: quellscope-cli replay RECORD.eeg [--settings FILE] [--start-offset SEC] --records OUT.csv\n"
+        "usage: quellscope-cli replay RECORD.eeg [--settings FILE] [--start-offset SEC] [--records OUT.csv]\n"
         "         [--log OUT.log] [--pow-binary F | --pow-ascii F] [--bic-binary F | --bic-ascii F]\n"
         "         [--amp F] [--bis-variables F] [--wave-ascii F]\n",
         stderr);
@@ -118,12 +118,17 @@ int ReplayCommand(int argc, char** argv) {
                stderr);
     return 2;
   }
-  std::FILE* out = std::fopen(recordsPath.c_str(), "w");
-  if (out == nullptr) {
-    std::fprintf(stderr, "replay: cannot write %s\n", recordsPath.c_str());
-    return 1;
+  // The records are written only when asked for: without them the run is the
+  // bare Calculation Only replay (the benchmark times that).
+  std::FILE* out = nullptr;
+  if (!recordsPath.empty()) {
+    out = std::fopen(recordsPath.c_str(), "w");
+    if (out == nullptr) {
+      std::fprintf(stderr, "replay: cannot write %s\n", recordsPath.c_str());
+      return 1;
+    }
+    WriteHeader(out);
   }
-  WriteHeader(out);
 
   auto core = std::make_unique<AppCore>();
   QueuedUiBridge ui;
@@ -132,9 +137,11 @@ int ReplayCommand(int argc, char** argv) {
   NoMonitorLink link;
   RecordFileService records(*core);
   CalcEngine engine(*core, &records.ReplayInput());
-  engine.onRecord = [out](std::int32_t index, const EpochResult& r, std::uint32_t time) {
-    WriteRecord(out, index, r, time);
-  };
+  if (out != nullptr) {
+    engine.onRecord = [out](std::int32_t index, const EpochResult& r, std::uint32_t time) {
+      WriteRecord(out, index, r, time);
+    };
+  }
   WorkerFactory workers;
   workers.makeCalcThread = [&engine](AppCore& c, UiBridge& u, RunRequests& r) -> std::unique_ptr<WorkerThread> {
     return std::make_unique<TCalcThread>(c, u, r, &engine);
@@ -144,7 +151,7 @@ int ReplayCommand(int argc, char** argv) {
   {
     RunController controller(RunControllerDeps{*core, ui, prompter, view, link, records, workers, settings});
     if (!controller.FormCreate()) {
-      std::fclose(out);
+      if (out != nullptr) std::fclose(out);
       return 1;
     }
     if (!controller.SettingsProblem().empty()) std::fprintf(stderr, "%s\n", controller.SettingsProblem().c_str());
@@ -171,7 +178,7 @@ int ReplayCommand(int argc, char** argv) {
     std::fprintf(stderr, "replay: cannot write %s\n", logPath.c_str());
     code = 1;
   }
-  if (std::fclose(out) != 0) {
+  if (out != nullptr && std::fclose(out) != 0) {
     std::fprintf(stderr, "replay: writing %s failed\n", recordsPath.c_str());
     return 1;
   }

@@ -1,7 +1,7 @@
 // quellscope-cli: the program's work without its windows.
 //
 //   quellscope-cli info RECORD.eeg    what the pre-scan finds in a record file
-//   quellscope-cli replay RECORD.eeg [--settings FILE] [--start-offset SEC] --records OUT.csv
+//   quellscope-cli replay RECORD.eeg [--settings FILE] [--start-offset SEC] [--records OUT.csv]
 //                         [--log OUT.log] [export flags, see the usage text]
 #include <cstdio>
 #include <cstring>
@@ -21,7 +21,7 @@ constexpr const char* kUsage =
     "                    start (HH:MM:SS), seconds, rate (128 or 256), model,\n"
     "                    engine, bytes_per_second. A file the program would\n"
     "                    refuse prints its message and exits with 2.\n"
-    "  replay RECORD.eeg [--settings FILE] [--start-offset SEC] --records OUT.csv\n"
+    "  replay RECORD.eeg [--settings FILE] [--start-offset SEC] [--records OUT.csv]\n"
     "                    replay the file in Calculation Only, as the program does,\n"
     "                    and write every 10-s interval record (index, time and the\n"
     "                    48 values, %.9g) to OUT.csv. Settings come from FILE, else\n"
