@@ -297,7 +297,15 @@ void TForm1::ConnectHandlers() {
   onClick(bStepExec, &C::bStepExecClick);
   onClick(bPrev, &C::bPrevClick);
   onClick(bNext, &C::bNextClick);
-  // bSnap and the Save commands come with the data exports.
+  onTrigger(oWaveB, &C::oWaveBClick);
+  onTrigger(oWaveA, &C::oWaveAClick);
+  onTrigger(oBicBinary, &C::oBicBinaryClick);
+  onTrigger(oBicAscii, &C::oBicAsciiClick);
+  onTrigger(oPowBinary, &C::oPowBinaryClick);
+  onTrigger(oPowAscii, &C::oPowAsciiClick);
+  onTrigger(oBISVal, &C::oBISValClick);
+  onTrigger(oAmp, &C::oAmpClick);
+  connect(bSnap, &QPushButton::clicked, this, [this] { controller_.bSnapClick(); });
 
   connect(Timer, &QTimer::timeout, this, [this] { controller_.TimerTimer(); });
 

@@ -8,6 +8,7 @@
 #include "link/MonitorLink.h"
 #include "logbook/LogFormat.h"
 #include "platform/Clock.h"
+#include "platform/TextLine.h"
 #include "record/RecordFiles.h"
 
 namespace qs {
@@ -405,6 +406,104 @@ void RunController::EnableStop() {
   if (controls_.bStart) return;  // the run has ended meanwhile
   controls_.bStop = true;
   Changed();
+}
+
+// ---------------------------------------------------------------- Save menu and Snap
+
+bool RunController::OpenExport(const ExportCommand& c, const std::function<void()>& setFlag) {
+  if (c.file->IsOpen()) prompter_.error("Save file already open", c.warningCaption);
+  saveDialog_.defaultExt = c.ext;
+  saveDialog_.filterIndex = c.filterIndex;
+  if (c.title != nullptr) saveDialog_.title = c.title;
+  SaveFileSub();
+  const std::string path = core_.run.DialogFileName;
+  if (path.empty()) return false;  // cancelled or overwrite refused: nothing changes
+  // The flag first, then the handle: a producer that sees the file open must
+  // already see the form it is to be written in.
+  if (setFlag) setFlag();
+  if (!c.file->Open(path, c.openMode)) {
+    prompter_.error(c.openError, "File Error");
+    return false;
+  }
+  return true;
+}
+
+void RunController::oWaveBClick() {
+  // The binary wave is the packet record; one wave file at a time, so the
+  // text wave stops when the binary one starts (and the other way round).
+  RunState& run = core_.run;
+  if (run.WaveAsciiFile.IsOpen() && !run.RecordFile.IsOpen())
+    prompter_.error("Save file already open", "Wave File Error");
+  if (OpenExport({&run.RecordFile, "eeg", 2, "Packet Data File Save in Binary", "wb", "Wave File Error",
+                  "File open error"},
+                 [&] { run.WaveFileBinary = true; }))
+    run.WaveAsciiFile.Close();
+}
+
+void RunController::oWaveAClick() {
+  RunState& run = core_.run;
+  if (run.RecordFile.IsOpen() && !run.WaveAsciiFile.IsOpen())
+    prompter_.error("Save file already open", "Wave File Error");
+  const char* title = run.Rate256 ? "Wave Data (at 256Hz sampling) Save in ASCII"
+                                  : "Wave Data (at 128Hz sampling) Save in ASCII";
+  if (OpenExport({&run.WaveAsciiFile, "dat", 1, title, "wb", "Wave File Error", "File open error"},
+                 [&] { run.WaveFileBinary = false; })) {
+    Lock hold(core_.sync.RecordFileLock);
+    run.RecordFile.Close();
+  }
+}
+
+void RunController::oBicBinaryClick() {
+  OpenExport({&core_.run.BicExportFile, "bda", 2, "BIC Data File Save in Binary", "wb", "BIC File Error",
+              "File open error"},
+             [this] { core_.run.BicExportBinary = true; });
+}
+
+void RunController::oBicAsciiClick() {
+  OpenExport({&core_.run.BicExportFile, "dat", 1, "BIC Data File Save in Ascii", "wb", "BIC File Error",
+              "File open error"},
+             [this] { core_.run.BicExportBinary = false; });
+}
+
+void RunController::oPowBinaryClick() {
+  OpenExport({&core_.run.PowExportFile, "bda", 2, "ShowPower Spectrum Data File Save in Binary", "wb",
+              "PowSpec File Error", "File open error"},
+             [this] { core_.run.PowExportBinary = true; });
+}
+
+void RunController::oPowAsciiClick() {
+  OpenExport({&core_.run.PowExportFile, "dat", 1, "ShowPower Spectrum Data File Save in Ascii", "wb",
+              "PowSpec File Error", "File open error"},
+             [this] { core_.run.PowExportBinary = false; });
+}
+
+void RunController::oBISValClick() {
+  OpenExport({&core_.run.BisVariablesFile, "csv", 5, nullptr, "wb", "BIS Variables File Error",
+              "BIS Variables File open error"});
+}
+
+void RunController::oAmpClick() {
+  OpenExport({&core_.run.AmpExportFile, "csv", 5, nullptr, "wb", "Amplitude File Error", "Amplitude File open error"});
+}
+
+void RunController::bSnapClick() {
+  saveDialog_.defaultExt = "dat";
+  saveDialog_.filterIndex = 1;
+  saveDialog_.title = "Snap Data File Save in Ascii";
+  SaveFileSub();
+  if (core_.run.DialogFileName.empty()) return;
+  DataFile file;
+  if (!file.Open(core_.run.DialogFileName, "wb")) return;  // no message, as for the other snapshot steps
+  // The data clock as the window shows it: the replay's elapsed time offline.
+  TextLine line;
+  line.Text("# ").Text(core_.run.ReplayFileName).Char(' ').Clock(core_.run.ClockSec).EndLine();
+  line.Int(workers_.bispectralEpochs ? workers_.bispectralEpochs() : 0);
+  for (const std::string* text : {&controls_.eSEF90, &controls_.eBSR, &controls_.eBratio, &controls_.eSyncFS,
+                                  &controls_.eBIS})
+    line.Char(' ').Text(*text);
+  line.EndLine();
+  file.Write(line.Data(), line.Size());
+  if (workers_.writeSnapshot) workers_.writeSnapshot(file);
 }
 
 // ---------------------------------------------------------------- interval values and log

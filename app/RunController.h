@@ -18,6 +18,7 @@
 #include "platform/Prompter.h"
 #include "platform/UiBridge.h"
 #include "platform/WorkerThread.h"
+#include "record/DataFile.h"
 
 namespace qs {
 
@@ -33,6 +34,10 @@ struct WorkerFactory {
   std::function<std::unique_ptr<WorkerThread>(AppCore&, UiBridge&, RunRequests&)> makeCalcThread;
   // The calculation's own buffers, allocated with the shared ones at start-up.
   std::function<bool(ZeroAllocFn)> allocateCalcBuffers;
+  // Writes the snapshot file's body (everything after its two header lines)
+  // from the calculation's current state; the N of the bispectral window.
+  std::function<void(DataFile&)> writeSnapshot;
+  std::function<int()> bispectralEpochs;
 };
 
 struct RunControllerDeps {
@@ -104,6 +109,19 @@ class RunController final : public RunRequests {
   void LogSaveClick();
   void LogClearClick();
   void RebuildLog(int n);
+  // The Save menu: each chooses a file and opens it; the producing thread
+  // writes it while it is open, and Stop closes it.
+  void oWaveBClick();
+  void oWaveAClick();
+  void oBicBinaryClick();
+  void oBicAsciiClick();
+  void oPowBinaryClick();
+  void oPowAsciiClick();
+  void oBISValClick();
+  void oAmpClick();
+  // "Snap": the current bispectrum, spectrum and wave into a text file at once.
+  void bSnapClick();
+
   // The comment windows' commands.
   void ApplyComment(const std::string& time, const std::string& comment);
   void CommentSaveClick();
@@ -155,6 +173,17 @@ class RunController final : public RunRequests {
   int logCounter_ = 0;  // intervals since the last log line
   std::string commentShownTime_;  // the time proposed when the comment input opened
   void SaveLinesAs(const TextLines& lines, const char* ext, int filterIndex, const char* title);
+  struct ExportCommand {
+    DataFile* file;
+    const char* ext;
+    int filterIndex;
+    const char* title;  // null: the dialog keeps its title
+    const char* openMode;
+    const char* warningCaption;
+    const char* openError;
+  };
+  // True when a file was opened.
+  bool OpenExport(const ExportCommand& command, const std::function<void()>& setFlag = {});
 };
 
 }  // namespace qs

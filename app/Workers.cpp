@@ -15,7 +15,11 @@ WorkerFactory ProgramWorkers(CalcEngine* engine) {
                                    RunRequests& requests) -> std::unique_ptr<WorkerThread> {
     return std::make_unique<TCalcThread>(core, ui, requests, engine);
   };
-  if (engine != nullptr) workers.allocateCalcBuffers = [engine](ZeroAllocFn alloc) { return engine->Allocate(alloc); };
+  if (engine != nullptr) {
+    workers.allocateCalcBuffers = [engine](ZeroAllocFn alloc) { return engine->Allocate(alloc); };
+    workers.writeSnapshot = [engine](DataFile& file) { engine->WriteSnapshot(file); };
+    workers.bispectralEpochs = [engine] { return engine->Bispectral().N(); };
+  }
   return workers;
 }
 

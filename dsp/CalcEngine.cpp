@@ -131,6 +131,7 @@ bool CalcEngine::RunCycle() {
     conditioner_.DetrendNext(ring_, threshold, s.Spike_Threshold);
   }
   if (!s.CalcOnly) Push(WaveSecond, waveformBlock_, suppressionAtStart);
+  lastWaveBlock_ = waveformBlock_;
   waveformBlock_ = NextBlock(waveformBlock_, 2);
 
   for (int i = 0; i < 2; ++i) {
@@ -252,6 +253,40 @@ void CalcEngine::CloseInterval() {
   }
   bisp_.AdvanceSlot();
   power_.AdvanceSlot();
+}
+
+void CalcEngine::WriteSnapshot(DataFile& file) const {
+  TextLine line;
+  const float* magnitude = bisp_.BicMagnitude();
+  const float* sums = bisp_.MagnitudeSums();
+  for (int i = 0; i < kTrianglePairs; ++i) {
+    line.Clear();
+    line.Fixed(magnitude != nullptr ? magnitude[i] : 0.0f, 6).Char(' ').Fixed(sums != nullptr ? sums[i] : 0.0f, 6).EndLine();
+    file.Write(line.Data(), line.Size());
+  }
+  line.Clear();
+  line.Text("# Power").EndLine();
+  file.Write(line.Data(), line.Size());
+  Spectrum average;
+  {
+    Lock hold(core_.sync.SpectrumLock);
+    average = core_.buffers.averageSpectrum;
+  }
+  for (int k = 1; k <= 100; ++k) {
+    line.Clear();
+    line.Fixed(average[static_cast<std::size_t>(k)], 6).EndLine();
+    file.Write(line.Data(), line.Size());
+  }
+  line.Clear();
+  line.Text("# wave").EndLine();
+  file.Write(line.Data(), line.Size());
+  int sample = kBlockSamples * ((lastWaveBlock_ + 8) % kBlocks);
+  for (int i = 0; i < 512; ++i) {
+    line.Clear();
+    line.Fixed(ring_.ScaledWave[static_cast<std::size_t>(sample)], 6).EndLine();
+    file.Write(line.Data(), line.Size());
+    sample = (sample + 1) % kRingSamples;
+  }
 }
 
 }  // namespace qs

@@ -53,6 +53,11 @@ class CalcEngine final : public CalcCycle {
   void StartRun() override;
   bool RunCycle() override;
   const IntervalTexts& Texts() const { return texts_; }
+  // The snapshot file's body: 2256 lines of bispectral magnitude and window
+  // sum, "# Power" and 100 spectrum bins, "# wave" and the 512 samples before
+  // the block last queued for the waveform display. Read while the thread may
+  // run, as the window reads the maps: a snapshot of whatever is there.
+  void WriteSnapshot(DataFile& file) const;
 
   // Called on the calculation thread when an interval's record is complete,
   // before the record index advances: the index, the record, and the
@@ -93,6 +98,7 @@ class CalcEngine final : public CalcCycle {
   int suppressionBlock_ = 1;
   int epochBlock_ = 1;
   int waveformBlock_ = 1;
+  Relaxed<std::int32_t> lastWaveBlock_{0};  // the block position of the last waveform request
   int suppressionCount_ = 0;  // blocks of the suppression stage's current interval
   int intervalBlocks_ = 0;    // blocks of the epoch stage's current interval
   int figType_ = 1;

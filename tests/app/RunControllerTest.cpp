@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/Workers.h"
+#include "dsp/CalcEngine.h"
 #include "dsp/CalcThread.h"
 #include "link/MonitorLink.h"
 #include "platform/QueuedUiBridge.h"
@@ -664,6 +666,70 @@ TEST_F(RunControllerTest, CommentsLandOnTheLogLineThatWasCurrentWhenTheInputOpen
   rc.CommentClearClick();
   EXPECT_EQ(core.commentLines.Count(), 0);
   EXPECT_EQ(core.logLines.Count(), 1) << "comments already in the log stay there";
+}
+
+TEST_F(RunControllerTest, SaveCommandsOpenTheirExportAndWarnWhenOneIsOpen) {
+  RunController& rc = Create();
+  core.run.PowExportBinary = false;
+  prompter.files = {std::nullopt};
+  rc.oPowBinaryClick();
+  EXPECT_FALSE(core.run.PowExportFile.IsOpen()) << "a cancelled dialog changes nothing";
+  EXPECT_FALSE(core.run.PowExportBinary);
+
+  prompter.files = {(dir / "pow.bda").string()};
+  rc.oPowBinaryClick();
+  ASSERT_EQ(prompter.dialogs.size(), 2u);
+  EXPECT_EQ(prompter.dialogs[1].title, "ShowPower Spectrum Data File Save in Binary");
+  EXPECT_EQ(prompter.dialogs[1].defaultExt, "bda");
+  EXPECT_EQ(prompter.dialogs[1].filterIndex, 2);
+  EXPECT_TRUE(core.run.PowExportFile.IsOpen());
+  EXPECT_TRUE(core.run.PowExportBinary);
+  prompter.files = {(dir / "pow.dat").string()};
+  rc.oPowAsciiClick();
+  EXPECT_TRUE(prompter.Saw("Save file already open", "PowSpec File Error"));
+  EXPECT_EQ(core.run.PowExportFile.Path(), (dir / "pow.dat").string()) << "the new file is the target";
+  EXPECT_FALSE(core.run.PowExportBinary);
+
+  // One wave file at a time: the text wave replaces the binary one.
+  prompter.files = {(dir / "w.eeg").string(), (dir / "w.dat").string()};
+  rc.oWaveBClick();
+  EXPECT_TRUE(core.run.RecordFile.IsOpen() && core.run.WaveFileBinary);
+  rc.oWaveAClick();
+  EXPECT_TRUE(prompter.Saw("Save file already open", "Wave File Error"));
+  EXPECT_FALSE(core.run.RecordFile.IsOpen());
+  EXPECT_TRUE(core.run.WaveAsciiFile.IsOpen());
+  EXPECT_FALSE(core.run.WaveFileBinary);
+
+  const std::string title = rc.SaveDialog().title;
+  prompter.files = {(dir / "missing" / "vars.csv").string()};
+  rc.oBISValClick();
+  EXPECT_TRUE(prompter.Saw("BIS Variables File open error", "File Error"));
+  EXPECT_EQ(prompter.dialogs.back().title, title) << "this command keeps the dialog's title";
+  EXPECT_EQ(prompter.dialogs.back().filterIndex, 5);
+  EXPECT_FALSE(core.run.BisVariablesFile.IsOpen());
+
+  rc.StopSub();
+  EXPECT_FALSE(core.run.PowExportFile.IsOpen() || core.run.WaveAsciiFile.IsOpen()) << "Stop closes the exports";
+}
+
+TEST_F(RunControllerTest, SnapWritesTheSnapshotFile) {
+  CalcEngine engine(core, nullptr);
+  controller = std::make_unique<RunController>(RunControllerDeps{
+      core, ui, prompter, view, link, records, ProgramWorkers(&engine), (dir / "none.ini").string()});
+  ASSERT_TRUE(controller->FormCreate());
+  const std::string snap = (dir / "snap.dat").string();
+  prompter.files = {snap};
+  controller->bSnapClick();
+  EXPECT_EQ(prompter.dialogs.back().title, "Snap Data File Save in Ascii");
+  std::ifstream in(snap, std::ios::binary);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 4u + 2256u + 100u + 512u);
+  EXPECT_EQ(lines[0], "#  00:00:00\r");
+  EXPECT_EQ(lines[1], "0 *** *** *** *** ***\r");
+  EXPECT_EQ(lines[2], "0.000000 0.000000\r");
+  EXPECT_EQ(lines[2258], "# Power\r");
+  EXPECT_EQ(lines[2359], "# wave\r");
 }
 
 TEST_F(RunControllerTest, VersionBox) {

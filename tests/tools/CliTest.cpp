@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "support/EngineRun.h"
 #include "tools/recgen/RecordingGenerator.h"
@@ -84,6 +85,18 @@ TEST(Cli, ReplayWritesTheRecordsOfTheProgramsOwnCalculation) {
   EXPECT_EQ(rows, direct.records.size());
   EXPECT_EQ(rows, 9u) << "95 s with a 2-s moving average: nine whole intervals";
   EXPECT_EQ(RunCli("replay " + eeg + " --records " + csv + " --start-offset 96").code, 2) << "beyond the file";
+
+  // The "Snap" file at the end of the run: two header lines, the 2256 pairs,
+  // the 100 spectrum bins and the 512 wave samples, each section marked.
+  const std::string snap = (dir / "snap.dat").string();
+  ASSERT_EQ(RunCli("replay " + eeg + " --snapshot " + snap).code, 0);
+  std::ifstream snapIn(snap, std::ios::binary);
+  std::vector<std::string> snapLines;
+  for (std::string l; std::getline(snapIn, l);) snapLines.push_back(l);
+  ASSERT_EQ(snapLines.size(), 4u + 2256u + 100u + 512u);
+  EXPECT_EQ(snapLines[0].rfind("# " + eeg + " ", 0), 0u);
+  EXPECT_EQ(snapLines[2258], "# Power\r");
+  EXPECT_EQ(snapLines[2359], "# wave\r");
   fs::remove_all(dir);
 }
 

@@ -20,7 +20,12 @@ class ConsolePrompter final : public Prompter {
   void error(std::string_view text, std::string_view caption) override { Print(text, caption); }
   void inform(std::string_view text, std::string_view caption) override { Print(text, caption); }
   bool ask(std::string_view, std::string_view) override { return false; }
-  std::optional<std::string> saveFile(const FileDialogState&) override { return std::nullopt; }
+  // The save dialog answers with the file named for it (the snapshot), once.
+  std::optional<std::string> saveFile(const FileDialogState&) override {
+    if (saveAs.empty()) return std::nullopt;
+    return std::exchange(saveAs, std::string());
+  }
+  std::string saveAs;
   std::optional<std::string> openFile(const FileDialogState&) override {
     if (file_.empty()) return std::nullopt;
     return std::exchange(file_, std::string());

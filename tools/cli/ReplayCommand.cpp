@@ -58,7 +58,7 @@ bool OpenExports(RunState& run, const ExportPaths& p) {
 }  // namespace
 
 int ReplayCommand(int argc, char** argv) {
-  std::string record, settings = "Kvo_V2000.ini", recordsPath, logPath;
+  std::string record, settings = "Kvo_V2000.ini", recordsPath, logPath, snapshotPath;
   long startOffset = 0;
   ExportPaths exports;
   for (int i = 0; i < argc; ++i) {
@@ -70,6 +70,8 @@ int ReplayCommand(int argc, char** argv) {
       recordsPath = argv[++i];
     } else if (a == "--log" && hasValue) {
       logPath = argv[++i];
+    } else if (a == "--snapshot" && hasValue) {
+      snapshotPath = argv[++i];
     } else if (a == "--pow-binary" && hasValue) {
       exports.powBinary = argv[++i];
     } else if (a == "--pow-ascii" && hasValue) {
@@ -102,7 +104,7 @@ int ReplayCommand(int argc, char** argv) {
     std::fputs(
         "usage: quellscope-cli replay RECORD.eeg [--settings FILE] [--start-offset SEC] [--records OUT.csv]\n"
         "         [--log OUT.log] [--pow-binary F | --pow-ascii F] [--bic-binary F | --bic-ascii F]\n"
-        "         [--amp F] [--bis-variables F] [--wave-ascii F]\n",
+        "         [--amp F] [--bis-variables F] [--wave-ascii F] [--snapshot F]\n",
         stderr);
     return 2;
   }
@@ -147,6 +149,8 @@ int ReplayCommand(int argc, char** argv) {
     return std::make_unique<TCalcThread>(c, u, r, &engine);
   };
   workers.allocateCalcBuffers = [&engine](ZeroAllocFn alloc) { return engine.Allocate(alloc); };
+  workers.writeSnapshot = [&engine](DataFile& file) { engine.WriteSnapshot(file); };
+  workers.bispectralEpochs = [&engine] { return engine.Bispectral().N(); };
   int code = 0;
   {
     RunController controller(RunControllerDeps{*core, ui, prompter, view, link, records, workers, settings});
@@ -172,6 +176,11 @@ int ReplayCommand(int argc, char** argv) {
       // and its stop request comes back through the loop.
       while (!controller.Controls().bStart) ui.RunUntil([&] { return controller.Controls().bStart; }, 1000);
       if (prompter.reported) code = 2;
+      // The "Snap" file as the window would write it once the run is over.
+      if (!snapshotPath.empty()) {
+        prompter.saveAs = snapshotPath;
+        controller.bSnapClick();
+      }
     }
   }
   if (!logPath.empty() && !core->logLines.SaveTo(logPath)) {

@@ -34,6 +34,7 @@ constexpr const char* kUsage =
     "                      --amp F            half-wave amplitudes\n"
     "                      --bis-variables F  the monitor's variables\n"
     "                      --wave-ascii F     the wave, one sample per line\n"
+    "                      --snapshot F       the \"Snap\" file at the end of the run\n"
     "  help              this text\n";
 
 int Info(const char* path) {
