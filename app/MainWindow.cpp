@@ -390,8 +390,8 @@ void TForm1::SetSecondaryWindows(const SecondaryWindows& windows) {
   if (viewWindow_) viewWindow_->onClosed = reportClose(qs::SecondaryWindow::View);
   if (logWindow_) {
     logWindow_->onClosed = reportClose(qs::SecondaryWindow::Log);
-    logWindow_->onSave = [this] { controller_.LogSaveClick(); };
-    logWindow_->onClear = [this] { controller_.LogClearClick(); };
+    logWindow_->panel->onSave = [this] { controller_.LogSaveClick(); };
+    logWindow_->panel->onClear = [this] { controller_.LogClearClick(); };
     logWindow_->ShowLines(controller_.Core().logLines);
   }
   if (commentInputWindow_) {
@@ -407,8 +407,8 @@ void TForm1::SetSecondaryWindows(const SecondaryWindows& windows) {
   if (comWindow_) comWindow_->onClosed = reportClose(qs::SecondaryWindow::Com);
   if (commentsWindow_) {
     commentsWindow_->onClosed = reportClose(qs::SecondaryWindow::Comments);
-    commentsWindow_->onSave = [this] { controller_.CommentSaveClick(); };
-    commentsWindow_->onClear = [this] { controller_.CommentClearClick(); };
+    commentsWindow_->panel->onSave = [this] { controller_.CommentSaveClick(); };
+    commentsWindow_->panel->onClear = [this] { controller_.CommentClearClick(); };
     commentsWindow_->ShowLines(controller_.Core().commentLines);
   }
 }

@@ -5,12 +5,7 @@
 #include <QWidget>
 #include <functional>
 
-class QPlainTextEdit;
-class QPushButton;
-
-namespace qs {
-class TextLines;
-}
+#include "logbook/LinesPanel.h"
 
 class TForm8 final : public QWidget {
   Q_OBJECT
@@ -21,16 +16,12 @@ class TForm8 final : public QWidget {
 
   explicit TForm8(QWidget* parent = nullptr);
 
-  void ShowLines(const qs::TextLines& lines);
+  void ShowLines(const qs::TextLines& lines) { panel->ShowLines(lines); }
 
+  qs::LinesPanel* panel = nullptr;
   QPlainTextEdit* reComment = nullptr;
-  QPushButton* bSave = nullptr;
-  QPushButton* bClear = nullptr;
-  QPushButton* bClose = nullptr;
 
   std::function<void()> onClosed;
-  std::function<void()> onSave;
-  std::function<void()> onClear;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

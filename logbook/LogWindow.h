@@ -7,12 +7,7 @@
 #include <QWidget>
 #include <functional>
 
-class QPlainTextEdit;
-class QPushButton;
-
-namespace qs {
-class TextLines;
-}
+#include "logbook/LinesPanel.h"
 
 class TForm7 final : public QWidget {
   Q_OBJECT
@@ -23,24 +18,15 @@ class TForm7 final : public QWidget {
 
   explicit TForm7(QWidget* parent = nullptr);
 
-  // Shows the lines (only what changed since the last call is redrawn when
-  // lines were only added).
-  void ShowLines(const qs::TextLines& lines);
+  void ShowLines(const qs::TextLines& lines) { panel->ShowLines(lines); }
 
+  qs::LinesPanel* panel = nullptr;
   QPlainTextEdit* reLog = nullptr;
-  QPushButton* bSave = nullptr;
-  QPushButton* bClear = nullptr;
-  QPushButton* bClose = nullptr;
 
   // Run after the window has closed, by its close box or from code; the main
   // window uses it to tell the run controller.
   std::function<void()> onClosed;
-  std::function<void()> onSave;
-  std::function<void()> onClear;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
-
- private:
-  int shown_ = 0;  // lines currently in the view
 };

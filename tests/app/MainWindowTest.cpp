@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QShortcut>
@@ -33,6 +34,7 @@
 #include "logbook/CommentInputWindow.h"
 #include "logbook/CommentsWindow.h"
 #include "logbook/LogWindow.h"
+#include "logbook/TextLines.h"
 #include "platform/QueuedUiBridge.h"
 #include "record/RecordFiles.h"
 #include "support/QtTestApp.h"
@@ -477,3 +479,23 @@ TEST(StartupWindows, TheSplashIsAFramelessPictureThatFreesItselfAfterFourSeconds
 }
 
 }  // namespace
+
+// The log view appends new lines and redraws when a line changed in place
+// (a comment attached to it) or the log was cleared.
+TEST(LogView, ShowsAddedChangedAndClearedLines) {
+  TForm7 window;
+  qs::TextLines lines;
+  lines.Append("10:01:04,20.84");
+  lines.Append("10:02:04,21.00");
+  window.ShowLines(lines);
+  EXPECT_EQ(window.reLog->toPlainText(), "10:01:04,20.84\n10:02:04,21.00");
+  lines[0] += ",10:01:30,intubation";
+  window.ShowLines(lines);
+  EXPECT_EQ(window.reLog->toPlainText(), "10:01:04,20.84,10:01:30,intubation\n10:02:04,21.00");
+  lines.Append("10:03:04,13.23");
+  window.ShowLines(lines);
+  EXPECT_EQ(window.reLog->toPlainText().count('\n'), 2);
+  lines.Clear();
+  window.ShowLines(lines);
+  EXPECT_TRUE(window.reLog->toPlainText().isEmpty());
+}
