@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -33,26 +34,23 @@ class ReplayTest : public ::testing::Test {
     ASSERT_EQ(service.Prescan(path), ReplayOpenOutcome::Ok);
     ASSERT_EQ(service.OpenReplay(path), ReplayOpenOutcome::Ok);
   }
-  // Takes one second out of the 128 Hz ring as the calculation thread does.
-  std::vector<std::int16_t> Take128() {
-    RawWaveBuffer& w = core.buffers.rawWave;
+  // Takes everything pending out of a ring, as the calculation thread does.
+  template <std::size_t N>
+  static std::vector<std::int16_t> Drain(const std::array<std::int16_t, N>& ring, int& read, int& pending) {
     std::vector<std::int16_t> out;
-    while (w.Wave128Pending > 0) {
-      out.push_back(w.Wave128[static_cast<std::size_t>(w.Wave128Read)]);
-      w.Wave128Read = (w.Wave128Read + 1) % RawWaveBuffer::kSize128;
-      --w.Wave128Pending;
+    for (; pending > 0; --pending) {
+      out.push_back(ring[static_cast<std::size_t>(read)]);
+      read = (read + 1) % static_cast<int>(N);
     }
     return out;
   }
+  std::vector<std::int16_t> Take128() {
+    RawWaveBuffer& w = core.buffers.rawWave;
+    return Drain(w.Wave128, w.Wave128Read, w.Wave128Pending);
+  }
   std::vector<std::int16_t> Take256() {
     RawWaveBuffer& w = core.buffers.rawWave;
-    std::vector<std::int16_t> out;
-    while (w.Wave256Pending > 0) {
-      out.push_back(w.Wave256[static_cast<std::size_t>(w.Wave256Read)]);
-      w.Wave256Read = (w.Wave256Read + 1) % RawWaveBuffer::kSize256;
-      --w.Wave256Pending;
-    }
-    return out;
+    return Drain(w.Wave256, w.Wave256Read, w.Wave256Pending);
   }
 
   fs::path dir;
