@@ -20,6 +20,7 @@ struct MainControls {
   std::string lBsp = "Bispectrum";
   bool lRecordingVisible = false;
   std::string lNoise;
+  std::string lTime = "00:00:00";
   std::string lSynchFS = "BispRatio";
   std::string eSyncFSHint = "Bispectrum Ratio";
   std::string eSEF90 = "***", eBSR = "***", eBratio = "***", eSyncFS = "***", eAmp = "***", eBIS = "***",

@@ -119,11 +119,13 @@ void SetHint(QAction* action, const char* hint) {
 }  // namespace
 
 TForm1::TForm1(qs::AppCore& core, qs::UiBridge& ui, qs::Prompter& prompter, qs::MonitorLink& link,
-               qs::RecordFiles& records, qs::WorkerFactory workers, std::string settingsPath)
+               qs::RecordFiles& records, qs::WorkerFactory workers, std::string settingsPath,
+               qs::GraphScreenRelay* graphScreen)
     : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                                Qt::WindowCloseButtonHint),
       ui_(ui),
+      screen_(graphScreen),
       controller_(qs::RunControllerDeps{core, ui, prompter, *this, link, records, std::move(workers),
                                         std::move(settingsPath)}) {
   setWindowTitle(QStringLiteral("Quellscope for A-2000/XP/VISTA"));
@@ -142,6 +144,8 @@ TForm1::TForm1(qs::AppCore& core, qs::UiBridge& ui, qs::Prompter& prompter, qs::
   adjustSize();
   if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
 
+  // The drawing thread, created by FormCreate, shows its first pictures at once.
+  if (screen_ != nullptr) screen_->SetTarget(this);
   creationFailed_ = !controller_.FormCreate();
 }
 
@@ -149,6 +153,7 @@ TForm1::~TForm1() {
   // No step from a worker may run on this window from here on.
   ui_.Shutdown();
   controller_.FormDestroy();
+  if (screen_ != nullptr) screen_->SetTarget(nullptr);
   // The secondary windows outlive this window; none of them may report a
   // close to the controller any more.
   if (processingWindow_) processingWindow_->onClosed = nullptr;
@@ -341,6 +346,7 @@ void TForm1::ControlsChanged(const qs::MainControls& c) {
   SetCaption(lBsp, Text(c.lBsp));
   lRecording->setVisible(c.lRecordingVisible);
   SetCaption(lNoise, Text(c.lNoise));
+  SetCaption(lTime, Text(c.lTime));
   SetCaption(lSynchFS, Text(c.lSynchFS));
   eSyncFS->setToolTip(Text(c.eSyncFSHint));
   eSEF90->setText(Text(c.eSEF90));

@@ -14,6 +14,7 @@
 #include "app/MainControls.h"
 #include "app/RunController.h"
 #include "config/SettingsFile.h"
+#include "display/GraphScreen.h"
 
 class QAction;
 class QImage;
@@ -40,7 +41,7 @@ struct SecondaryWindows {
   TForm8* comments = nullptr;
 };
 
-class TForm1 final : public QMainWindow, public qs::MainView {
+class TForm1 final : public QMainWindow, public qs::MainView, public qs::GraphScreen {
   Q_OBJECT
 
  public:
@@ -48,13 +49,13 @@ class TForm1 final : public QMainWindow, public qs::MainView {
   static constexpr int kClientHeight = 672;
 
   // The window images the drawing thread fills.
-  enum class Graph { Bic, Power, Wave, Trend, Sqi };
+  using Graph = qs::GraphId;
 
   // Builds the window and runs the controller's creation steps (settings,
   // buffers, worker threads). Check CreationFailed() afterwards.
   TForm1(qs::AppCore& core, qs::UiBridge& ui, qs::Prompter& prompter, qs::MonitorLink& link,
          qs::RecordFiles& records, qs::WorkerFactory workers,
-         std::string settingsPath = qs::kSettingsFileName);
+         std::string settingsPath = qs::kSettingsFileName, qs::GraphScreenRelay* screen = nullptr);
   // Shuts the UI hand-off, then ends the worker threads.
   ~TForm1() override;
 
@@ -77,6 +78,11 @@ class TForm1 final : public QMainWindow, public qs::MainView {
   void ExitProcess(int code) override;
   void LogChanged() override;
   void CommentsChanged() override;
+
+  // qs::GraphScreen (the drawing thread's pictures and indicators)
+  void ShowGraph(qs::GraphId graph, const QImage& picture) override { ShowImage(graph, picture); }
+  void ShowClock(const std::string& text) override { controller_.ShowDataClock(text); }
+  void ShowNoise(const std::string& text) override { controller_.ShowNoise(text); }
 
   // Buttons
   QPushButton* bStart;
@@ -161,6 +167,7 @@ class TForm1 final : public QMainWindow, public qs::MainView {
   QWidget* WindowFor(qs::SecondaryWindow window) const;
 
   qs::UiBridge& ui_;
+  qs::GraphScreenRelay* screen_;
   qs::RunController controller_;
   bool creationFailed_ = false;
   std::optional<int> exitCode_;

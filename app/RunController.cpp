@@ -295,6 +295,18 @@ void RunController::bPrevClick() { core_.drawQueue.Push({PrevHour, 0, 0}); }
 
 void RunController::bNextClick() { core_.drawQueue.Push({NextHour, 0, 0}); }
 
+void RunController::ShowDataClock(const std::string& text) {
+  if (controls_.lTime == text) return;
+  controls_.lTime = text;
+  Changed();
+}
+
+void RunController::ShowNoise(const std::string& text) {
+  if (controls_.lNoise == text) return;
+  controls_.lNoise = text;
+  Changed();
+}
+
 // ---------------------------------------------------------------- stopping
 
 void RunController::bStopClick() {

@@ -76,6 +76,9 @@ class RunController final : public RunRequests {
   void bNoClick();
   void bPrevClick();
   void bNextClick();
+  // The drawing thread's indicators: the data clock and the artifact text.
+  void ShowDataClock(const std::string& text);
+  void ShowNoise(const std::string& text);
   void bCommentClick();
   void oCOMClick();
   void oProcessClick();

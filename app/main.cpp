@@ -44,7 +44,10 @@ int main(int argc, char* argv[]) {
   qs::RecordFileService records(*core);
   qs::CalcEngine engine(*core, &records.ReplayInput());
 
-  auto form1 = std::make_unique<TForm1>(*core, bridge, prompter, link, records, qs::ProgramWorkers(&engine));
+  // The drawing thread shows its pictures in the main window through this relay.
+  qs::GraphScreenRelay screen;
+  auto form1 = std::make_unique<TForm1>(*core, bridge, prompter, link, records, qs::ProgramWorkers(&engine, &screen),
+                                        qs::kSettingsFileName, &screen);
   if (form1->CreationFailed()) {
     delete splash;
     return 1;

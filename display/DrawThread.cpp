@@ -5,6 +5,9 @@ namespace qs {
 TDrawThread::TDrawThread(AppCore& core, UiBridge& ui, DrawHandlers* handlers)
     : WorkerThread(ui, ThreadPriority::Normal), core_(core), handlers_(handlers) {}
 
+TDrawThread::TDrawThread(AppCore& core, UiBridge& ui, std::unique_ptr<DrawHandlers> handlers)
+    : WorkerThread(ui, ThreadPriority::Normal), core_(core), owned_(std::move(handlers)), handlers_(owned_.get()) {}
+
 TDrawThread::~TDrawThread() {
   Stop();
   TerminateAndJoin();

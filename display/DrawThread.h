@@ -3,6 +3,7 @@
 // requests one by one, in arrival order, until the queue is empty. The graphs
 // plug in through DrawHandlers; a request of an unknown kind is dropped.
 #include <cstdint>
+#include <memory>
 
 #include "app/AppCore.h"
 #include "display/DrawRequestQueue.h"
@@ -20,6 +21,8 @@ class TDrawThread final : public WorkerThread {
  public:
   // handlers may be null: requests are then taken from the queue and dropped.
   TDrawThread(AppCore& core, UiBridge& ui, DrawHandlers* handlers = nullptr);
+  // The thread owns its handlers (the program's graphs).
+  TDrawThread(AppCore& core, UiBridge& ui, std::unique_ptr<DrawHandlers> handlers);
   ~TDrawThread() override;
 
   // Termination request that also wakes the waiting thread.
@@ -31,6 +34,7 @@ class TDrawThread final : public WorkerThread {
 
  private:
   AppCore& core_;
+  std::unique_ptr<DrawHandlers> owned_;
   DrawHandlers* handlers_;
   Relaxed<std::uint32_t> handled_{0};
 };

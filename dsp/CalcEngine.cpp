@@ -130,7 +130,11 @@ bool CalcEngine::RunCycle() {
     conditioner_.DetrendNext(ring_, threshold, s.Spike_Threshold);
     conditioner_.DetrendNext(ring_, threshold, s.Spike_Threshold);
   }
-  if (!s.CalcOnly) Push(WaveSecond, waveformBlock_, suppressionAtStart);
+  if (!s.CalcOnly) {
+    core_.buffers.waveDisplay.Publish(ring_, waveformBlock_, suppressionAtStart,
+                                      online_ ? cycleStamp_ : run.ClockSec.load());
+    Push(WaveSecond, waveformBlock_, suppressionAtStart);
+  }
   lastWaveBlock_ = waveformBlock_;
   waveformBlock_ = NextBlock(waveformBlock_, 2);
 

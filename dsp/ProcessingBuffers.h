@@ -11,6 +11,7 @@
 #include "dsp/MonitorValues.h"
 #include "dsp/RawWaveBuffer.h"
 #include "dsp/TrendStore.h"
+#include "dsp/WaveDisplay.h"
 
 namespace qs {
 
@@ -36,6 +37,7 @@ class ProcessingBuffers {
   std::array<float, 101> averageSpectrum{};  // 0.5 Hz bins 1..100; guarded by SpectrumLock
   TrendSnapshot trendSnapshot;           // guarded by SnapshotLock
   TrendStore trend;
+  WaveDisplayRing waveDisplay;           // the seconds announced to the drawing thread
 
  private:
   std::unique_ptr<EpochResult, FreeDeleter> trendMemory_;

@@ -11,6 +11,7 @@
 #include "app/RunController.h"
 #include "app/Workers.h"
 #include "dsp/CalcEngine.h"
+#include "support/GuiTestApp.h"
 #include "link/MonitorLink.h"
 #include "platform/QueuedUiBridge.h"
 #include "record/RecordFileService.h"

@@ -8,6 +8,7 @@
 
 #include "app/Workers.h"
 #include "dsp/CalcEngine.h"
+#include "support/GuiTestApp.h"
 #include "dsp/CalcThread.h"
 #include "link/MonitorLink.h"
 #include "platform/QueuedUiBridge.h"
