@@ -152,6 +152,7 @@ bool CalcEngine::RunCycle() {
     EpochStage();
     if (blocksTaken_ > gates.epoch) EpochStage();
   }
+  cyclesDone_.fetch_add(1, std::memory_order_release);
   return true;
 }
 

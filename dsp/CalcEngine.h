@@ -20,6 +20,7 @@
 // increment, and the interval's elapsed time copied at the close is the clock
 // after it; online, the wall clock read at the wake-up.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -70,6 +71,9 @@ class CalcEngine final : public CalcCycle {
   int BlocksTaken() const { return blocksTaken_; }
   int EpochBlock() const { return epochBlock_; }
   std::uint64_t EpochsTransformed() const { return epochsTransformed_; }
+  // Seconds processed since the program started; advances after everything a
+  // second queues or publishes, so a reader that sees it advance also sees that.
+  std::uint64_t CyclesDone() const { return cyclesDone_.load(std::memory_order_acquire); }
 
  private:
   void TakeBlock();
@@ -105,6 +109,7 @@ class CalcEngine final : public CalcCycle {
   std::uint32_t cycleStamp_ = 0;      // the cycle's time stamp, seconds
   std::uint32_t intervalTime_ = 0;
   std::uint64_t epochsTransformed_ = 0;
+  std::atomic<std::uint64_t> cyclesDone_{0};
   // The log window's counter, again: the bispectrum export follows the log
   // lines, which the user-interface thread counts (see LogCadence).
   LogCadence logCadence_;

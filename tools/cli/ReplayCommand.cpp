@@ -7,6 +7,7 @@
 
 #include "app/RunController.h"
 #include "cli/ConsoleRun.h"
+#include "cli/ReplayPictures.h"
 #include "dsp/CalcEngine.h"
 #include "link/MonitorLink.h"
 #include "platform/QueuedUiBridge.h"
@@ -58,7 +59,7 @@ bool OpenExports(RunState& run, const ExportPaths& p) {
 }  // namespace
 
 int ReplayCommand(int argc, char** argv) {
-  std::string record, settings = "Kvo_V2000.ini", recordsPath, logPath, snapshotPath;
+  std::string record, settings = "Kvo_V2000.ini", recordsPath, logPath, snapshotPath, pngDir;
   long startOffset = 0;
   ExportPaths exports;
   for (int i = 0; i < argc; ++i) {
@@ -70,6 +71,8 @@ int ReplayCommand(int argc, char** argv) {
       recordsPath = argv[++i];
     } else if (a == "--log" && hasValue) {
       logPath = argv[++i];
+    } else if (a == "--png-dir" && hasValue) {
+      pngDir = argv[++i];
     } else if (a == "--snapshot" && hasValue) {
       snapshotPath = argv[++i];
     } else if (a == "--pow-binary" && hasValue) {
@@ -104,7 +107,7 @@ int ReplayCommand(int argc, char** argv) {
     std::fputs(
         "usage: quellscope-cli replay RECORD.eeg [--settings FILE] [--start-offset SEC] [--records OUT.csv]\n"
         "         [--log OUT.log] [--pow-binary F | --pow-ascii F] [--bic-binary F | --bic-ascii F]\n"
-        "         [--amp F] [--bis-variables F] [--wave-ascii F] [--snapshot F]\n",
+        "         [--amp F] [--bis-variables F] [--wave-ascii F] [--snapshot F] [--png-dir DIR]\n",
         stderr);
     return 2;
   }
@@ -132,6 +135,10 @@ int ReplayCommand(int argc, char** argv) {
     WriteHeader(out);
   }
 
+  // Pictures need the drawing thread and a paced run; without them the run is
+  // Calculation Only.
+  std::unique_ptr<ReplayPictures> pictures;
+  if (!pngDir.empty()) pictures = std::make_unique<ReplayPictures>();
   auto core = std::make_unique<AppCore>();
   QueuedUiBridge ui;
   ConsolePrompter prompter(record);
@@ -151,6 +158,7 @@ int ReplayCommand(int argc, char** argv) {
   workers.allocateCalcBuffers = [&engine](ZeroAllocFn alloc) { return engine.Allocate(alloc); };
   workers.writeSnapshot = [&engine](DataFile& file) { engine.WriteSnapshot(file); };
   workers.bispectralEpochs = [&engine] { return engine.Bispectral().N(); };
+  if (pictures) pictures->AddDrawThread(workers, engine);
   int code = 0;
   {
     RunController controller(RunControllerDeps{*core, ui, prompter, view, link, records, workers, settings});
@@ -170,10 +178,14 @@ int ReplayCommand(int argc, char** argv) {
       code = 2;
     } else {
       core->run.StartOffsetSec = static_cast<std::int32_t>(startOffset);
-      core->settings.CalcOnly = true;
+      core->settings.CalcOnly = !pictures;
       controller.bStartClick();
       // The run ends when the calculation thread reaches the end of the file
       // and its stop request comes back through the loop.
+      if (pictures) {
+        pictures->Run(controller, ui, engine, *core);
+        if (!pictures->Save(pngDir)) code = 1;
+      }
       while (!controller.Controls().bStart) ui.RunUntil([&] { return controller.Controls().bStart; }, 1000);
       if (prompter.reported) code = 2;
       // The "Snap" file as the window would write it once the run is over.

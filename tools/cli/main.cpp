@@ -35,6 +35,10 @@ constexpr const char* kUsage =
     "                      --bis-variables F  the monitor's variables\n"
     "                      --wave-ascii F     the wave, one sample per line\n"
     "                      --snapshot F       the \"Snap\" file at the end of the run\n"
+    "                    --png-dir DIR runs the replay paced, with the drawing\n"
+    "                    thread, as fast as drawing allows, and writes the graphs\n"
+    "                    as the window would show them at the end: wave.png,\n"
+    "                    power.png, bic.png, trend.png, sqi.png.\n"
     "  help              this text\n";
 
 int Info(const char* path) {
