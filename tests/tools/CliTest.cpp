@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include <QImage>
+
+#include "display/ColourScale.h"
 #include "support/EngineRun.h"
 #include "tools/recgen/RecordingGenerator.h"
 
@@ -97,6 +100,62 @@ TEST(Cli, ReplayWritesTheRecordsOfTheProgramsOwnCalculation) {
   EXPECT_EQ(snapLines[0].rfind("# " + eeg + " ", 0), 0u);
   EXPECT_EQ(snapLines[2258], "# Power\r");
   EXPECT_EQ(snapLines[2359], "# wave\r");
+  fs::remove_all(dir);
+}
+
+// The pictures of a case without opening the program: the replay runs paced
+// through the drawing thread and leaves the five graphs as the window would
+// show them; the calculation is the same as without pictures.
+TEST(Cli, ReplayPngDirWritesTheFiveGraphs) {
+  qs::recgen::GeneratorOptions options;
+  options.seconds = 95;
+  const fs::path dir = fs::temp_directory_path() / ("qs_cli_png_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const std::string eeg = (dir / "case.eeg").string();
+  ASSERT_TRUE(qs::recgen::WriteRecording(eeg, qs::recgen::GenerateRecording(options)));
+  const fs::path png = dir / "pictures";
+  const CliRun r = RunCli("replay " + eeg + " --png-dir " + png.string() + " --records " + (dir / "a.csv").string());
+  ASSERT_EQ(r.code, 0) << r.out;
+  ASSERT_EQ(RunCli("replay " + eeg + " --records " + (dir / "b.csv").string()).code, 0);
+  const auto text = [](const fs::path& p) {
+    std::ifstream in(p);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  EXPECT_EQ(text(dir / "a.csv"), text(dir / "b.csv")) << "drawing does not change the records";
+
+  const auto pixel = [](const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFFu; };
+  const auto anyInColumn = [&](const QImage& image, int x, int y0, int y1, qs::Rgb colour) {
+    for (int y = y0; y <= y1; ++y)
+      if (pixel(image, x, y) == colour) return true;
+    return false;
+  };
+  const QImage wave((png / "wave.png").string().c_str());
+  ASSERT_EQ(wave.size(), QSize(576, 144));
+  EXPECT_EQ(pixel(wave, 43, 50), qs::MakeRgb(255, 255, 255)) << "axis";
+  EXPECT_EQ(pixel(wave, 500, 72), qs::MakeRgb(255, 255, 255)) << "the cleared newest second";
+  int yellow = 0;
+  for (int x = 44; x < 428; ++x) yellow += anyInColumn(wave, x, 0, 143, qs::MakeRgb(255, 255, 0));
+  EXPECT_GT(yellow, 380) << "four seconds of raw wave, the newest scrolled left";
+
+  const QImage power((png / "power.png").string().c_str());
+  ASSERT_EQ(power.size(), QSize(265, 138));
+  EXPECT_TRUE(anyInColumn(power, 52, 10, 113, qs::MakeRgb(0, 255, 0))) << "the spectrum at 5.5 Hz";
+
+  const QImage bic((png / "bic.png").string().c_str());
+  ASSERT_EQ(bic.size(), QSize(265, 140));
+  const qs::Rgb cell = pixel(bic, 33, 118);
+  EXPECT_NE(std::find(qs::ColourScale.begin(), qs::ColourScale.end(), cell), qs::ColourScale.end());
+
+  const QImage trend((png / "trend.png").string().c_str());
+  ASSERT_EQ(trend.size(), QSize(420, 488));
+  EXPECT_TRUE(anyInColumn(trend, 32, 18, 80, qs::MakeRgb(0, 255, 255))) << "SEF";
+  EXPECT_NE(std::find(qs::ColourScale.begin(), qs::ColourScale.end(), pixel(trend, 32, 420)),
+            qs::ColourScale.end())
+      << "aBIC strip";
+
+  const QImage sqi((png / "sqi.png").string().c_str());
+  ASSERT_EQ(sqi.size(), QSize(125, 100));
+  EXPECT_NE(pixel(sqi, 10, 20), qs::MakeRgb(255, 255, 255)) << "time-domain bar";
   fs::remove_all(dir);
 }
 
