@@ -163,6 +163,7 @@ class TForm1 final : public QMainWindow, public qs::MainView {
   qs::UiBridge& ui_;
   qs::RunController controller_;
   bool creationFailed_ = false;
+  bool shownFormEnabled_ = true;
   std::optional<int> exitCode_;
 
   QPointer<TForm4> processingWindow_;
