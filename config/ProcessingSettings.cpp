@@ -40,7 +40,7 @@ constexpr float kSef90Fraction = 0.10f;
 
 }  // namespace
 
-ProcessingSettings::ProcessingSettings(ProcessingSettingsDeps deps)
+ProcessingSettings::ProcessingSettings(const ProcessingSettingsDeps& deps)
     : s_(deps.settings),
       run_(deps.run),
       drawQueue_(deps.drawQueue),

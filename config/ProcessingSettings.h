@@ -62,7 +62,7 @@ struct ProcessingSettingsDeps {
 
 class ProcessingSettings {
  public:
-  explicit ProcessingSettings(ProcessingSettingsDeps deps);
+  explicit ProcessingSettings(const ProcessingSettingsDeps& deps);
 
   // The main window has set WindowOpen: disable it and load every control
   // from the settings (without running any change handler).

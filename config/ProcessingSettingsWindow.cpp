@@ -57,9 +57,8 @@ void TForm4::Connect() {
     ShowChoices();
   };
   const auto onClick = [this, run](QCheckBox* box, void (qs::ProcessingSettings::*handler)(bool)) {
-    connect(box, &QCheckBox::clicked, this, [run, handler](bool checked) {
-      run([&](qs::ProcessingSettings& p) { (p.*handler)(checked); });
-    });
+    connect(box, &QCheckBox::clicked, this,
+            [run, handler](bool checked) { run([&](qs::ProcessingSettings& p) { (p.*handler)(checked); }); });
   };
   const auto onEntry = [run](QComboBox* list, void (qs::ProcessingSettings::*handler)(std::string_view)) {
     OnEntry(list, [run, handler](const std::string& entry) {

@@ -7,7 +7,9 @@
 namespace qs {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Length of the leading number of text by the grammar of LeadingNumber; 0
 // when there is none.

@@ -26,8 +26,8 @@ QPushButton* MakeButton(QWidget* parent, const char* name, QRect place, const ch
   return button;
 }
 
-QComboBox* MakeChoiceList(QWidget* parent, const char* name, QRect place, std::span<const std::string_view> items,
-                          const char* hint) {
+QComboBox* MakeChoiceList(QWidget* parent, const char* name, QRect place,
+                          std::span<const std::string_view> items, const char* hint) {
   auto* list = new QComboBox(parent);
   list->setObjectName(QLatin1String(name));
   list->setGeometry(place);

@@ -19,8 +19,8 @@ QLabel* MakeLabel(QWidget* parent, const char* name, QRect place, const char* ca
 QPushButton* MakeButton(QWidget* parent, const char* name, QRect place, const char* caption);
 
 // An editable choice list of these items. Typed text is not added to the items.
-QComboBox* MakeChoiceList(QWidget* parent, const char* name, QRect place, std::span<const std::string_view> items,
-                          const char* hint = "");
+QComboBox* MakeChoiceList(QWidget* parent, const char* name, QRect place,
+                          std::span<const std::string_view> items, const char* hint = "");
 
 // Calls onEntry with the text of a chosen item, or with typed text once its
 // editing is finished (Enter, or the focus leaving) and it differs from the

@@ -29,7 +29,7 @@ std::string ReplayTimeText(std::uint32_t seconds) {
   return std::string(line.View());
 }
 
-ViewSettings::ViewSettings(ViewSettingsDeps deps)
+ViewSettings::ViewSettings(const ViewSettingsDeps& deps)
     : s_(deps.settings), run_(deps.run), drawQueue_(deps.drawQueue), host_(deps.host) {}
 
 void ViewSettings::ShowViewWindow() {
@@ -77,7 +77,9 @@ void ViewSettings::ShowViewWindow() {
   if (s_.OptionButton) c_.cbTest = s_.Test_Mode;
 }
 
-void ViewSettings::CloseViewWindow() { run_.WindowOpen = false; }
+void ViewSettings::CloseViewWindow() {
+  run_.WindowOpen = false;
+}
 
 void ViewSettings::cbRawWaveClick(bool checked) {
   c_.cbRawWave = checked;
@@ -139,9 +141,13 @@ void ViewSettings::cbGraphChange(std::string_view entry) {
   drawQueue_.Push({BicReset, *item, 0});
 }
 
-void ViewSettings::tbTimeChange(int position) { SetStartOffset(position); }
+void ViewSettings::tbTimeChange(int position) {
+  SetStartOffset(position);
+}
 
-void ViewSettings::udTimeClick(int position) { SetStartOffset(position); }
+void ViewSettings::udTimeClick(int position) {
+  SetStartOffset(position);
+}
 
 void ViewSettings::SetStartOffset(int position) {
   // The controls' range is the file's length; an offset past the end would

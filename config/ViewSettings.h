@@ -18,8 +18,8 @@ namespace qs {
 
 // The fourth map type is offered only with OptionButton; without it the item
 // is removed at the first showing, for the rest of the program's run.
-inline constexpr std::string_view kGraphItems[] = {"Show Bispectrum", "Show Bicoherence", "Show Triple Product",
-                                                   "Show mBIC"};
+inline constexpr std::string_view kGraphItems[] = {"Show Bispectrum", "Show Bicoherence",
+                                                   "Show Triple Product", "Show mBIC"};
 inline constexpr std::string_view kSpeedItems[] = {"x1", "x2", "x3", "x4", "x5", "x6", "x7", "x8"};
 // Replay timer periods of x1 to x8 in ms: whole milliseconds as the replay has
 // always used them (x3 is 267, not 333).
@@ -63,7 +63,7 @@ struct ViewSettingsDeps {
 
 class ViewSettings {
  public:
-  explicit ViewSettings(ViewSettingsDeps deps);
+  explicit ViewSettings(const ViewSettingsDeps& deps);
 
   // The main window has set WindowOpen; also run again when the user clicks
   // the window's background: every control shows the current values.

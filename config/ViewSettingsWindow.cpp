@@ -38,7 +38,8 @@ TForm5::TForm5(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTo
   lPScale = MakeLabel(this, "lPScale", {126, 88, 110, 22}, "Power Scale");
   cbPScale = MakeChoiceList(this, "cbPScale", {126, 110, 110, 22}, qs::kPowerScaleItems);
   lSpeed = MakeLabel(this, "lSpeed", {244, 88, 108, 22}, "Speed");
-  cbSpeed = MakeChoiceList(this, "cbSpeed", {244, 110, 108, 22}, qs::kSpeedItems, "Replay speed in Offline mode");
+  cbSpeed =
+      MakeChoiceList(this, "cbSpeed", {244, 110, 108, 22}, qs::kSpeedItems, "Replay speed in Offline mode");
   cbSpeed->setMaxVisibleItems(8);
 
   lStartTime = MakeLabel(this, "lStartTime", {8, 150, 80, 20}, "", "Recording started time");
@@ -66,9 +67,8 @@ void TForm5::Connect() {
     ShowControls();
   };
   const auto onClick = [this, run](QCheckBox* box, void (qs::ViewSettings::*handler)(bool)) {
-    connect(box, &QCheckBox::clicked, this, [run, handler](bool checked) {
-      run([&](qs::ViewSettings& v) { (v.*handler)(checked); });
-    });
+    connect(box, &QCheckBox::clicked, this,
+            [run, handler](bool checked) { run([&](qs::ViewSettings& v) { (v.*handler)(checked); }); });
   };
   const auto onEntry = [run](QComboBox* list, void (qs::ViewSettings::*handler)(std::string_view)) {
     OnEntry(list, [run, handler](const std::string& entry) {
@@ -76,9 +76,8 @@ void TForm5::Connect() {
     });
   };
   const auto onMove = [this, run](QAbstractSlider* control, void (qs::ViewSettings::*handler)(int)) {
-    connect(control, &QAbstractSlider::valueChanged, this, [run, handler](int position) {
-      run([&](qs::ViewSettings& v) { (v.*handler)(position); });
-    });
+    connect(control, &QAbstractSlider::valueChanged, this,
+            [run, handler](int position) { run([&](qs::ViewSettings& v) { (v.*handler)(position); }); });
   };
   using V = qs::ViewSettings;
   onClick(cbRawWave, &V::cbRawWaveClick);

@@ -34,8 +34,9 @@ class SettingsHostTest : public ::testing::Test {
   QuietView view;
   NoMonitorLink link;
   NoRecordFiles records;
-  RunController controller{RunControllerDeps{core, ui, prompter, view, link, records, WorkerFactory{},
-                                             (std::filesystem::temp_directory_path() / "qs_none.ini").string()}};
+  RunController controller{
+      RunControllerDeps{core, ui, prompter, view, link, records, WorkerFactory{},
+                        (std::filesystem::temp_directory_path() / "qs_none.ini").string()}};
 };
 
 TEST_F(SettingsHostTest, TheProcessingWindowDisablesTheMainWindowAndDrivesItsSefLabel) {

@@ -169,7 +169,8 @@ TEST_F(SettingsWindowsTest, ChoiceListsTakeItemsAndTypedTextWithoutStoringAnUnma
   EXPECT_EQ(s_.Moving_Average, 1);
   Type(processing_.cbMoving, "Moving Average 9sec");
   EXPECT_EQ(s_.Moving_Average, 1);
-  EXPECT_EQ(processing_.cbMoving->currentText(), "Moving Average 2sec") << "the list shows the choice in force";
+  EXPECT_EQ(processing_.cbMoving->currentText(), "Moving Average 2sec")
+      << "the list shows the choice in force";
   Pick(processing_.cbBispCount, "1 min");
   EXPECT_EQ(s_.Bisp_Dur, 6);
   Type(processing_.cbBispCount, "2 min");
@@ -254,8 +255,8 @@ TEST_F(SettingsWindowsTest, MapTypeAndScalesQueueTheirRedrawsAndTypedTextChanges
   view_.cbRawWave->click();
   EXPECT_FALSE(s_.Show_Raw);
   s_.Show_Raw = true;  // changed elsewhere: a click on the background shows it
-  QMouseEvent press(QEvent::MouseButtonPress, QPointF(4, 290), view_.mapToGlobal(QPointF(4, 290)), Qt::LeftButton,
-                    Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(4, 290), view_.mapToGlobal(QPointF(4, 290)),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(&view_, &press);
   EXPECT_TRUE(view_.cbRawWave->isChecked());
 }

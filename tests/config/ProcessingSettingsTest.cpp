@@ -1,13 +1,12 @@
 // The "Set Processing" window's behaviour without widgets: what showing loads,
 // what each control writes, the SEF group's interplay, "Apply", the logging
 // interval's log rebuild and the gray scale committed on closing.
-#include "config/ProcessingSettings.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "app/AppCore.h"
+#include "config/ProcessingSettings.h"
 #include "config/SettingsHostFake.h"
 #include "support/ScriptedPrompter.h"
 
@@ -80,7 +79,7 @@ TEST_F(ProcessingSettingsTest, DurationListsShowTheItemOfTheirSetting) {
     int value, bisp, pow, time;
   } const cases[] = {
       {6, 0, 2, 3}, {12, 1, 2, 3}, {18, 2, 2, 3}, {24, 3, 2, 3}, {30, 4, 2, 3},
-      {1, 4, 2, 0}, {2, 4, 0, 1}, {3, 4, 1, 2}, {7, 4, 2, 3},  // anything else: "5 min", "1 min"
+      {1, 4, 2, 0}, {2, 4, 0, 1},  {3, 4, 1, 2},  {7, 4, 2, 3},  // anything else: "5 min", "1 min"
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.value);

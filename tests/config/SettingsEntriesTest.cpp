@@ -2,8 +2,6 @@
 // threshold field, the thresholds' minimums and display, and the items of the
 // choice lists. Malformed text must never crash and never yield a value that
 // the processing cannot use.
-#include "config/SettingsEntries.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,6 +9,8 @@
 #include <optional>
 #include <random>
 #include <string>
+
+#include "config/SettingsEntries.h"
 
 namespace qs {
 namespace {
@@ -20,12 +20,31 @@ TEST(LeadingNumber, ReadsTheLongestLeadingDecimalNumber) {
     const char* text;
     std::optional<double> number;
   } const cases[] = {
-      {"7", 7.0},          {"1.5", 1.5},       {"12abc", 12.0},   {"5,3", 5.0},  // "," is not the decimal point
-      {"1.2.3", 1.2},      {"+3", 3.0},        {"-2", -2.0},      {".5", 0.5},   {"5.", 5.0},
-      {"2e1", 20.0},       {"2E-1", 0.2},      {"2e", 2.0},       {"2e+", 2.0},  {"2ex", 2.0},
-      {"abc", std::nullopt}, {"", std::nullopt}, {" 7", std::nullopt},  // nothing is skipped before it
-      {"-", std::nullopt}, {".", std::nullopt}, {"+.e5", std::nullopt}, {"e5", std::nullopt},
-      {"nan", std::nullopt}, {"inf", std::nullopt}, {"1e400", std::nullopt}, {"-1e400", std::nullopt},
+      {"7", 7.0},
+      {"1.5", 1.5},
+      {"12abc", 12.0},
+      {"5,3", 5.0},  // "," is not the decimal point
+      {"1.2.3", 1.2},
+      {"+3", 3.0},
+      {"-2", -2.0},
+      {".5", 0.5},
+      {"5.", 5.0},
+      {"2e1", 20.0},
+      {"2E-1", 0.2},
+      {"2e", 2.0},
+      {"2e+", 2.0},
+      {"2ex", 2.0},
+      {"abc", std::nullopt},
+      {"", std::nullopt},
+      {" 7", std::nullopt},  // nothing is skipped before it
+      {"-", std::nullopt},
+      {".", std::nullopt},
+      {"+.e5", std::nullopt},
+      {"e5", std::nullopt},
+      {"nan", std::nullopt},
+      {"inf", std::nullopt},
+      {"1e400", std::nullopt},
+      {"-1e400", std::nullopt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -73,7 +92,8 @@ TEST(FindItem, NamesOnlyAnItemSpelledExactly) {
   constexpr std::string_view items[] = {"x1", "x2", "x3"};
   EXPECT_EQ(FindItem(items, "x3"), 2);
   EXPECT_EQ(FindItem(items, "x1"), 0);
-  for (const char* typed : {"X3", "x3 ", " x3", "x", "", "x4", "3"}) EXPECT_FALSE(FindItem(items, typed)) << typed;
+  for (const char* typed : {"X3", "x3 ", " x3", "x", "", "x4", "3"})
+    EXPECT_FALSE(FindItem(items, typed)) << typed;
 }
 
 // Random text, as a user or a fuzzer might type it: never a crash, and any

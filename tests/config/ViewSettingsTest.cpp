@@ -1,14 +1,13 @@
 // The "Set View" window's behaviour without widgets: the map types offered,
 // the replay speeds and their exact periods, the start-time controls and
 // their time texts, and the scales with their drawing requests.
-#include "config/ViewSettings.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "app/AppCore.h"
 #include "config/SettingsHostFake.h"
+#include "config/ViewSettings.h"
 
 namespace qs {
 namespace {
