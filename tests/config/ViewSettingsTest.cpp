@@ -164,6 +164,21 @@ TEST_F(ViewSettingsTest, TheStartTimeControlsSetTheOffsetAndShowItsTimeOfDay) {
   EXPECT_EQ(C().lSetTime, "10:01:30");
 }
 
+// A file shorter than a second still shows its own times, not those left
+// from the file chosen before it.
+TEST_F(ViewSettingsTest, AnotherFileNeverShowsTheTimesOfTheFileBefore) {
+  ChooseFile(10 * 3600, 600);
+  Open();
+  window.tbTimeChange(300);
+  ChooseFile(11 * 3600, 0);
+  Open();
+  EXPECT_EQ(C().lStartTime, "11:00:00");
+  EXPECT_EQ(C().lSetTime, "11:00:00");
+  EXPECT_EQ(C().lEndTime, "11:00:00");
+  EXPECT_EQ(C().timeMax, 0);
+  EXPECT_EQ(C().timePosition, 0);
+}
+
 TEST_F(ViewSettingsTest, TimesPastMidnightGoOnAbove23Hours) {
   ChooseFile(23 * 3600 + 50 * 60, 7200);
   Open();
