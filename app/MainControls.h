@@ -21,6 +21,8 @@ struct MainControls {
   bool lRecordingVisible = false;
   std::string lNoise;
   std::string lTime = "00:00:00";
+  std::string lSEF90 = "SEF95";
+  std::string eSEF90Hint = "Spectral Edge Frequency 95%";
   std::string lSynchFS = "BispRatio";
   std::string eSyncFSHint = "Bispectrum Ratio";
   std::string eSEF90 = "***", eBSR = "***", eBratio = "***", eSyncFS = "***", eAmp = "***", eBIS = "***",
@@ -32,6 +34,9 @@ struct MainControls {
   bool mnFile = true, mnMode = true;
   bool oProcess = true, oCOM = true, oView = true;
   bool oWaveA = false, oBISVal = false;
+
+  // The whole window; disabled while the processing settings window is open.
+  bool formEnabled = true;
 
   // replay timer
   bool timerEnabled = false;

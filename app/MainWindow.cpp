@@ -156,8 +156,14 @@ TForm1::~TForm1() {
   if (screen_ != nullptr) screen_->SetTarget(nullptr);
   // The secondary windows outlive this window; none of them may report a
   // close to the controller any more.
-  if (processingWindow_) processingWindow_->onClosed = nullptr;
-  if (viewWindow_) viewWindow_->onClosed = nullptr;
+  if (processingWindow_) {
+    processingWindow_->onClosed = nullptr;
+    processingWindow_->Attach(nullptr);
+  }
+  if (viewWindow_) {
+    viewWindow_->onClosed = nullptr;
+    viewWindow_->Attach(nullptr);
+  }
   if (logWindow_) logWindow_->onClosed = nullptr;
   if (commentInputWindow_) commentInputWindow_->onClosed = nullptr;
   if (comWindow_) comWindow_->onClosed = nullptr;
@@ -347,6 +353,8 @@ void TForm1::ControlsChanged(const qs::MainControls& c) {
   lRecording->setVisible(c.lRecordingVisible);
   SetCaption(lNoise, Text(c.lNoise));
   SetCaption(lTime, Text(c.lTime));
+  SetCaption(lSEF90, Text(c.lSEF90));
+  eSEF90->setToolTip(Text(c.eSEF90Hint));
   SetCaption(lSynchFS, Text(c.lSynchFS));
   eSyncFS->setToolTip(Text(c.eSyncFSHint));
   eSEF90->setText(Text(c.eSEF90));
@@ -374,6 +382,12 @@ void TForm1::ControlsChanged(const qs::MainControls& c) {
   oCOM->setEnabled(c.oCOM);
   oView->setEnabled(c.oView);
 
+  // Only a change is applied: the comment input disables the window by itself.
+  if (c.formEnabled != shownFormEnabled_) {
+    shownFormEnabled_ = c.formEnabled;
+    setEnabled(c.formEnabled);
+  }
+
   // Restarting a running timer would delay the next replay step: touch it
   // only when its period or its state really changes.
   if (Timer->interval() != c.timerIntervalMs) Timer->setInterval(c.timerIntervalMs);
@@ -392,8 +406,14 @@ void TForm1::SetSecondaryWindows(const SecondaryWindows& windows) {
   const auto reportClose = [this](qs::SecondaryWindow which) {
     return [this, which] { controller_.SecondaryWindowClosed(which); };
   };
-  if (processingWindow_) processingWindow_->onClosed = reportClose(qs::SecondaryWindow::Process);
-  if (viewWindow_) viewWindow_->onClosed = reportClose(qs::SecondaryWindow::View);
+  if (processingWindow_) {
+    processingWindow_->onClosed = reportClose(qs::SecondaryWindow::Process);
+    processingWindow_->Attach(&controller_.Processing());
+  }
+  if (viewWindow_) {
+    viewWindow_->onClosed = reportClose(qs::SecondaryWindow::View);
+    viewWindow_->Attach(&controller_.Viewing());
+  }
   if (logWindow_) {
     logWindow_->onClosed = reportClose(qs::SecondaryWindow::Log);
     logWindow_->panel->onSave = [this] { controller_.LogSaveClick(); };
@@ -442,6 +462,9 @@ void TForm1::ShowWindow(qs::SecondaryWindow window) {
     commentInputWindow_->Prepare(controller_.CommentShownTime());
     setEnabled(false);
   }
+  // The settings windows show what the controller has just loaded into them.
+  if (window == qs::SecondaryWindow::Process && processingWindow_) processingWindow_->ShowControls();
+  if (window == qs::SecondaryWindow::View && viewWindow_) viewWindow_->ShowControls();
   if (QWidget* w = WindowFor(window)) {
     w->show();
     w->raise();

@@ -170,6 +170,7 @@ class TForm1 final : public QMainWindow, public qs::MainView, public qs::GraphSc
   qs::GraphScreenRelay* screen_;
   qs::RunController controller_;
   bool creationFailed_ = false;
+  bool shownFormEnabled_ = true;
   std::optional<int> exitCode_;
 
   QPointer<TForm4> processingWindow_;

@@ -685,12 +685,14 @@ void RunController::oCOMClick() {
 void RunController::oProcessClick() {
   if (core_.run.WindowOpen) return;
   core_.run.WindowOpen = true;
+  processing_.ShowProcessingWindow();
   view_.ShowWindow(SecondaryWindow::Process);
 }
 
 void RunController::oViewClick() {
   if (core_.run.WindowOpen) return;
   core_.run.WindowOpen = true;
+  viewing_.ShowViewWindow();
   view_.ShowWindow(SecondaryWindow::View);
 }
 
@@ -726,11 +728,44 @@ void RunController::bCommentClick() {
 }
 
 void RunController::SecondaryWindowClosed(SecondaryWindow window) {
-  if (window == SecondaryWindow::CommentInput) {
-    core_.run.CommentInputOpen = false;
-  } else {
-    core_.run.WindowOpen = false;
+  switch (window) {
+    case SecondaryWindow::CommentInput:
+      core_.run.CommentInputOpen = false;
+      break;
+    case SecondaryWindow::Process:
+      processing_.CloseProcessingWindow();
+      break;
+    case SecondaryWindow::View:
+      viewing_.CloseViewWindow();
+      break;
+    default:
+      core_.run.WindowOpen = false;
+      break;
   }
+}
+
+// ---------------------------------------------------------------- for the settings windows
+
+void RunController::SetMainWindowEnabled(bool enabled) {
+  controls_.formEnabled = enabled;
+  Changed();
+}
+
+void RunController::ShowSef(bool sef90) {
+  controls_.lSEF90 = sef90 ? "SEF90" : "SEF95";
+  controls_.eSEF90Hint = sef90 ? "Spectral Edge Frequency 90%" : "Spectral Edge Frequency 95%";
+  Changed();
+}
+
+void RunController::SetReplayInterval(int ms) {
+  // A running replay takes the new pace at once.
+  controls_.timerIntervalMs = ms;
+  Changed();
+}
+
+void RunController::SetMapTitle(int figType) {
+  controls_.lBsp = kMapTitles[figType >= 0 && figType <= 3 ? figType : 0];
+  Changed();
 }
 
 // ---------------------------------------------------------------- version and exit

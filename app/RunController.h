@@ -14,6 +14,9 @@
 #include "app/AppCore.h"
 #include "app/MainControls.h"
 #include "app/RunRequests.h"
+#include "config/ProcessingSettings.h"
+#include "config/SettingsHost.h"
+#include "config/ViewSettings.h"
 #include "dsp/ProcessingBuffers.h"
 #include "platform/Prompter.h"
 #include "platform/UiBridge.h"
@@ -52,7 +55,7 @@ struct RunControllerDeps {
   ZeroAllocFn allocate = &std::calloc;
 };
 
-class RunController final : public RunRequests {
+class RunController final : public RunRequests, public SettingsHost {
  public:
   explicit RunController(RunControllerDeps deps);
   ~RunController() override;
@@ -111,7 +114,7 @@ class RunController final : public RunRequests {
   // The log window's commands.
   void LogSaveClick();
   void LogClearClick();
-  void RebuildLog(int n);
+  void RebuildLog(int n) override;
   // The Save menu: each chooses a file and opens it; the producing thread
   // writes it while it is open, and Stop closes it.
   void oWaveBClick();
@@ -133,9 +136,20 @@ class RunController final : public RunRequests {
   void ShowLogHeader() override;
   void ShowInterval(const IntervalTexts& texts) override;
 
+  // SettingsHost: what the processing and view settings windows change here.
+  bool IsOnline() const override { return controls_.oOnlineChecked; }
+  bool RunInProgress() const override { return !controls_.bStart; }
+  void SetMainWindowEnabled(bool enabled) override;
+  void ShowSef(bool sef90) override;
+  bool ShowsSef90() const override { return controls_.lSEF90 == "SEF90"; }
+  void SetReplayInterval(int ms) override;
+  void SetMapTitle(int figType) override;
+
+  // The two settings windows' behaviour; the windows show and drive it.
+  ProcessingSettings& Processing() { return processing_; }
+  ViewSettings& Viewing() { return viewing_; }
+
   const MainControls& Controls() const { return controls_; }
-  bool IsOnline() const { return controls_.oOnlineChecked; }
-  bool RunInProgress() const { return !controls_.bStart; }
   FileDialogState& SaveDialog() { return saveDialog_; }
   FileDialogState& OpenDialog() { return openDialog_; }
   AppCore& Core() { return core_; }
@@ -187,6 +201,9 @@ class RunController final : public RunRequests {
   };
   // True when a file was opened.
   bool OpenExport(const ExportCommand& command, const std::function<void()>& setFlag = {});
+
+  ProcessingSettings processing_{{core_.settings, core_.run, core_.drawQueue, core_.buffers.trend, prompter_, *this}};
+  ViewSettings viewing_{{core_.settings, core_.run, core_.drawQueue, *this}};
 };
 
 }  // namespace qs

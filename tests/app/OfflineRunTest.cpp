@@ -10,6 +10,7 @@
 
 #include "app/RunController.h"
 #include "app/Workers.h"
+#include "config/ViewSettings.h"
 #include "dsp/CalcEngine.h"
 #include "support/GuiTestApp.h"
 #include "link/MonitorLink.h"
@@ -108,6 +109,46 @@ TEST_F(OfflineRunTest, AStartOffsetBeginsTheReplayAtThatSecond) {
   controller->bStartClick();
   EXPECT_EQ(core.run.ClockSec, 36005u);
   EXPECT_EQ(TickUntilIdle(), 4);
+}
+
+// The start point chosen on the view window's track bar: the clock starts
+// there, and the first second replayed is that second of the file (the test
+// recording numbers its seconds in the monitor BSR of each variables message).
+TEST_F(OfflineRunTest, AStartOffsetChosenInTheViewWindowBeginsTheReplayAtThatSecond) {
+  ChooseOffline(Record(20));
+  controller->oViewClick();
+  ViewSettings& view = controller->Viewing();
+  ASSERT_TRUE(view.Controls().timeControlsVisible);
+  EXPECT_EQ(view.Controls().timeMax, 20);
+  view.tbTimeChange(5);
+  EXPECT_EQ(view.Controls().lSetTime, "10:00:05");
+  controller->SecondaryWindowClosed(SecondaryWindow::View);
+
+  controller->bStartClick();
+  ASSERT_FALSE(controller->Controls().bStart);
+  EXPECT_EQ(core.run.ClockSec, 36005u);
+  // A second's variables message follows its raw EEG and is read with the
+  // next second: two ticks.
+  for (std::uint32_t clock : {36006u, 36007u}) {
+    controller->TimerTimer();
+    ASSERT_TRUE(ui.RunUntil([&] { return core.run.ClockSec == clock; }, 5000));
+  }
+  EXPECT_EQ(core.buffers.monitor.MonBsr, 6) << "the variables closing the file's sixth second, not its first";
+  EXPECT_EQ(TickUntilIdle(), 14) << "the other 13 seconds, then the tick that finds the end";
+}
+
+TEST_F(OfflineRunTest, ASpeedChosenDuringAReplayPacesItAtOnce) {
+  ChooseOffline(Record(5));
+  controller->bStartClick();
+  EXPECT_EQ(controller->Controls().timerIntervalMs, 1000);
+  controller->oViewClick();
+  controller->Viewing().cbSpeedChange("x3");
+  EXPECT_EQ(controller->Controls().timerIntervalMs, 267);
+  EXPECT_TRUE(controller->Controls().timerEnabled);
+  controller->Viewing().cbSpeedChange("x8");
+  EXPECT_EQ(controller->Controls().timerIntervalMs, 126);
+  EXPECT_EQ(TickUntilIdle(), 6);
+  EXPECT_EQ(core.settings.ReplayIntervalMs, 126) << "and the next replay starts at that speed";
 }
 
 TEST_F(OfflineRunTest, EachFileThatCannotBeReplayedShowsItsMessage) {
