@@ -68,10 +68,16 @@ class CalcEngine final : public CalcCycle {
   const BispectralStage& Bispectral() const { return bisp_; }
   const PowerStage& Power() const { return power_; }
   int BlocksTaken() const { return blocksTaken_; }
+  // Seconds processed since the run started; read from other threads.
+  std::uint32_t SecondsProcessed() const { return secondsProcessed_.load(); }
   int EpochBlock() const { return epochBlock_; }
   std::uint64_t EpochsTransformed() const { return epochsTransformed_; }
 
  private:
+  // One second: two blocks taken and every stage advanced.
+  void ProcessSecond();
+  // Online: a whole second (128 samples) waits in the 128 Hz ring.
+  bool WholeSecondWaiting();
   void TakeBlock();
   void EpochStage();
   void CloseSuppressionInterval();
@@ -98,7 +104,8 @@ class CalcEngine final : public CalcCycle {
   int suppressionBlock_ = 1;
   int epochBlock_ = 1;
   int waveformBlock_ = 1;
-  Relaxed<std::int32_t> lastWaveBlock_{0};  // the block position of the last waveform request
+  Relaxed<std::int32_t> lastWaveBlock_{0};
+  Relaxed<std::uint32_t> secondsProcessed_{0};  // the block position of the last waveform request
   int suppressionCount_ = 0;  // blocks of the suppression stage's current interval
   int intervalBlocks_ = 0;    // blocks of the epoch stage's current interval
   int figType_ = 1;
