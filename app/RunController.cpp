@@ -203,6 +203,7 @@ void RunController::StartOnline() {
   run.WaveGain = 0.0f;
   run.WaveOffset = 0.0f;
   run.Rate256 = core_.settings.SamplingRate == 1;
+  run.RecordingRunId = run.RunId.load();
   switch (link_.Start(run.RunId)) {
     case LinkStartOutcome::Started:
       break;
@@ -349,6 +350,7 @@ void RunController::CloseRunFiles() {
   run.PowExportFile.Close();
   {
     Lock hold(core_.sync.RecordFileLock);
+    run.RecordingRunId = 0;
     run.RecordFile.Close();
   }
   run.BisVariablesFile.Close();

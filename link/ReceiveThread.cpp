@@ -142,7 +142,7 @@ void TReceiveThread::HandleMonitorInfo() {
   if (run.MonitorInfoSeen) return;  // a repeated 1102: no second header, no second signal
   {
     Lock hold(core_.sync.RecordFileLock);
-    if (run.RunId == runId_ && run.RecordFile.IsOpen()) {
+    if (run.RecordingRunId == runId_ && run.RecordFile.IsOpen()) {
       writer_.WriteHeader(RecordHeader{run.Rate256 ? 256 : 128, now.hour, now.minute, now.second, *info});
       unflushed_ = true;
     }
@@ -155,7 +155,7 @@ void TReceiveThread::Record(std::uint16_t id) {
   RunState& run = core_.run;
   const RawLayout layout = RawLayoutFor(run.EngineKind, run.Rate256);
   Lock hold(core_.sync.RecordFileLock);
-  if (run.RunId != runId_ || !run.RecordFile.IsOpen()) return;
+  if (run.RecordingRunId != runId_ || !run.RecordFile.IsOpen()) return;
   writer_.Append(core_.parser.Packet(), id, layout, run.WaveGain);
   unflushed_ = true;
 }
@@ -163,7 +163,9 @@ void TReceiveThread::Record(std::uint16_t id) {
 void TReceiveThread::Finish() {
   port_.Close();
   Lock hold(core_.sync.RecordFileLock);
-  if (core_.run.RunId == runId_) core_.run.RecordFile.Close();
+  if (core_.run.RecordingRunId != runId_) return;
+  core_.run.RecordingRunId = 0;
+  core_.run.RecordFile.Close();
 }
 
 }  // namespace qs

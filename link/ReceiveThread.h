@@ -15,10 +15,11 @@
 // Every stored 50 and every handled processed message is appended to the
 // record file, which is flushed at least once per second.
 //
-// The thread touches the record file only while its run is the current one
-// (under RecordFileLock, so a file that Stop closes, or the next run opens, is
-// never written by it). When it ends it closes the port and, if its run is
-// still current, the record file. A device that vanishes ends the loop the
+// The thread touches the record file only while its run is the recording one
+// (RunState::RecordingRunId, under RecordFileLock): a file that Stop closed is
+// never written again, and one opened after that Stop, for the next run, is
+// neither written nor closed by it. When it ends it closes the port and, if
+// its run is still recording, the record file. A device that vanishes ends the loop the
 // same way; the send thread notices through the port.
 #include <cstdint>
 

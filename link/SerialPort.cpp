@@ -83,11 +83,13 @@ void SerialPort::WaitReadable(int timeoutMs) {
   // port closed under the lock.
   pollfd p{fd, POLLIN, 0};
   if (::poll(&p, 1, timeoutMs) <= 0) return;
-  if ((p.revents & POLLIN) != 0) return;
-  if ((p.revents & (POLLHUP | POLLERR)) != 0) {
-    std::lock_guard hold(mutex_);
-    if (fd_.load(std::memory_order_relaxed) == fd) MarkVanished();
-  }
+  if ((p.revents & (POLLHUP | POLLERR)) == 0) return;
+  // Hung up: gone once the last bytes it sent have been read (a pty reports
+  // readable as well as hung up, with nothing to read).
+  std::lock_guard hold(mutex_);
+  int waiting = 0;
+  if (fd_.load(std::memory_order_relaxed) == fd && (::ioctl(fd, FIONREAD, &waiting) != 0 || waiting <= 0))
+    MarkVanished();
 }
 
 bool SerialPort::Write(const std::uint8_t* bytes, std::size_t n) {
