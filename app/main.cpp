@@ -40,8 +40,8 @@ int main(int argc, char* argv[]) {
   const auto core = std::make_unique<qs::AppCore>();
   qs::QtUiBridge bridge;
   qs::QtPrompter prompter;
-  qs::SerialLink link(*core, bridge);
   qs::RecordFileService records(*core);
+  qs::SerialLink link(*core, bridge, &records.ReplayInput());
   qs::CalcEngine engine(*core, &records.ReplayInput());
 
   auto form1 = std::make_unique<TForm1>(*core, bridge, prompter, link, records, qs::ProgramWorkers(&engine));

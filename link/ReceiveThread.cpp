@@ -3,11 +3,12 @@
 #include "link/MonitorMessages.h"
 #include "link/RawEegStore.h"
 #include "platform/Clock.h"
+#include "record/Replay.h"
 
 namespace qs {
 
-TReceiveThread::TReceiveThread(AppCore& core, SerialPort& port, std::uint32_t runId, UiBridge& ui)
-    : WorkerThread(ui, ThreadPriority::AboveNormal), core_(core), port_(port), runId_(runId),
+TReceiveThread::TReceiveThread(AppCore& core, SerialPort& port, std::uint32_t runId, UiBridge& ui, Replay* replay)
+    : WorkerThread(ui, ThreadPriority::AboveNormal), core_(core), port_(port), replay_(replay), runId_(runId),
       writer_(core.run.RecordFile) {}
 
 TReceiveThread::~TReceiveThread() { TerminateAndJoin(); }
@@ -19,8 +20,14 @@ void TReceiveThread::ResetInput() {
     core_.buffers.packetSeconds.Reset();
   }
   for (auto& word : core_.buffers.monitorFlags.words) word = 0;
-  core_.rxRing.Reset();
-  core_.parser.Reset();
+  {
+    // A Calculation Only replay that was just stopped may still be in its
+    // last step, reading the same ring.
+    std::unique_lock<std::mutex> exclusive;
+    if (replay_ != nullptr) exclusive = replay_->LockInput();
+    core_.rxRing.Reset();
+    core_.parser.Reset();
+  }
   writer_.Reset();
   group_ = 0;
   awaitingBoundary_ = true;

@@ -30,12 +30,15 @@
 
 namespace qs {
 
+class Replay;
+
 class TReceiveThread final : public WorkerThread {
  public:
   static constexpr int kIdleWaitMs = 50;
   static constexpr std::uint32_t kFlushIntervalMs = 1000;
 
-  TReceiveThread(AppCore& core, SerialPort& port, std::uint32_t runId, UiBridge& ui);
+  // replay: the offline input sharing the receive ring (may be null).
+  TReceiveThread(AppCore& core, SerialPort& port, std::uint32_t runId, UiBridge& ui, Replay* replay = nullptr);
   ~TReceiveThread() override;
 
   // Acquisition ended by a sample ring overflow.
@@ -57,6 +60,7 @@ class TReceiveThread final : public WorkerThread {
 
   AppCore& core_;
   SerialPort& port_;
+  Replay* replay_;
   const std::uint32_t runId_;
   RecordWriter writer_;
   int group_ = 0;                 // raw EEG messages of the current second, 0..7

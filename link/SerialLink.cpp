@@ -15,7 +15,7 @@ LinkStartOutcome SerialLink::Start(std::uint32_t runId) {
   devicePath_ = SerialDevicePath(core_.settings.COM_Port, core_.settings.COM_Device);
   if (!port_.Open(devicePath_)) return LinkStartOutcome::ReceiverSilent;
 
-  rx_ = std::make_unique<TReceiveThread>(core_, port_, runId, ui_);
+  rx_ = std::make_unique<TReceiveThread>(core_, port_, runId, ui_, replay_);
   rx_->Start();
   if (!sync.RxStartedEvent.Wait(kThreadStartMs)) {
     rx_->Terminate();

@@ -19,7 +19,10 @@ class SerialLink final : public MonitorLink {
  public:
   static constexpr int kThreadStartMs = 3000;
 
-  SerialLink(AppCore& core, UiBridge& ui) : core_(core), ui_(ui) {}
+  // replay: the offline input, whose step may still be finishing on the
+  // calculation thread when an online run starts right after a replay; the
+  // receive thread resets the shared receive ring only between its steps.
+  SerialLink(AppCore& core, UiBridge& ui, Replay* replay = nullptr) : core_(core), ui_(ui), replay_(replay) {}
   ~SerialLink() override { EndThreads(); }
 
   void Attach(RunRequests& requests) override { requests_ = &requests; }
@@ -37,6 +40,7 @@ class SerialLink final : public MonitorLink {
  private:
   AppCore& core_;
   UiBridge& ui_;
+  Replay* replay_;
   RunRequests* requests_ = nullptr;
   SerialPort port_;
   RequestBuilder builder_;

@@ -108,7 +108,7 @@ class OnlineProgram {
   std::unique_ptr<AppCore> core_;
   RecordFileService records_{*core_};
   QuietView view_;
-  SerialLink link{*core_, ui};
+  SerialLink link{*core_, ui, &records_.ReplayInput()};
   std::unique_ptr<CalcEngine> engine_;
   std::unique_ptr<RunController> controller_;
 };

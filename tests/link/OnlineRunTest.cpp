@@ -83,6 +83,20 @@ TEST_F(OnlineRunTest, ModelVTurnsA256HzStartInto128HzAndRefusedRequestsAreSentAg
   EXPECT_EQ(RequestIds(sim.Sim(), true), (std::vector<std::uint16_t>{1004, 115, 111, 112, 116}));
 }
 
+TEST_F(OnlineRunTest, StopWhileWaitingForTheMonitorInformationRunsTheStopSequence) {
+  monitorsim::SimOptions o = Fast();
+  o.noInfo = true;  // 1004 is acknowledged, 1102 never comes
+  SimThread sim(o);
+  ASSERT_TRUE(sim.Opened()) << sim.Error();
+  OnlineProgram p(sim.Sim().DevicePath(), /*withCalc=*/true);
+  p.Controller().bStartClick();
+  ASSERT_TRUE(p.Until([&] { return p.StopEnabled(); }));
+  p.Stop();
+  ASSERT_TRUE(p.Until([&] { return !p.link.ThreadsRunning(); })) << "the link does not wait for 1102 for ever";
+  EXPECT_EQ(RequestIds(sim.Sim(), true), (std::vector<std::uint16_t>{1004, 112, 116}));
+  EXPECT_FALSE(p.Running());
+}
+
 TEST_F(OnlineRunTest, TheRecordHoldsOneHeaderAndThePacketsAsPlayedEvenWhenTheInformationComesTwice) {
   monitorsim::SimOptions o = Fast();
   o.infoTwice = true;

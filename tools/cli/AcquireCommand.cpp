@@ -89,8 +89,8 @@ int AcquireCommand(int argc, char** argv) {
   QueuedUiBridge ui;
   ConsolePrompter prompter("");
   NoWindows view;
-  SerialLink link(*core, ui);
   RecordFileService records(*core);
+  SerialLink link(*core, ui, &records.ReplayInput());
   CalcEngine engine(*core, &records.ReplayInput());
   if (out != nullptr) {
     engine.onRecord = [out](std::int32_t index, const EpochResult& r, std::uint32_t time) {

@@ -124,8 +124,9 @@ bool MonitorSim::Open(std::string* error) {
       return false;
     }
   }
-  if (!o_.playPath.empty()) return LoadData(RawLayout::TwoChannels128, error);
-  return true;
+  // The data is made now, so that a bad scenario or file is reported at once
+  // and the stream starts without delay; a 256 Hz request makes it again.
+  return LoadData(o_.engine == '4' ? RawLayout::FourChannels128 : RawLayout::TwoChannels128, error);
 }
 
 bool MonitorSim::LoadData(RawLayout layout, std::string* error) {
@@ -240,7 +241,7 @@ void MonitorSim::HandleRequest(const std::uint8_t* packet, int length) {
       }
       info.payload[19] = static_cast<std::uint8_t>(o_.engine);
       info.payload[27] = static_cast<std::uint8_t>(o_.model);
-      for (int i = 0; i < (o_.infoTwice ? 2 : 1); ++i) {
+      for (int i = 0; i < (o_.noInfo ? 0 : o_.infoTwice ? 2 : 1); ++i) {
         scratch_.clear();
         AppendMonitorInfo(scratch_, packetSeq_++, 0, info);
         SendBytes(scratch_.data(), scratch_.size());
@@ -348,6 +349,7 @@ std::string SimUsage() {
          "  --ext53             processed variables as message 53 instead of 52\n"
          "  --nak-first         refuse every request once before acknowledging it\n"
          "  --info-twice        answer 1004 with two messages 1102\n"
+         "  --no-info           acknowledge 1004 but never send 1102\n"
          "faults:\n"
          "  --silent            never answer\n"
          "  --mute-after N      stop answering and sending after N s of data\n"
@@ -376,6 +378,8 @@ SimCommandLine ParseSimCommandLine(const std::vector<std::string>& args) {
       o.extended = true;
     } else if (a == "--info-twice") {
       o.infoTwice = true;
+    } else if (a == "--no-info") {
+      o.noInfo = true;
     } else if (a == "--silent") {
       o.silent = true;
     } else if (a == "--noise") {

@@ -36,6 +36,7 @@ struct SimOptions {
   double speed = 1.0;        // seconds of data per second of time
   bool extended = false;     // processed variables as message 53 rather than 52
   bool infoTwice = false;    // answer 1004 with two messages 1102
+  bool noInfo = false;       // acknowledge 1004 but never send 1102
   // EEG source: a record file, or a generated scenario (recgen's text form).
   std::string playPath;
   std::string scenario;      // empty: awake
