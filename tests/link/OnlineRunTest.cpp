@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 #include "OnlineHarness.h"
@@ -126,6 +127,26 @@ TEST_F(OnlineRunTest, TheRecordHoldsOneHeaderAndThePacketsAsPlayedEvenWhenTheInf
   EXPECT_TRUE(std::equal(body.begin(), body.end(), played.begin()));
 }
 
+TEST_F(OnlineRunTest, TheRecordReachesTheDiskWhileTheRunGoesOn) {
+  // A killed program loses at most the last second: the record is flushed
+  // at least once per second, not only when it is closed.
+  monitorsim::SimOptions o = Fast();
+  o.speed = 2.0;
+  SimThread sim(o);
+  ASSERT_TRUE(sim.Opened()) << sim.Error();
+  OnlineProgram p(sim.Sim().DevicePath(), /*withCalc=*/true);
+  const fs::path record = TempFile("flushed.eeg");
+  ASSERT_TRUE(p.records_.CreateAt(record.string()));
+  p.Controller().bStartClick();
+  ASSERT_TRUE(p.Until([&] { return p.link.Receiver() != nullptr && p.link.Receiver()->RawStored() >= 8; }));
+  const auto firstSecond = std::chrono::steady_clock::now();
+  ASSERT_TRUE(p.Until([&] { return std::chrono::steady_clock::now() - firstSecond > std::chrono::milliseconds(1500); }));
+  EXPECT_TRUE(p.Core().run.RecordFile.IsOpen());
+  const Packets onDisk = RecordBody(ReadFile(record));
+  EXPECT_GE(std::count_if(onDisk.begin(), onDisk.end(), IsRaw), 8) << "the first second is on the disk";
+  p.Stop();
+}
+
 TEST_F(OnlineRunTest, OverflowEndsAcquisitionSilentlyAndItsSignalsNeverReachTheNextRun) {
   monitorsim::SimOptions o = Fast();
   o.speed = 40.0;
@@ -214,6 +235,7 @@ TEST_F(OnlineRunTest, AMonitorIgnoringStopDoesNotBlockANewStartNorWriteAfterTheS
   p.Controller().bStartClick();
   ASSERT_TRUE(p.Until([&] { return p.StopEnabled() && p.Engine()->SecondsProcessed() >= 2; }));
   EXPECT_TRUE(p.Running()) << "the old run's requests are dropped";
+  p.Stop();  // closes the second record
   EXPECT_EQ(fs::file_size(first), closedSize);
   const Packets body = RecordBody(ReadFile(second));
   ASSERT_FALSE(body.empty());
