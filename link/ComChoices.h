@@ -5,7 +5,9 @@ namespace qs {
 // The EEG channel a choice in the channel list selects: a two-channel
 // monitor (any engine but the four-channel one, kind 2) has channels 0 and
 // 1 only, so "ch. 2" selects channel 0 and "ch. 3" channel 1.
-inline int ComChannelChoice(int index, int engineKind) { return engineKind == 2 ? index : index % 2; }
+inline int ComChannelChoice(int index, int engineKind) {
+  return engineKind == 2 ? index : index % 2;
+}
 
 struct ComShowState {
   int samplingRate;  // 0: 128 Hz, 1: 256 Hz

@@ -2,10 +2,10 @@
 
 #include <QAbstractItemView>
 #include <QCloseEvent>
-#include <algorithm>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 
 #include "app/RunState.h"
 #include "link/ComChoices.h"
@@ -95,9 +95,13 @@ void TForm3::cbChannelChange() {
   cbChannel->setCurrentIndex(channel);
 }
 
-void TForm3::cbRateChange() { settings_->SamplingRate = cbRate->currentIndex() == 1 ? 1 : 0; }
+void TForm3::cbRateChange() {
+  settings_->SamplingRate = cbRate->currentIndex() == 1 ? 1 : 0;
+}
 
-void TForm3::bQuitClick() { close(); }
+void TForm3::bQuitClick() {
+  close();
+}
 
 void TForm3::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);

@@ -7,11 +7,18 @@
 
 namespace qs {
 
-TReceiveThread::TReceiveThread(AppCore& core, SerialPort& port, std::uint32_t runId, UiBridge& ui, Replay* replay)
-    : WorkerThread(ui, ThreadPriority::AboveNormal), core_(core), port_(port), replay_(replay), runId_(runId),
+TReceiveThread::TReceiveThread(AppCore& core, SerialPort& port, std::uint32_t runId, UiBridge& ui,
+                               Replay* replay)
+    : WorkerThread(ui, ThreadPriority::AboveNormal),
+      core_(core),
+      port_(port),
+      replay_(replay),
+      runId_(runId),
       writer_(core.run.RecordFile) {}
 
-TReceiveThread::~TReceiveThread() { TerminateAndJoin(); }
+TReceiveThread::~TReceiveThread() {
+  TerminateAndJoin();
+}
 
 void TReceiveThread::ResetInput() {
   {
@@ -51,11 +58,18 @@ void TReceiveThread::Execute() {
       handled = true;
       bool record = false;
       switch (id) {
-        case kMsgRawEeg: record = HandleRaw(); break;
+        case kMsgRawEeg:
+          record = HandleRaw();
+          break;
         case kMsgProcessed:
-        case kMsgProcessed4: record = HandleProcessed(id); break;
-        case kMsgMonitorInfo: HandleMonitorInfo(); break;
-        default: break;  // acknowledgements are consumed by the parser; others are ignored
+        case kMsgProcessed4:
+          record = HandleProcessed(id);
+          break;
+        case kMsgMonitorInfo:
+          HandleMonitorInfo();
+          break;
+        default:
+          break;  // acknowledgements are consumed by the parser; others are ignored
       }
       if (record) Record(id);
       if (overflowed_) break;

@@ -38,7 +38,8 @@ class TReceiveThread final : public WorkerThread {
   static constexpr std::uint32_t kFlushIntervalMs = 1000;
 
   // replay: the offline input sharing the receive ring (may be null).
-  TReceiveThread(AppCore& core, SerialPort& port, std::uint32_t runId, UiBridge& ui, Replay* replay = nullptr);
+  TReceiveThread(AppCore& core, SerialPort& port, std::uint32_t runId, UiBridge& ui,
+                 Replay* replay = nullptr);
   ~TReceiveThread() override;
 
   // Acquisition ended by a sample ring overflow.

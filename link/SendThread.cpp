@@ -6,10 +6,17 @@ namespace qs {
 
 TSendThread::TSendThread(AppCore& core, SerialPort& port, RequestBuilder& builder, RunRequests& requests,
                          TReceiveThread& receiver, std::uint32_t runId, UiBridge& ui)
-    : WorkerThread(ui, ThreadPriority::Normal), core_(core), port_(port), builder_(builder), requests_(requests),
-      receiver_(receiver), runId_(runId) {}
+    : WorkerThread(ui, ThreadPriority::Normal),
+      core_(core),
+      port_(port),
+      builder_(builder),
+      requests_(requests),
+      receiver_(receiver),
+      runId_(runId) {}
 
-TSendThread::~TSendThread() { TerminateAndJoin(); }
+TSendThread::~TSendThread() {
+  TerminateAndJoin();
+}
 
 void TSendThread::Execute() {
   SyncObjects& sync = core_.sync;
@@ -95,7 +102,8 @@ bool TSendThread::StartSequence() {
   // The 1102 just handled may have switched the run to 128 Hz or to the
   // four-channel engine. Each request is built when it is first sent, so the
   // request counter numbers only requests that went out.
-  for (const std::uint16_t id : {run.EngineKind == 2 ? kMsgRequestVars4 : kMsgRequestVars, kMsgRequestStream}) {
+  for (const std::uint16_t id :
+       {run.EngineKind == 2 ? kMsgRequestVars4 : kMsgRequestVars, kMsgRequestStream}) {
     switch (SendUntilAcked(builder_.Build(id, run.Rate256 ? 256 : 128), /*watchStop=*/true)) {
       case Sent::Acked:
         break;
@@ -117,8 +125,8 @@ void TSendThread::StopSequence() {
   // number.
   for (const std::uint16_t id : {kMsgStopStream, kMsgStopVars}) {
     const Sent sent = SendUntilAcked(builder_.Build(id), /*watchStop=*/false);
-    if (sent == Sent::Ended) return;      // a new Start or the exit ends this run's link
-    if (sent == Sent::Vanished) break;    // nobody left to ask
+    if (sent == Sent::Ended) return;    // a new Start or the exit ends this run's link
+    if (sent == Sent::Vanished) break;  // nobody left to ask
   }
   receiver_.Terminate();
   requests_.RequestStopAfterLink(runId_);

@@ -13,7 +13,9 @@
 
 namespace qs {
 
-std::string ComPortName(int index) { return "COM" + std::to_string(std::clamp(index, 0, kComPorts - 1) + 1); }
+std::string ComPortName(int index) {
+  return "COM" + std::to_string(std::clamp(index, 0, kComPorts - 1) + 1);
+}
 
 std::string SerialDevicePath(int comPort, const std::string& comDevice) {
   if (!comDevice.empty()) return comDevice;
@@ -64,8 +66,7 @@ std::size_t SerialPort::Poll(RxRing& ring) {
   if (fd < 0 || Vanished()) return 0;
   int waiting = 0;
   if (::ioctl(fd, FIONREAD, &waiting) != 0 || waiting <= 0) return 0;
-  const std::size_t want =
-      std::min({static_cast<std::size_t>(waiting), ring.FreeSpace(), staging_.size()});
+  const std::size_t want = std::min({static_cast<std::size_t>(waiting), ring.FreeSpace(), staging_.size()});
   if (want == 0) return 0;
   const ssize_t got = ::read(fd, staging_.data(), want);
   if (got < 0) {

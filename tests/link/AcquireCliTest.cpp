@@ -2,7 +2,6 @@
 // recording over a pseudo-terminal, the command records and processes it
 // through the program's link and calculation threads.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -79,8 +78,8 @@ TEST_F(AcquireCli, RecordsThePlayedPacketsAndComputesWhatAReplayOfTheRecordCompu
   const fs::path record = dir_ / "acquired.eeg", online = dir_ / "online.csv", offline = dir_ / "offline.csv";
   const fs::path log = dir_ / "acquired.log";
   const CliRun acquired = RunCli("acquire --device " + sim.Sim().DevicePath() + " --seconds 45 --settings " +
-                                 (dir_ / "none.ini").string() + " --record " + record.string() + " --records " +
-                                 online.string() + " --log " + log.string());
+                                 (dir_ / "none.ini").string() + " --record " + record.string() +
+                                 " --records " + online.string() + " --log " + log.string());
   ASSERT_EQ(acquired.code, 0) << acquired.out;
   EXPECT_TRUE(fs::exists(log));
 
@@ -100,7 +99,8 @@ TEST_F(AcquireCli, RecordsThePlayedPacketsAndComputesWhatAReplayOfTheRecordCompu
   const auto onlineRows = Values(online), offlineRows = Values(offline);
   ASSERT_GE(onlineRows.size(), 3u);
   ASSERT_GE(offlineRows.size(), onlineRows.size());
-  for (std::size_t r = 0; r < onlineRows.size(); ++r) EXPECT_EQ(onlineRows[r], offlineRows[r]) << "record " << r;
+  for (std::size_t r = 0; r < onlineRows.size(); ++r)
+    EXPECT_EQ(onlineRows[r], offlineRows[r]) << "record " << r;
 }
 
 TEST_F(AcquireCli, ASilentMonitorOrAMissingDeviceEndsWithTheProgramsMessageAndCode3) {
@@ -111,9 +111,11 @@ TEST_F(AcquireCli, ASilentMonitorOrAMissingDeviceEndsWithTheProgramsMessageAndCo
   const std::string settings = " --settings " + (dir_ / "none.ini").string();
   const CliRun silent = RunCli("acquire --device " + sim.Sim().DevicePath() + " --seconds 5" + settings);
   EXPECT_EQ(silent.code, 3);
-  EXPECT_NE(silent.out.find(std::string("BIS monitor Error: ") + kNoMonitor), std::string::npos) << silent.out;
+  EXPECT_NE(silent.out.find(std::string("BIS monitor Error: ") + kNoMonitor), std::string::npos)
+      << silent.out;
 
-  const CliRun missing = RunCli("acquire --device " + (dir_ / "no-such-device").string() + " --seconds 5" + settings);
+  const CliRun missing =
+      RunCli("acquire --device " + (dir_ / "no-such-device").string() + " --seconds 5" + settings);
   EXPECT_EQ(missing.code, 3);
   EXPECT_NE(missing.out.find("COM Error: COM port open error"), std::string::npos) << missing.out;
   EXPECT_EQ(RunCli("acquire --seconds 5").code, 2);

@@ -1,7 +1,5 @@
 // The "Set COM port" window: its lists, the rules of channel and rate, and
 // the device path it shows.
-#include "link/ComSettingsWindow.h"
-
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -9,6 +7,7 @@
 
 #include "app/RunState.h"
 #include "config/AppSettings.h"
+#include "link/ComSettingsWindow.h"
 #include "support/QtTestApp.h"
 
 namespace {

@@ -24,9 +24,12 @@ TEST(MonitorSimCommandLine, AcceptsItsOptionsAndSaysWhatIsWrongWithOthers) {
   EXPECT_EQ(ok.options.muteAfter, 12.0);
   EXPECT_TRUE(ok.options.noise && ok.options.ignoreStop && ok.options.nakFirst);
   EXPECT_EQ(ok.options.vanishAfter, -1.0);
-  for (const std::vector<std::string>& bad :
-       {std::vector<std::string>{"--speed", "0"}, {"--speed", "fast"}, {"--model", "VC"}, {"--frobnicate"},
-        {"--link"}, {"--vanish-after", "-1"}}) {
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{"--speed", "0"},
+                                              {"--speed", "fast"},
+                                              {"--model", "VC"},
+                                              {"--frobnicate"},
+                                              {"--link"},
+                                              {"--vanish-after", "-1"}}) {
     EXPECT_NE(monitorsim::ParseSimCommandLine(bad).error, "") << bad[0];
   }
   EXPECT_TRUE(monitorsim::ParseSimCommandLine({"--help"}).help);
@@ -65,7 +68,8 @@ TEST(OnlineForms, FourChannelEngineAsksFor1025AndRecords1122) {
   ASSERT_TRUE(p.Until([&] { return !p.link.ThreadsRunning(); }));
   EXPECT_EQ(p.Core().run.EngineKind, 2);
   bool asked1025 = false;
-  for (const auto& r : sim.Sim().Requests()) asked1025 = asked1025 || (r.id == kMsgRequestVars4 && r.acknowledged);
+  for (const auto& r : sim.Sim().Requests())
+    asked1025 = asked1025 || (r.id == kMsgRequestVars4 && r.acknowledged);
   EXPECT_TRUE(asked1025);
   const Packets body = RecordBody(ReadFile(record));
   fs::remove(record);

@@ -22,12 +22,17 @@ thread_local bool exempt = false;
 }  // namespace
 
 void* operator new(std::size_t size) {
-  if (counting.load(std::memory_order_relaxed) && !exempt) allocations.fetch_add(1, std::memory_order_relaxed);
+  if (counting.load(std::memory_order_relaxed) && !exempt)
+    allocations.fetch_add(1, std::memory_order_relaxed);
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
   throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
 
 namespace qs::test {
 namespace {
@@ -51,7 +56,8 @@ TEST(OnlineAllocation, StreamingAndRecordingAllocateNothingPerPacket) {
     // No calculation thread: its hand-off of each interval to the window is
     // not part of the link.
     OnlineProgram p(sim.DevicePath(), /*withCalc=*/false);
-    const auto record = std::filesystem::temp_directory_path() / ("qs_alloc_" + std::to_string(::getpid()) + ".eeg");
+    const auto record =
+        std::filesystem::temp_directory_path() / ("qs_alloc_" + std::to_string(::getpid()) + ".eeg");
     ASSERT_TRUE(p.records_.CreateAt(record.string()));
     p.Controller().bStartClick();
     ASSERT_TRUE(p.Until([&] { return p.StopEnabled() && p.link.Receiver()->RawStored() >= 8; }));

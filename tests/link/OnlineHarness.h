@@ -26,7 +26,8 @@
 namespace qs::test {
 
 inline constexpr int kHangGuardMs = 15000;
-inline constexpr const char* kNoMonitor = "BIS monitor did not respond, check connection and monitor settings";
+inline constexpr const char* kNoMonitor =
+    "BIS monitor did not respond, check connection and monitor settings";
 
 using Packets = std::vector<std::vector<std::uint8_t>>;
 
@@ -77,7 +78,8 @@ class OnlineProgram {
     if (withCalc) {
       engine_ = std::make_unique<CalcEngine>(*core_, &records_.ReplayInput());
       CalcEngine* engine = engine_.get();
-      workers.makeCalcThread = [engine](AppCore& c, UiBridge& u, RunRequests& r) -> std::unique_ptr<WorkerThread> {
+      workers.makeCalcThread = [engine](AppCore& c, UiBridge& u,
+                                        RunRequests& r) -> std::unique_ptr<WorkerThread> {
         return std::make_unique<TCalcThread>(c, u, r, engine);
       };
       workers.allocateCalcBuffers = [engine](ZeroAllocFn alloc) { return engine->Allocate(alloc); };
@@ -136,6 +138,8 @@ inline Packets RecordBody(const std::vector<std::uint8_t>& file, std::size_t* st
   return packets;
 }
 
-inline bool IsRaw(const std::vector<std::uint8_t>& packet) { return GetU16(&packet[kOffMsgId]) == kMsgRawEeg; }
+inline bool IsRaw(const std::vector<std::uint8_t>& packet) {
+  return GetU16(&packet[kOffMsgId]) == kMsgRawEeg;
+}
 
 }  // namespace qs::test

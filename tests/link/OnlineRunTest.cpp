@@ -93,7 +93,8 @@ TEST_F(OnlineRunTest, StopWhileWaitingForTheMonitorInformationRunsTheStopSequenc
   p.Controller().bStartClick();
   ASSERT_TRUE(p.Until([&] { return p.StopEnabled(); }));
   p.Stop();
-  ASSERT_TRUE(p.Until([&] { return !p.link.ThreadsRunning(); })) << "the link does not wait for 1102 for ever";
+  ASSERT_TRUE(p.Until([&] { return !p.link.ThreadsRunning(); }))
+      << "the link does not wait for 1102 for ever";
   EXPECT_EQ(RequestIds(sim.Sim(), true), (std::vector<std::uint16_t>{1004, 112, 116}));
   EXPECT_FALSE(p.Running());
 }
@@ -140,7 +141,8 @@ TEST_F(OnlineRunTest, TheRecordReachesTheDiskWhileTheRunGoesOn) {
   p.Controller().bStartClick();
   ASSERT_TRUE(p.Until([&] { return p.link.Receiver() != nullptr && p.link.Receiver()->RawStored() >= 8; }));
   const auto firstSecond = std::chrono::steady_clock::now();
-  ASSERT_TRUE(p.Until([&] { return std::chrono::steady_clock::now() - firstSecond > std::chrono::milliseconds(1500); }));
+  ASSERT_TRUE(p.Until(
+      [&] { return std::chrono::steady_clock::now() - firstSecond > std::chrono::milliseconds(1500); }));
   EXPECT_TRUE(p.Core().run.RecordFile.IsOpen());
   const Packets onDisk = RecordBody(ReadFile(record));
   EXPECT_GE(std::count_if(onDisk.begin(), onDisk.end(), IsRaw), 8) << "the first second is on the disk";
@@ -156,7 +158,9 @@ TEST_F(OnlineRunTest, OverflowEndsAcquisitionSilentlyAndItsSignalsNeverReachTheN
   const fs::path record = TempFile("overflow.eeg");
   ASSERT_TRUE(p.records_.CreateAt(record.string()));
   p.Controller().bStartClick();
-  ASSERT_TRUE(p.Until([&] { return p.link.Receiver() != nullptr && p.link.Receiver()->Overflowed() && !p.link.ThreadsRunning(); }));
+  ASSERT_TRUE(p.Until([&] {
+    return p.link.Receiver() != nullptr && p.link.Receiver()->Overflowed() && !p.link.ThreadsRunning();
+  }));
   EXPECT_EQ(p.link.Receiver()->RawStored(), 64u);
   EXPECT_EQ(p.Core().buffers.rawWave.Wave128Pending, 1024);
   EXPECT_TRUE(p.Running()) << "the run's controls stay until Stop";
@@ -199,7 +203,8 @@ TEST_F(OnlineRunTest, AVanishingMonitorNeitherCrashesNorHangsAndTheRecordKeepsWh
   EXPECT_FALSE(p.Core().run.RecordFile.IsOpen()) << "the receive thread closed the record as it ended";
   p.Stop();
   EXPECT_FALSE(p.Running());
-  ASSERT_TRUE(p.Until([&] { return !p.link.ThreadsRunning(); })) << "the stop sequence gives up on a vanished device";
+  ASSERT_TRUE(p.Until([&] { return !p.link.ThreadsRunning(); }))
+      << "the stop sequence gives up on a vanished device";
 
   const Packets body = RecordBody(ReadFile(record));
   const Packets played = sim.Sim().Streamed();

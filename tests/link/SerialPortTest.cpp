@@ -1,7 +1,5 @@
 // The serial port on a pseudo-terminal: names, raw bytes both ways, reads
 // bounded by the ring's free space, and a device whose other side goes away.
-#include "link/SerialPort.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "link/RxRing.h"
+#include "link/SerialPort.h"
 
 namespace qs {
 namespace {

@@ -27,7 +27,8 @@ void WriteRecord(std::FILE* out, std::int32_t index, const EpochResult& r, std::
   TextLine clock;
   clock.Clock(time);
   std::fprintf(out, "%d,%.*s", index, static_cast<int>(clock.Size()), clock.Data());
-  for (std::size_t i = 0; i < EpochResult::kFields; ++i) std::fprintf(out, ",%.9g", static_cast<double>(r[i]));
+  for (std::size_t i = 0; i < EpochResult::kFields; ++i)
+    std::fprintf(out, ",%.9g", static_cast<double>(r[i]));
   std::fputc('\n', out);
 }
 
@@ -57,7 +58,8 @@ int AcquireCommand(int argc, char** argv) {
       char* end = nullptr;
       seconds = std::strtol(value.c_str(), &end, 10);
       if (*end != '\0' || seconds <= 0) {
-        std::fprintf(stderr, "acquire: --seconds needs a positive number of seconds, not '%s'\n", value.c_str());
+        std::fprintf(stderr, "acquire: --seconds needs a positive number of seconds, not '%s'\n",
+                     value.c_str());
         return 2;
       }
     } else if (a == "--settings") {
@@ -98,7 +100,8 @@ int AcquireCommand(int argc, char** argv) {
     };
   }
   WorkerFactory workers;
-  workers.makeCalcThread = [&engine](AppCore& c, UiBridge& u, RunRequests& r) -> std::unique_ptr<WorkerThread> {
+  workers.makeCalcThread = [&engine](AppCore& c, UiBridge& u,
+                                     RunRequests& r) -> std::unique_ptr<WorkerThread> {
     return std::make_unique<TCalcThread>(c, u, r, &engine);
   };
   workers.allocateCalcBuffers = [&engine](ZeroAllocFn alloc) { return engine.Allocate(alloc); };
@@ -109,7 +112,8 @@ int AcquireCommand(int argc, char** argv) {
       if (out != nullptr) std::fclose(out);
       return 1;
     }
-    if (!controller.SettingsProblem().empty()) std::fprintf(stderr, "%s\n", controller.SettingsProblem().c_str());
+    if (!controller.SettingsProblem().empty())
+      std::fprintf(stderr, "%s\n", controller.SettingsProblem().c_str());
     core->settings.COM_Device = device;
     core->settings.AutoRec = false;
     // The record file as "Packet Data File Save in Binary" would open it

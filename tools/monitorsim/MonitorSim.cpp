@@ -211,8 +211,10 @@ bool MonitorSim::Run(const std::atomic<bool>& stop) {
 void MonitorSim::HandleRequest(const std::uint8_t* packet, int length) {
   const std::uint16_t id = GetU16(packet + kOffMsgId);
   const std::uint16_t seq = GetU16(packet + kOffPacketSeq);
-  ReceivedRequest request{id, static_cast<std::uint16_t>(id == kMsgRequestStream && length >= 24 ? GetU16(packet + kOffPayload) : 0),
-                          false};
+  ReceivedRequest request{
+      id,
+      static_cast<std::uint16_t>(id == kMsgRequestStream && length >= 24 ? GetU16(packet + kOffPayload) : 0),
+      false};
   const bool stopRequest = id == kMsgStopStream || id == kMsgStopVars;
   const bool answer = !o_.silent && !quiet_ && !(o_.ignoreStop && stopRequest);
   bool refuse = false;
@@ -249,7 +251,7 @@ void MonitorSim::HandleRequest(const std::uint8_t* packet, int length) {
       break;
     }
     case kMsgRequestStream: {
-      const RawLayout layout = o_.engine == '4'          ? RawLayout::FourChannels128
+      const RawLayout layout = o_.engine == '4'      ? RawLayout::FourChannels128
                                : request.rate == 256 ? RawLayout::TwoChannels256
                                                      : RawLayout::TwoChannels128;
       std::string error;
@@ -367,7 +369,8 @@ SimCommandLine ParseSimCommandLine(const std::vector<std::string>& args) {
     const auto value = [&]() -> std::string { return args[++i]; };
     const auto number = [&](double* out, double min) {
       const std::string v = value();
-      if (!ParseNumber(v, out) || *out < min) c.error = a + " needs a number of at least " + std::to_string(min) + ", not '" + v + "'";
+      if (!ParseNumber(v, out) || *out < min)
+        c.error = a + " needs a number of at least " + std::to_string(min) + ", not '" + v + "'";
     };
     double d = 0.0;
     if (a == "--help" || a == "-h") {
@@ -392,8 +395,10 @@ SimCommandLine ParseSimCommandLine(const std::vector<std::string>& args) {
       o.linkPath = value();
     } else if (a == "--model" || a == "--engine") {
       const std::string v = value();
-      if (v.size() != 1) c.error = a + " needs one character";
-      else (a == "--model" ? o.model : o.engine) = v[0];
+      if (v.size() != 1)
+        c.error = a + " needs one character";
+      else
+        (a == "--model" ? o.model : o.engine) = v[0];
     } else if (a == "--speed") {
       number(&d, 0.01);
       o.speed = d;

@@ -29,18 +29,18 @@
 namespace qs::monitorsim {
 
 struct SimOptions {
-  std::string linkPath;      // a symlink to the device, made at Open and removed at the end
-  bool nakFirst = false;     // every request is refused once, then acknowledged
-  char model = 'C';          // payload byte 27 of 1102
-  char engine = 'B';         // payload byte 19 of 1102; '4' streams four channels and 1122
-  double speed = 1.0;        // seconds of data per second of time
-  bool extended = false;     // processed variables as message 53 rather than 52
-  bool infoTwice = false;    // answer 1004 with two messages 1102
-  bool noInfo = false;       // acknowledge 1004 but never send 1102
+  std::string linkPath;    // a symlink to the device, made at Open and removed at the end
+  bool nakFirst = false;   // every request is refused once, then acknowledged
+  char model = 'C';        // payload byte 27 of 1102
+  char engine = 'B';       // payload byte 19 of 1102; '4' streams four channels and 1122
+  double speed = 1.0;      // seconds of data per second of time
+  bool extended = false;   // processed variables as message 53 rather than 52
+  bool infoTwice = false;  // answer 1004 with two messages 1102
+  bool noInfo = false;     // acknowledge 1004 but never send 1102
   // EEG source: a record file, or a generated scenario (recgen's text form).
   std::string playPath;
-  std::string scenario;      // empty: awake
-  int seconds = 600;         // of generated data before it starts again
+  std::string scenario;  // empty: awake
+  int seconds = 600;     // of generated data before it starts again
   std::uint64_t seed = 1;
   // Faults (seconds of data streamed; negative: never).
   bool silent = false;
@@ -48,7 +48,7 @@ struct SimOptions {
   double vanishAfter = -1.0;
   bool noise = false;
   bool ignoreStop = false;
-  bool keepLog = false;      // keep every streamed packet and request (tests)
+  bool keepLog = false;  // keep every streamed packet and request (tests)
 };
 
 // Parses the command line (without the program name); error empty when usable.

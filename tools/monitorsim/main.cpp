@@ -8,7 +8,9 @@
 
 namespace {
 std::atomic<bool> stopRequested{false};
-void OnSignal(int) { stopRequested.store(true); }
+void OnSignal(int) {
+  stopRequested.store(true);
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -18,7 +20,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!command.error.empty()) {
-    std::fprintf(stderr, "quellscope-monitor-sim: %s\n%s", command.error.c_str(), qs::monitorsim::SimUsage().c_str());
+    std::fprintf(stderr, "quellscope-monitor-sim: %s\n%s", command.error.c_str(),
+                 qs::monitorsim::SimUsage().c_str());
     return 2;
   }
   qs::monitorsim::MonitorSim sim(command.options);
