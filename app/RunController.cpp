@@ -92,6 +92,7 @@ bool RunController::FormCreate() {
   openDialog_ = FileDialogState{"Select Wave Data FIle", kOpenFilter, 1, "dat", s.WorkDir, ""};
   saveDialog_ = FileDialogState{"Save To File", kSaveFilter, 1, "dat", s.WorkDir, ""};
 
+  link_.Attach(*this);
   if (workers_.makeDrawThread) drawThread_ = workers_.makeDrawThread(core_, ui_);
   if (workers_.makeCalcThread) calcThread_ = workers_.makeCalcThread(core_, ui_, *this);
   if (drawThread_) drawThread_->Start();
@@ -103,6 +104,8 @@ bool RunController::FormCreate() {
 void RunController::FormDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
+  // The link threads post to this controller and use the records below.
+  link_.EndThreads();
   *alive_ = false;
   RunState& run = core_.run;
   run.ReplayFile.Close();
@@ -142,6 +145,10 @@ void RunController::StartSub() {
 
 void RunController::bStartClick() {
   if (RunInProgress()) return;
+  // Link threads of the last online run may still be repeating their stop
+  // requests to a monitor that no longer answers: they end here, before this
+  // run resets the state they share (see MonitorLink::EndThreads).
+  link_.EndThreads();
   RunState& run = core_.run;
   run.RunId = run.RunId + 1;
 
@@ -196,6 +203,7 @@ void RunController::StartOnline() {
   run.WaveGain = 0.0f;
   run.WaveOffset = 0.0f;
   run.Rate256 = core_.settings.SamplingRate == 1;
+  run.RecordingRunId = run.RunId.load();
   switch (link_.Start(run.RunId)) {
     case LinkStartOutcome::Started:
       break;
@@ -354,6 +362,7 @@ void RunController::CloseRunFiles() {
   run.PowExportFile.Close();
   {
     Lock hold(core_.sync.RecordFileLock);
+    run.RecordingRunId = 0;
     run.RecordFile.Close();
   }
   run.BisVariablesFile.Close();
@@ -408,9 +417,25 @@ void RunController::PostIfCurrent(std::uint32_t runId, void (RunController::*ste
 
 void RunController::RequestStop(std::uint32_t runId) { PostIfCurrent(runId, &RunController::StopSub); }
 
-void RunController::RequestStopNoMonitor(std::uint32_t runId) { PostIfCurrent(runId, &RunController::StopSub1); }
+void RunController::RequestStopNoMonitor(std::uint32_t runId) {
+  PostIfCurrent(runId, &RunController::StopSub1WhileRunning);
+}
 
-void RunController::RequestStopAfterLink(std::uint32_t runId) { PostIfCurrent(runId, &RunController::StopSub2); }
+void RunController::RequestStopAfterLink(std::uint32_t runId) {
+  PostIfCurrent(runId, &RunController::StopSub2WhileRunning);
+}
+
+// Stop has already restored Idle when the send thread finishes its stop
+// requests, and the user may since have opened export files for the next run
+// from the Save menu: a second StopSub would close them. So the link's stop
+// requests act only on a run that is still shown running.
+void RunController::StopSub1WhileRunning() {
+  if (RunInProgress()) StopSub1();
+}
+
+void RunController::StopSub2WhileRunning() {
+  if (RunInProgress()) StopSub2();
+}
 
 void RunController::RequestEnableStop(std::uint32_t runId) { PostIfCurrent(runId, &RunController::EnableStop); }
 

@@ -165,6 +165,8 @@ class RunController final : public RunRequests, public SettingsHost {
                       const char* title);
   void PostIfCurrent(std::uint32_t runId, void (RunController::*step)());
   void EnableStop();
+  void StopSub1WhileRunning();
+  void StopSub2WhileRunning();
   void CloseRunFiles();
   void ConfirmExit(const char* question);
 

@@ -13,6 +13,10 @@ namespace qs {
 struct RunState {
   Relaxed<bool> OnlineMode{true};         // mirrors the checked mode item, for the workers
   Relaxed<std::uint32_t> RunId{0};        // advances at every Start; workers tag their requests with it
+  // The online run whose receive thread may write and close RecordFile: set
+  // at its Start, 0 from its Stop on (under RecordFileLock), so a receive
+  // thread still ending never touches a record file opened after that Stop.
+  Relaxed<std::uint32_t> RecordingRunId{0};
   Relaxed<bool> Rate256{false};
   Relaxed<std::int32_t> MonitorModel{0};  // 0..2, from message 1102
   Relaxed<std::int32_t> EngineKind{0};    // 2: four-channel raw EEG layout

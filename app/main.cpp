@@ -13,7 +13,7 @@
 #include "config/ProcessingSettingsWindow.h"
 #include "config/ViewSettingsWindow.h"
 #include "link/ComSettingsWindow.h"
-#include "link/MonitorLink.h"
+#include "link/SerialLink.h"
 #include "logbook/CommentInputWindow.h"
 #include "logbook/CommentsWindow.h"
 #include "logbook/LogWindow.h"
@@ -40,8 +40,8 @@ int main(int argc, char* argv[]) {
   const auto core = std::make_unique<qs::AppCore>();
   qs::QtUiBridge bridge;
   qs::QtPrompter prompter;
-  qs::NoMonitorLink link;
   qs::RecordFileService records(*core);
+  qs::SerialLink link(*core, bridge, &records.ReplayInput());
   qs::CalcEngine engine(*core, &records.ReplayInput());
 
   // The drawing thread shows its pictures in the main window through this relay.
@@ -62,6 +62,7 @@ int main(int argc, char* argv[]) {
   const auto log = std::make_unique<TForm7>();
   const auto commentInput = std::make_unique<TForm2>();
   const auto com = std::make_unique<TForm3>();
+  com->Bind(core->settings, core->run);
   const auto comments = std::make_unique<TForm8>();
   const auto spareTrend = std::make_unique<TTrendForm>();  // never shown
   form1->SetSecondaryWindows({.processing = processing.get(),

@@ -48,6 +48,7 @@ void CalcEngine::StartRun() {
   suppressionBlock_ = epochBlock_ = waveformBlock_ = first;
   core_.buffers.monitorFlags.acquisitionBlock = 0;
   blocksTaken_ = 0;
+  secondsProcessed_ = 0;
   suppressionCount_ = 0;
   intervalBlocks_ = 0;
   epochsTransformed_ = 0;
@@ -101,11 +102,28 @@ void CalcEngine::TakeBlock() {
 }
 
 bool CalcEngine::RunCycle() {
-  RunState& run = core_.run;
-  const AppSettings& s = core_.settings;
   if (!online_) {
     if (replay_ == nullptr || replay_->NextSecond() == Replay::Step::EndOfFile) return false;
+    ProcessSecond();
+    return true;
   }
+  // Online a cycle takes every whole second waiting, and only whole seconds:
+  // two data signals that came before the thread woke are one wake-up (an
+  // auto-reset event does not count), and a signal left over from an earlier
+  // run finds nothing to take. Either way the rings stay in step with the
+  // receive thread and no block is taken twice or read before it is written.
+  while (WholeSecondWaiting()) ProcessSecond();
+  return true;
+}
+
+bool CalcEngine::WholeSecondWaiting() {
+  Lock hold(core_.sync.WaveLock);
+  return core_.buffers.rawWave.Wave128Pending >= 2 * kBlockSamples;
+}
+
+void CalcEngine::ProcessSecond() {
+  RunState& run = core_.run;
+  const AppSettings& s = core_.settings;
   figType_ = s.FigType;
   if (online_) {
     cycleStamp_ = SecondsOfDay(LocalNow());
@@ -119,6 +137,7 @@ bool CalcEngine::RunCycle() {
 
   TakeBlock();
   TakeBlock();
+  ++secondsProcessed_;
   blocksTaken_ = std::min(blocksTaken_ + 2, gates.cap);
 
   const int suppressionAtStart = suppressionBlock_;
@@ -153,7 +172,6 @@ bool CalcEngine::RunCycle() {
     if (blocksTaken_ > gates.epoch) EpochStage();
   }
   cyclesDone_.fetch_add(1, std::memory_order_release);
-  return true;
 }
 
 void CalcEngine::CloseSuppressionInterval() {

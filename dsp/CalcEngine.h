@@ -69,6 +69,8 @@ class CalcEngine final : public CalcCycle {
   const BispectralStage& Bispectral() const { return bisp_; }
   const PowerStage& Power() const { return power_; }
   int BlocksTaken() const { return blocksTaken_; }
+  // Seconds processed since the run started; read from other threads.
+  std::uint32_t SecondsProcessed() const { return secondsProcessed_.load(); }
   int EpochBlock() const { return epochBlock_; }
   std::uint64_t EpochsTransformed() const { return epochsTransformed_; }
   // Seconds processed since the program started; advances after everything a
@@ -76,6 +78,10 @@ class CalcEngine final : public CalcCycle {
   std::uint64_t CyclesDone() const { return cyclesDone_.load(std::memory_order_acquire); }
 
  private:
+  // One second: two blocks taken and every stage advanced.
+  void ProcessSecond();
+  // Online: a whole second (128 samples) waits in the 128 Hz ring.
+  bool WholeSecondWaiting();
   void TakeBlock();
   void EpochStage();
   void CloseSuppressionInterval();
@@ -102,7 +108,8 @@ class CalcEngine final : public CalcCycle {
   int suppressionBlock_ = 1;
   int epochBlock_ = 1;
   int waveformBlock_ = 1;
-  Relaxed<std::int32_t> lastWaveBlock_{0};  // the block position of the last waveform request
+  Relaxed<std::int32_t> lastWaveBlock_{0};      // the block position of the last waveform request
+  Relaxed<std::uint32_t> secondsProcessed_{0};  // seconds whose two blocks have been taken
   int suppressionCount_ = 0;  // blocks of the suppression stage's current interval
   int intervalBlocks_ = 0;    // blocks of the epoch stage's current interval
   int figType_ = 1;

@@ -22,7 +22,8 @@ struct MonitorValues {
 
 inline constexpr int kRingBlocks = 16;  // blocks of 64 samples in the calculation ring
 
-// Where the monitor's flag words wait for their blocks during replay: one word
+// Where the monitor's flag words wait for their blocks (online and during
+// replay alike, so that both flag the same blocks of the same data): one word
 // per block position, ORed (masked) into the block's flags when the
 // calculation thread takes that block.
 struct MonitorFlagRing {
@@ -32,9 +33,13 @@ struct MonitorFlagRing {
   // the following position, so the word marks the second it arrived with.
   Relaxed<std::int32_t> acquisitionBlock{0};
 
-  void Store(std::uint32_t word) {
-    const int first = acquisitionBlock.load();
-    words[static_cast<std::size_t>(first)] = word;
+  void Store(std::uint32_t word) { StoreAt(acquisitionBlock.load(), word); }
+  // The same for the second that starts at block `first`. The receive thread
+  // names that block itself (the first block of the second it is storing),
+  // since the calculation thread may still be taking earlier blocks: the word
+  // then marks the same blocks as in a replay of the recorded data.
+  void StoreAt(int first, std::uint32_t word) {
+    words[static_cast<std::size_t>(first % kRingBlocks)] = word;
     words[static_cast<std::size_t>((first + 1) % kRingBlocks)] = word;
   }
   void Reset() {

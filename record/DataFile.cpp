@@ -35,6 +35,11 @@ bool DataFile::Write(const void* data, std::size_t size) {
   return std::fwrite(data, 1, size, file_) == size;
 }
 
+bool DataFile::Flush() {
+  std::lock_guard lock(mutex_);
+  return file_ != nullptr && std::fflush(file_) == 0;
+}
+
 bool DataFile::WriteAt(long offset, const void* data, std::size_t size) {
   std::lock_guard lock(mutex_);
   if (file_ == nullptr || std::fseek(file_, offset, SEEK_SET) != 0) return false;

@@ -25,6 +25,9 @@ class DataFile {
   // Writes all bytes; false when the file is closed or the write fell short.
   bool Write(const void* data, std::size_t size);
   bool WriteText(const std::string& text) { return Write(text.data(), text.size()); }
+  // Hands what was written to the operating system, so that a process that
+  // is killed loses nothing written before the flush. False when closed.
+  bool Flush();
   // Writes at a byte offset, then returns to the end of the file for the
   // appends that follow.
   bool WriteAt(long offset, const void* data, std::size_t size);

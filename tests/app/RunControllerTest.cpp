@@ -37,8 +37,10 @@ class FakeLink final : public MonitorLink {
     startedRuns.push_back(id);
     return outcome;
   }
+  void EndThreads() override { endedBeforeRuns.push_back(static_cast<std::uint32_t>(startedRuns.size())); }
   LinkStartOutcome outcome = LinkStartOutcome::Started;
   std::vector<std::uint32_t> startedRuns;
+  std::vector<std::uint32_t> endedBeforeRuns;  // how many runs had started when EndThreads came
 };
 
 class FakeRecords final : public RecordFiles {
@@ -286,6 +288,43 @@ TEST_F(RunControllerTest, RequestsOfAnEarlierRunNeverTouchALaterOne) {
   EXPECT_TRUE(prompter.Saw("BIS monitor did not respond, check connection and monitor settings",
                            "BIS monitor Error"));
   ExpectIdle(rc.Controls());
+}
+
+TEST_F(RunControllerTest, EveryStartEndsTheLastRunsLinkThreadsFirstOnlineAndOffline) {
+  RunController& rc = Create();
+  rc.bStartClick();
+  EXPECT_EQ(link.endedBeforeRuns, (std::vector<std::uint32_t>{0}));
+  prompter.answers = {true};
+  rc.bStopClick();
+  // An offline replay uses the receive ring that an ending receive thread
+  // would still be filling.
+  prompter.files = {MakeFile("case.eeg")};
+  rc.oOfflineClick();
+  rc.bStartClick();
+  EXPECT_EQ(link.endedBeforeRuns, (std::vector<std::uint32_t>{0, 1}));
+}
+
+TEST_F(RunControllerTest, TheLinksLateStopRequestsLeaveTheIdleWindowAndItsNewExportsAlone) {
+  RunController& rc = Create();
+  rc.bStartClick();
+  const std::uint32_t run = link.startedRuns.at(0);
+  prompter.answers = {true};
+  rc.bStopClick();
+  ExpectIdle(rc.Controls());
+  // Idle again; the user opens the bispectrum export for the next run while
+  // the send thread is still finishing its stop requests.
+  const fs::path bic = fs::temp_directory_path() / ("qs_late_stop_" + std::to_string(::getpid()) + ".bda");
+  prompter.files = {bic.string()};
+  rc.oBicBinaryClick();
+  ASSERT_TRUE(core.run.BicExportFile.IsOpen());
+  rc.RequestStopAfterLink(run);
+  rc.RequestStopNoMonitor(run);
+  ui.RunPending();
+  EXPECT_TRUE(core.run.BicExportFile.IsOpen()) << "a second StopSub would have closed it";
+  EXPECT_FALSE(prompter.Saw("BIS monitor did not respond, check connection and monitor settings",
+                            "BIS monitor Error"));
+  core.run.BicExportFile.Close();
+  fs::remove(bic);
 }
 
 TEST_F(RunControllerTest, AbandonedStartsComeBackToIdle) {

@@ -12,14 +12,16 @@
 
 namespace qs::cli {
 
-// Messages go to stderr; questions are answered No; the open dialog returns
-// the file named on the command line, once.
+// Messages go to stderr; questions are answered No (Yes when answerYes is
+// set: the acquisition confirms its own Stop); the open dialog returns the
+// file named on the command line, once.
 class ConsolePrompter final : public Prompter {
  public:
   explicit ConsolePrompter(std::string file) : file_(std::move(file)) {}
   void error(std::string_view text, std::string_view caption) override { Print(text, caption); }
   void inform(std::string_view text, std::string_view caption) override { Print(text, caption); }
-  bool ask(std::string_view, std::string_view) override { return false; }
+  bool ask(std::string_view, std::string_view) override { return answerYes; }
+  bool answerYes = false;
   // The save dialog answers with the file named for it (the snapshot), once.
   std::optional<std::string> saveFile(const FileDialogState&) override {
     if (saveAs.empty()) return std::nullopt;

@@ -3,10 +3,13 @@
 //   quellscope-cli info RECORD.eeg    what the pre-scan finds in a record file
 //   quellscope-cli replay RECORD.eeg [--settings FILE] [--start-offset SEC] [--records OUT.csv]
 //                         [--log OUT.log] [export flags, see the usage text]
+//   quellscope-cli acquire --device PATH --seconds N [--settings FILE] [--record OUT.eeg]
+//                          [--log OUT.log] [--records OUT.csv]
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "cli/AcquireCommand.h"
 #include "cli/ReplayCommand.h"
 #include "platform/TextLine.h"
 #include "record/RecordPrescan.h"
@@ -39,6 +42,15 @@ constexpr const char* kUsage =
     "                    thread, as fast as drawing allows, and writes the graphs\n"
     "                    as the window would show them at the end: wave.png,\n"
     "                    power.png, bic.png, trend.png, sqi.png.\n"
+    "  acquire --device PATH --seconds N [--settings FILE] [--record OUT.eeg]\n"
+    "          [--log OUT.log] [--records OUT.csv]\n"
+    "                    an online run on the serial device PATH (a monitor, or\n"
+    "                    quellscope-monitor-sim) through the program's link and\n"
+    "                    calculation threads: records the traffic to OUT.eeg,\n"
+    "                    processes N seconds, runs the stop sequence and exits 0.\n"
+    "                    A monitor that does not respond (or a device that does\n"
+    "                    not open) prints the program's message and exits 3; one\n"
+    "                    that never acknowledges the stop requests exits 4.\n"
     "  help              this text\n";
 
 int Info(const char* path) {
@@ -66,6 +78,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc == 3 && std::strcmp(argv[1], "info") == 0) return Info(argv[2]);
+  if (argc >= 2 && std::strcmp(argv[1], "acquire") == 0) return qs::cli::AcquireCommand(argc - 2, argv + 2);
   if (argc >= 2 && std::strcmp(argv[1], "replay") == 0) return qs::cli::ReplayCommand(argc - 2, argv + 2);
   std::fputs(kUsage, stderr);
   return 2;

@@ -1,0 +1,156 @@
+#include "cli/AcquireCommand.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/RunController.h"
+#include "cli/ConsoleRun.h"
+#include "dsp/CalcEngine.h"
+#include "link/SerialLink.h"
+#include "platform/QueuedUiBridge.h"
+#include "platform/TextLine.h"
+#include "record/RecordFileService.h"
+
+namespace qs::cli {
+namespace {
+
+constexpr int kStopSequenceMs = 10000;
+
+void WriteHeader(std::FILE* out) {
+  std::fputs("Index,Time,SqiTime,SqiPower,SqiBisp,Sef,Bsr,Rbr,BispR,Bis,Amp", out);
+  for (int j = 0; j < 35; ++j) std::fprintf(out, ",DiagBic%02d", j);
+  std::fputs(",PbicLow,PbicLowFreq,PbicHigh,PbicHighFreq\n", out);
+}
+
+void WriteRecord(std::FILE* out, std::int32_t index, const EpochResult& r, std::uint32_t time) {
+  TextLine clock;
+  clock.Clock(time);
+  std::fprintf(out, "%d,%.*s", index, static_cast<int>(clock.Size()), clock.Data());
+  for (std::size_t i = 0; i < EpochResult::kFields; ++i)
+    std::fprintf(out, ",%.9g", static_cast<double>(r[i]));
+  std::fputc('\n', out);
+}
+
+int Usage() {
+  std::fputs(
+      "usage: quellscope-cli acquire --device PATH --seconds N [--settings FILE] [--record OUT.eeg]\n"
+      "         [--log OUT.log] [--records OUT.csv]\n",
+      stderr);
+  return 2;
+}
+
+}  // namespace
+
+int AcquireCommand(int argc, char** argv) {
+  std::string device, settings = "Kvo_V2000.ini", recordPath, logPath, recordsPath;
+  long seconds = -1;
+  for (int i = 0; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (i + 1 >= argc) {
+      std::fprintf(stderr, "acquire: unexpected argument '%s'\n", a.c_str());
+      return Usage();
+    }
+    const std::string value = argv[++i];
+    if (a == "--device") {
+      device = value;
+    } else if (a == "--seconds") {
+      char* end = nullptr;
+      seconds = std::strtol(value.c_str(), &end, 10);
+      if (*end != '\0' || seconds <= 0) {
+        std::fprintf(stderr, "acquire: --seconds needs a positive number of seconds, not '%s'\n",
+                     value.c_str());
+        return 2;
+      }
+    } else if (a == "--settings") {
+      settings = value;
+    } else if (a == "--record") {
+      recordPath = value;
+    } else if (a == "--log") {
+      logPath = value;
+    } else if (a == "--records") {
+      recordsPath = value;
+    } else {
+      std::fprintf(stderr, "acquire: unexpected argument '%s'\n", a.c_str());
+      return Usage();
+    }
+  }
+  if (device.empty() || seconds < 0) return Usage();
+
+  std::FILE* out = nullptr;
+  if (!recordsPath.empty()) {
+    out = std::fopen(recordsPath.c_str(), "w");
+    if (out == nullptr) {
+      std::fprintf(stderr, "acquire: cannot write %s\n", recordsPath.c_str());
+      return 1;
+    }
+    WriteHeader(out);
+  }
+
+  auto core = std::make_unique<AppCore>();
+  QueuedUiBridge ui;
+  ConsolePrompter prompter("");
+  NoWindows view;
+  RecordFileService records(*core);
+  SerialLink link(*core, ui, &records.ReplayInput());
+  CalcEngine engine(*core, &records.ReplayInput());
+  if (out != nullptr) {
+    engine.onRecord = [out](std::int32_t index, const EpochResult& r, std::uint32_t time) {
+      WriteRecord(out, index, r, time);
+    };
+  }
+  WorkerFactory workers;
+  workers.makeCalcThread = [&engine](AppCore& c, UiBridge& u,
+                                     RunRequests& r) -> std::unique_ptr<WorkerThread> {
+    return std::make_unique<TCalcThread>(c, u, r, &engine);
+  };
+  workers.allocateCalcBuffers = [&engine](ZeroAllocFn alloc) { return engine.Allocate(alloc); };
+  int code = 0;
+  {
+    RunController controller(RunControllerDeps{*core, ui, prompter, view, link, records, workers, settings});
+    if (!controller.FormCreate()) {
+      if (out != nullptr) std::fclose(out);
+      return 1;
+    }
+    if (!controller.SettingsProblem().empty())
+      std::fprintf(stderr, "%s\n", controller.SettingsProblem().c_str());
+    core->settings.COM_Device = device;
+    core->settings.AutoRec = false;
+    // The record file as "Packet Data File Save in Binary" would open it
+    // before Start; the run writes it and its Stop closes it.
+    if (!recordPath.empty() && !records.CreateAt(recordPath)) {
+      std::fprintf(stderr, "acquire: cannot write %s\n", recordPath.c_str());
+      code = 1;
+    } else {
+      controller.bStartClick();
+      const auto running = [&] { return !controller.Controls().bStart; };
+      const auto enough = [&] { return engine.SecondsProcessed() >= static_cast<std::uint32_t>(seconds); };
+      while (running() && !enough()) ui.RunUntil([&] { return !running() || enough(); }, 1000);
+      if (!running()) {
+        // The port did not open, or the monitor did not respond: the
+        // program's message is on stderr already.
+        code = 3;
+      } else {
+        prompter.answerYes = true;  // "Are you sure to stop?"
+        controller.bStopClick();
+        // Stop restores Idle at once; the send thread then sends the stop
+        // requests and ends the receive thread.
+        if (!ui.RunUntil([&] { return !link.ThreadsRunning(); }, kStopSequenceMs)) {
+          std::fputs("acquire: the monitor did not acknowledge the stop requests\n", stderr);
+          code = 4;
+        }
+      }
+    }
+  }
+  if (!logPath.empty() && !core->logLines.SaveTo(logPath)) {
+    std::fprintf(stderr, "acquire: cannot write %s\n", logPath.c_str());
+    code = code == 0 ? 1 : code;
+  }
+  if (out != nullptr && std::fclose(out) != 0) {
+    std::fprintf(stderr, "acquire: writing %s failed\n", recordsPath.c_str());
+    code = code == 0 ? 1 : code;
+  }
+  return code;
+}
+
+}  // namespace qs::cli
