@@ -1,8 +1,13 @@
 #include "cli/ReplayPictures.h"
 
 #include <QGuiApplication>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <string>
 
 #include "display/DrawThread.h"
 #include "dsp/CalcEngine.h"
@@ -15,6 +20,12 @@ namespace qs::cli {
 struct ReplayPictures::GuiApp {
   GuiApp() {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt wants a private runtime folder and complains on the error stream
+    // when the session has none; a command-line run often has none.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+      const std::string dir = "/tmp/quellscope-runtime-" + std::to_string(::getuid());
+      if (::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST) qputenv("XDG_RUNTIME_DIR", dir.c_str());
+    }
     app = std::make_unique<QGuiApplication>(argc, argv);
   }
   int argc = 1;
