@@ -230,6 +230,7 @@ TEST_F(RunControllerTest, OnlineStartWithoutAPortReportsComErrorAndReturnsToIdle
   EXPECT_EQ(DrainQueue(), (std::vector<DrawRequest>{{WaveReset, 0, 0}, {PowerFrame, 0, 0}, {BicReset, 0, 0},
                                                     {TrendReset, 0, 0}}));
   EXPECT_TRUE(core.sync.DrawEvent.IsSet());
+  controller.reset();  // the controller ends the link's threads: before the link goes
 }
 
 TEST_F(RunControllerTest, OnlineRunWaitsForTheMonitorThenStopsOnlyOnYes) {
