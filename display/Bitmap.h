@@ -12,7 +12,9 @@
 namespace qs {
 
 struct Bitmap {
-  Bitmap(int width, int height) : image(width, height, QImage::Format_RGB32) { image.fill(0); }
+  // A new bitmap is white, as the SQI frame expects: it draws its navy and
+  // black texts over whatever the bitmap holds.
+  Bitmap(int width, int height) : image(width, height, QImage::Format_RGB32) { image.fill(0xFFFFFFFFu); }
   QImage image;
   std::mutex lock;
 };

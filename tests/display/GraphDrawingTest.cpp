@@ -49,6 +49,9 @@ TEST_F(Drawing, ConstructionShowsEveryFirstPicture) {
   Make();
   EXPECT_EQ(screen.shown,
             (std::vector<GraphId>{GraphId::Wave, GraphId::Power, GraphId::Bic, GraphId::Trend, GraphId::Sqi}));
+  // The quality frame's texts stand on white until the first bars.
+  EXPECT_EQ(screen.last.pixel(110, 50) & 0xFFFFFF, MakeRgb(255, 255, 255));
+  EXPECT_EQ(screen.last.pixel(60, 80) & 0xFFFFFF, 0u) << "scale line";
 }
 
 TEST_F(Drawing, EachSecondShowsTheClockAndTheArtifactIndication) {
