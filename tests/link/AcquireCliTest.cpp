@@ -10,28 +10,13 @@
 #include <sstream>
 
 #include "OnlineHarness.h"
+#include "support/CliProcess.h"
 #include "tools/recgen/RecordingGenerator.h"
 
 namespace qs::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct CliRun {
-  int code;
-  std::string out;
-};
-
-CliRun RunCli(const std::string& args) {
-  const std::string command = std::string(QS_CLI_PATH) + " " + args + " 2>&1";
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  CliRun r{-1, {}};
-  char buffer[256];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) r.out += buffer;
-  const int status = ::pclose(pipe);
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
 
 // The value columns of a records file (index and time dropped: online the
 // time is the wall clock, in a replay the file's).

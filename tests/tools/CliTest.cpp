@@ -12,6 +12,7 @@
 #include <QImage>
 
 #include "display/ColourScale.h"
+#include "support/CliProcess.h"
 #include "support/EngineRun.h"
 #include "tools/recgen/RecordingGenerator.h"
 
@@ -19,21 +20,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-  int code;
-  std::string out;
-};
-
-CliRun RunCli(const std::string& args) {
-  const std::string command = std::string(QS_CLI_PATH) + " " + args + " 2>&1";
-  std::FILE* pipe = ::popen(command.c_str(), "r");
-  CliRun r{-1, {}};
-  char buffer[256];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) r.out += buffer;
-  const int status = ::pclose(pipe);
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
+using qs::test::CliRun;
+using qs::test::RunCli;
 
 TEST(Cli, InfoPrintsWhatThePrescanFinds) {
   qs::recgen::GeneratorOptions options;

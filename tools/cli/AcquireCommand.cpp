@@ -6,6 +6,7 @@
 
 #include "app/RunController.h"
 #include "cli/ConsoleRun.h"
+#include "cli/RecordsCsv.h"
 #include "dsp/CalcEngine.h"
 #include "link/SerialLink.h"
 #include "platform/QueuedUiBridge.h"
@@ -16,21 +17,6 @@ namespace qs::cli {
 namespace {
 
 constexpr int kStopSequenceMs = 10000;
-
-void WriteHeader(std::FILE* out) {
-  std::fputs("Index,Time,SqiTime,SqiPower,SqiBisp,Sef,Bsr,Rbr,BispR,Bis,Amp", out);
-  for (int j = 0; j < 35; ++j) std::fprintf(out, ",DiagBic%02d", j);
-  std::fputs(",PbicLow,PbicLowFreq,PbicHigh,PbicHighFreq\n", out);
-}
-
-void WriteRecord(std::FILE* out, std::int32_t index, const EpochResult& r, std::uint32_t time) {
-  TextLine clock;
-  clock.Clock(time);
-  std::fprintf(out, "%d,%.*s", index, static_cast<int>(clock.Size()), clock.Data());
-  for (std::size_t i = 0; i < EpochResult::kFields; ++i)
-    std::fprintf(out, ",%.9g", static_cast<double>(r[i]));
-  std::fputc('\n', out);
-}
 
 int Usage() {
   std::fputs(
@@ -84,7 +70,7 @@ int AcquireCommand(int argc, char** argv) {
       std::fprintf(stderr, "acquire: cannot write %s\n", recordsPath.c_str());
       return 1;
     }
-    WriteHeader(out);
+    WriteRecordsHeader(out);
   }
 
   auto core = std::make_unique<AppCore>();
@@ -96,7 +82,7 @@ int AcquireCommand(int argc, char** argv) {
   CalcEngine engine(*core, &records.ReplayInput());
   if (out != nullptr) {
     engine.onRecord = [out](std::int32_t index, const EpochResult& r, std::uint32_t time) {
-      WriteRecord(out, index, r, time);
+      WriteRecordLine(out, index, r, time);
     };
   }
   WorkerFactory workers;

@@ -7,6 +7,7 @@
 
 #include "app/RunController.h"
 #include "cli/ConsoleRun.h"
+#include "cli/RecordsCsv.h"
 #include "cli/ReplayPictures.h"
 #include "dsp/CalcEngine.h"
 #include "link/MonitorLink.h"
@@ -17,23 +18,6 @@
 
 namespace qs::cli {
 namespace {
-
-constexpr const char* kRecordHeader =
-    "Index,Time,SqiTime,SqiPower,SqiBisp,Sef,Bsr,Rbr,BispR,Bis,Amp";
-
-void WriteHeader(std::FILE* out) {
-  std::fputs(kRecordHeader, out);
-  for (int j = 0; j < 35; ++j) std::fprintf(out, ",DiagBic%02d", j);
-  std::fputs(",PbicLow,PbicLowFreq,PbicHigh,PbicHighFreq\n", out);
-}
-
-void WriteRecord(std::FILE* out, std::int32_t index, const EpochResult& r, std::uint32_t time) {
-  TextLine clock;
-  clock.Clock(time);
-  std::fprintf(out, "%d,%.*s", index, static_cast<int>(clock.Size()), clock.Data());
-  for (std::size_t i = 0; i < EpochResult::kFields; ++i) std::fprintf(out, ",%.9g", static_cast<double>(r[i]));
-  std::fputc('\n', out);
-}
 
 // The export files a replay can feed, as the Save commands choose them.
 struct ExportPaths {
@@ -132,7 +116,7 @@ int ReplayCommand(int argc, char** argv) {
       std::fprintf(stderr, "replay: cannot write %s\n", recordsPath.c_str());
       return 1;
     }
-    WriteHeader(out);
+    WriteRecordsHeader(out);
   }
 
   // Pictures need the drawing thread and a paced run; without them the run is
@@ -148,7 +132,7 @@ int ReplayCommand(int argc, char** argv) {
   CalcEngine engine(*core, &records.ReplayInput());
   if (out != nullptr) {
     engine.onRecord = [out](std::int32_t index, const EpochResult& r, std::uint32_t time) {
-      WriteRecord(out, index, r, time);
+      WriteRecordLine(out, index, r, time);
     };
   }
   WorkerFactory workers;
