@@ -46,9 +46,9 @@ std::optional<Resampler> Resampler::To128(long samplesPerRecord, double recordDu
     return std::nullopt;
   }
   Resampler r(static_cast<long>(up), static_cast<long>(down), inRate);
-  if (r.taps_.size() > kMaxTaps) {
+  if (r.designedTaps_ > kMaxTaps) {
     *error = "the sampling rate " + std::to_string(inRate) + " Hz would need a filter of " +
-             std::to_string(r.taps_.size()) + " taps";
+             std::to_string(r.designedTaps_) + " taps";
     return std::nullopt;
   }
   return r;
@@ -69,10 +69,8 @@ Resampler::Resampler(long up, long down, double inRate) : up_(up), down_(down), 
   std::size_t n = static_cast<std::size_t>(
       std::ceil((kResamplerStopbandDb - 7.95) / (14.36 * transition)) + 1);
   if (n % 2 == 0) ++n;
-  if (n > kMaxTaps) {  // refused by To128; keep the object small
-    taps_.resize(n);
-    return;
-  }
+  designedTaps_ = n;
+  if (n > kMaxTaps) return;  // refused by To128, never allocated
   const double cutoff = (passHz_ + stopHz_) / 2 / upRate;  // cycles per sample
   const double centre = static_cast<double>(n - 1) / 2;
   const double i0Beta = BesselI0(beta);

@@ -50,6 +50,7 @@ class Resampler {
   long up_ = 1, down_ = 1;
   double inRate_ = 128, passHz_ = 0, stopHz_ = 0;
   std::vector<double> taps_;  // empty: pass through
+  std::size_t designedTaps_ = 0;
 };
 
 }  // namespace qs

@@ -6,6 +6,7 @@
 #include "cli/IndexReplay.h"
 #include "config/SettingsFile.h"
 #include "record/EdfExport.h"
+#include "record/EdfImport.h"
 
 namespace qs::cli {
 namespace {
@@ -79,9 +80,46 @@ int ExportEdfCommand(int argc, char** argv) {
   return 0;
 }
 
-int ImportEdfCommand(int, char**) {
-  std::fputs("import-edf: not available yet\n", stderr);
-  return 2;
+int ImportEdfCommand(int argc, char** argv) {
+  constexpr const char* kUsage = "usage: quellscope-cli import-edf IN.edf OUT.eeg [--channel LABEL] [--channel2 LABEL]\n";
+  std::string in, out;
+  EdfImportOptions options;
+  for (int i = 0; i < argc; ++i) {
+    const std::string a = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (a == "--channel" && hasValue) {
+      options.channel = argv[++i];
+    } else if (a == "--channel2" && hasValue) {
+      options.channel2 = argv[++i];
+    } else if (!a.empty() && a[0] != '-' && in.empty()) {
+      in = a;
+    } else if (!a.empty() && a[0] != '-' && out.empty()) {
+      out = a;
+    } else {
+      std::fprintf(stderr, "import-edf: unexpected argument '%s'\n%s", a.c_str(), kUsage);
+      return 2;
+    }
+  }
+  if (in.empty() || out.empty()) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  std::string error;
+  const auto result = ImportEdfFile(in, out, options, &error);
+  if (!result) {
+    std::fprintf(stderr, "import-edf: %s: %s\n", in.c_str(), error.c_str());
+    return 2;
+  }
+  for (const std::string& note : result->notes) std::fprintf(stderr, "import-edf: %s\n", note.c_str());
+  if (result->clipped > 0)
+    std::fprintf(stderr, "import-edf: %ld samples beyond the physical range were held at its ends\n", result->clipped);
+  std::printf("%s: \"%s\" and \"%s\" from %g Hz to 128 Hz, %d s, gain %d/%d uV per count, offset %d/%d",
+              out.c_str(), result->label1.c_str(), result->label2.c_str(), result->inputRate, result->seconds,
+              result->gainNum, result->gainDen, result->offsetNum, result->offsetDen);
+  if (!result->commentLines.empty())
+    std::printf(", %zu comments in %s", result->commentLines.size(), CommentsPathFor(out).c_str());
+  std::printf("\n");
+  return 0;
 }
 
 }  // namespace qs::cli
