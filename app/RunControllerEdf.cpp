@@ -13,7 +13,8 @@ namespace {
 
 std::string LowerExtension(const std::string& path) {
   std::string ext = std::filesystem::path(path).extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return ext;
 }
 
@@ -64,8 +65,9 @@ bool RunController::ConvertPickedEdf() {
   const std::string ext = LowerExtension(picked);
   if (ext != ".edf" && ext != ".bdf") return true;  // a record file: replayed as it is
   const std::string out = Replaced(picked, ".eeg");
-  if (!prompter_.ask("Convert " + std::filesystem::path(picked).filename().string() + " to the packet record file " +
-                         std::filesystem::path(out).filename().string() + " and replay it?",
+  if (!prompter_.ask("Convert " + std::filesystem::path(picked).filename().string() +
+                         " to the packet record file " + std::filesystem::path(out).filename().string() +
+                         " and replay it?",
                      "EDF Import"))
     return false;
   std::error_code ec;

@@ -23,11 +23,16 @@ struct IndexSignal {
   std::size_t field;
 };
 constexpr IndexSignal kIndexSignals[] = {
-    {"own SEF", "Hz", 0.01, EpochResult::Sef},          {"own BSR", "", 0.005, EpochResult::Bsr},
-    {"own RBR", "", 0.001, EpochResult::Rbr},           {"own BispR", "", 0.001, EpochResult::BispR},
-    {"own Amp", "uV", 0.1, EpochResult::Amp},           {"own SQI time", "%", 0.01, EpochResult::SqiTime},
-    {"own SQI power", "%", 0.01, EpochResult::SqiPower}, {"own SQI bisp", "%", 0.01, EpochResult::SqiBisp},
-    {"own pBIC low", "", 0.01, EpochResult::PbicLow},    {"own pBIC high", "", 0.01, EpochResult::PbicHigh},
+    {"own SEF", "Hz", 0.01, EpochResult::Sef},
+    {"own BSR", "", 0.005, EpochResult::Bsr},
+    {"own RBR", "", 0.001, EpochResult::Rbr},
+    {"own BispR", "", 0.001, EpochResult::BispR},
+    {"own Amp", "uV", 0.1, EpochResult::Amp},
+    {"own SQI time", "%", 0.01, EpochResult::SqiTime},
+    {"own SQI power", "%", 0.01, EpochResult::SqiPower},
+    {"own SQI bisp", "%", 0.01, EpochResult::SqiBisp},
+    {"own pBIC low", "", 0.01, EpochResult::PbicLow},
+    {"own pBIC high", "", 0.01, EpochResult::PbicHigh},
 };
 
 bool ValidDate(int y, int m, int d) {
@@ -39,11 +44,16 @@ bool ValidDate(int y, int m, int d) {
 
 std::int16_t MonitorValue(const ChannelVariables& v, int signal) {
   switch (signal) {
-    case 0: return v.bis;
-    case 1: return v.sef;
-    case 2: return v.bsr;
-    case 3: return v.sqi;
-    default: return v.emgLow;
+    case 0:
+      return v.bis;
+    case 1:
+      return v.sef;
+    case 2:
+      return v.bsr;
+    case 3:
+      return v.sqi;
+    default:
+      return v.emgLow;
   }
 }
 
@@ -51,7 +61,8 @@ std::int16_t MonitorValue(const ChannelVariables& v, int signal) {
 short IndexDigital(float value, double step) {
   if (!std::isfinite(value) || value == kNotAvailable) return kDigitalMin;
   const double d = std::round(static_cast<double>(value) / step);
-  return static_cast<short>(std::clamp(d, static_cast<double>(kDigitalMin + 1), static_cast<double>(kDigitalMax)));
+  return static_cast<short>(
+      std::clamp(d, static_cast<double>(kDigitalMin + 1), static_cast<double>(kDigitalMax)));
 }
 
 // The EDFlib handle, closed on every path.
@@ -108,7 +119,8 @@ CalendarDate RecordDate(const std::string& path) {
   // "yyyymmdd" + N (1..99) + ".eeg"
   if (name.size() >= 13 && name.size() <= 14 && name.compare(name.size() - 4, 4, ".eeg") == 0 &&
       std::all_of(name.begin(), name.end() - 4, [](char c) { return c >= '0' && c <= '9'; })) {
-    const int y = std::stoi(name.substr(0, 4)), m = std::stoi(name.substr(4, 2)), d = std::stoi(name.substr(6, 2));
+    const int y = std::stoi(name.substr(0, 4)), m = std::stoi(name.substr(4, 2)),
+              d = std::stoi(name.substr(6, 2));
     const int n = std::stoi(name.substr(8, name.size() - 12));
     if (n >= 1 && n <= 99 && name[8] != '0' && ValidDate(y, m, d)) return {y, m, d};
   }
@@ -122,15 +134,17 @@ CalendarDate RecordDate(const std::string& path) {
   return date;
 }
 
-bool ExportEdf(const std::string& outPath, const EdfExportInput& in, EdfExportReport* report, std::string* error) {
+bool ExportEdf(const std::string& outPath, const EdfExportInput& in, EdfExportReport* report,
+               std::string* error) {
   const RecordContents& r = *in.record;
   const int recordSeconds = in.withIndices ? 10 : 1;
   const int dataRecords = r.seconds / recordSeconds;
   report->dataRecords = dataRecords;
   report->secondsLeftOut = r.seconds - dataRecords * recordSeconds;
   if (dataRecords == 0) {
-    *error = in.withIndices ? "the recording is shorter than one 10-s interval: there is nothing to export with indices"
-                            : "the recording holds no whole second of EEG: there is nothing to export";
+    *error = in.withIndices
+                 ? "the recording is shorter than one 10-s interval: there is nothing to export with indices"
+                 : "the recording holds no whole second of EEG: there is nothing to export";
     return false;
   }
   const int seconds = dataRecords * recordSeconds;
@@ -143,11 +157,12 @@ bool ExportEdf(const std::string& outPath, const EdfExportInput& in, EdfExportRe
                        r.sampleRate * recordSeconds});
   }
   for (const MonitorSignal& m : kMonitorSignals)
-    signals.push_back({m.label, m.dimension, kNotAvailableNote, kDigitalMin * m.step, kDigitalMax * m.step,
-                       recordSeconds});
+    signals.push_back(
+        {m.label, m.dimension, kNotAvailableNote, kDigitalMin * m.step, kDigitalMax * m.step, recordSeconds});
   if (in.withIndices)
     for (const IndexSignal& x : kIndexSignals)
-      signals.push_back({x.label, x.dimension, kNotAvailableNote, kDigitalMin * x.step, kDigitalMax * x.step, 1});
+      signals.push_back(
+          {x.label, x.dimension, kNotAvailableNote, kDigitalMin * x.step, kDigitalMax * x.step, 1});
 
   // Annotations: the comments at their times of day, then the stretches
   // without monitor values.
@@ -160,7 +175,8 @@ bool ExportEdf(const std::string& outPath, const EdfExportInput& in, EdfExportRe
     // A case may run past midnight: a time before the start belongs to the next day.
     const int onset = (c.secondOfDay - static_cast<int>(r.startSecondOfDay) + 86400) % 86400;
     if (onset > seconds) {
-      report->notes.push_back("comment \"" + c.time + "," + c.text + "\" left out: its time is outside the recording");
+      report->notes.push_back("comment \"" + c.time + "," + c.text +
+                              "\" left out: its time is outside the recording");
       continue;
     }
     annotations.push_back({onset * 10000LL, -1, c.text});
@@ -172,7 +188,8 @@ bool ExportEdf(const std::string& outPath, const EdfExportInput& in, EdfExportRe
       std::clamp(static_cast<int>((annotations.size() + static_cast<std::size_t>(dataRecords) - 1) /
                                   static_cast<std::size_t>(dataRecords)),
                  1, 64);
-  const std::size_t capacity = static_cast<std::size_t>(annotationSignals) * static_cast<std::size_t>(dataRecords);
+  const std::size_t capacity =
+      static_cast<std::size_t>(annotationSignals) * static_cast<std::size_t>(dataRecords);
   if (annotations.size() > capacity) {
     report->notes.push_back(std::to_string(annotations.size() - capacity) +
                             " annotations left out: the file has room for " + std::to_string(capacity));
@@ -195,11 +212,12 @@ bool ExportEdf(const std::string& outPath, const EdfExportInput& in, EdfExportRe
   for (std::size_t i = 0; ok && i < signals.size(); ++i) {
     const SignalSetup& s = signals[i];
     const int n = static_cast<int>(i);
-    ok = edf_set_samplefrequency(h, n, s.samplesPerRecord) == 0 && edf_set_digital_minimum(h, n, kDigitalMin) == 0 &&
-         edf_set_digital_maximum(h, n, kDigitalMax) == 0 &&
+    ok = edf_set_samplefrequency(h, n, s.samplesPerRecord) == 0 &&
+         edf_set_digital_minimum(h, n, kDigitalMin) == 0 && edf_set_digital_maximum(h, n, kDigitalMax) == 0 &&
          edf_set_physical_minimum(h, n, std::min(s.physMin, s.physMax)) == 0 &&
          edf_set_physical_maximum(h, n, std::max(s.physMin, s.physMax)) == 0 &&
-         edf_set_label(h, n, s.label.c_str()) == 0 && edf_set_physical_dimension(h, n, s.dimension.c_str()) == 0 &&
+         edf_set_label(h, n, s.label.c_str()) == 0 &&
+         edf_set_physical_dimension(h, n, s.dimension.c_str()) == 0 &&
          edf_set_transducer(h, n, s.transducer.c_str()) == 0;
   }
   if (!ok) {
@@ -216,7 +234,8 @@ bool ExportEdf(const std::string& outPath, const EdfExportInput& in, EdfExportRe
     for (int c = 0; c < r.channels && ok; ++c) {
       const int n = r.sampleRate * recordSeconds;
       const auto& counts = r.counts[static_cast<std::size_t>(c)];
-      buffer.assign(counts.begin() + static_cast<long>(rec) * n, counts.begin() + static_cast<long>(rec + 1) * n);
+      buffer.assign(counts.begin() + static_cast<long>(rec) * n,
+                    counts.begin() + static_cast<long>(rec + 1) * n);
       if (mirrored)
         for (short& v : buffer) v = static_cast<short>(-1 - v);
       ok = edfwrite_digital_short_samples(h, buffer.data()) == 0;

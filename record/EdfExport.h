@@ -58,7 +58,8 @@ struct EdfExportReport {
   std::vector<std::string> notes;  // comments not written and why, and similar
 };
 
-bool ExportEdf(const std::string& outPath, const EdfExportInput& input, EdfExportReport* report, std::string* error);
+bool ExportEdf(const std::string& outPath, const EdfExportInput& input, EdfExportReport* report,
+               std::string* error);
 
 // The monitor variables' step (physical units per digital unit), by label.
 struct MonitorSignal {

@@ -24,7 +24,9 @@ std::string Lower(std::string s) {
   return s;
 }
 
-bool StartsWithEeg(const std::string& label) { return Lower(label).rfind("eeg", 0) == 0; }
+bool StartsWithEeg(const std::string& label) {
+  return Lower(label).rfind("eeg", 0) == 0;
+}
 
 // Microvolts per unit of a physical dimension; 0 when it is not a voltage.
 double MicrovoltsPer(const std::string& dimension, bool* assumed) {
@@ -99,13 +101,15 @@ std::string CommentsPathFor(const std::string& recordPath) {
   return std::filesystem::path(recordPath).replace_extension(".cmt").string();
 }
 
-std::optional<EdfImportResult> ConvertEdf(const EdfFile& edf, const EdfImportOptions& options, std::string* error) {
+std::optional<EdfImportResult> ConvertEdf(const EdfFile& edf, const EdfImportOptions& options,
+                                          std::string* error) {
   const EdfHeaderInfo& h = edf.Header();
   if (!edf.Gaps().empty()) {
     const EdfGap& g = edf.Gaps().front();
     *error = "the EDF+D file is discontinuous: data record " + std::to_string(g.record + 1) + " starts at " +
              std::to_string(g.actual) + " s instead of " + std::to_string(g.expected) + " s (" +
-             std::to_string(edf.Gaps().size()) + " gaps); a record file is one stretch of time, so it is not imported";
+             std::to_string(edf.Gaps().size()) +
+             " gaps); a record file is one stretch of time, so it is not imported";
     return std::nullopt;
   }
   // The channels.
@@ -163,12 +167,15 @@ std::optional<EdfImportResult> ConvertEdf(const EdfFile& edf, const EdfImportOpt
     }
     if (assumed && c == 0) result.notes.push_back("signal \"" + s1.label + "\" has no unit: taken as uV");
   }
-  double low = std::numeric_limits<double>::max(), high = std::numeric_limits<double>::lowest(), precision = 0;
+  double low = std::numeric_limits<double>::max(), high = std::numeric_limits<double>::lowest(),
+         precision = 0;
   for (int c = 0; c < 2; ++c) {
     const double a = chosen[c]->physMin * factor[c], b = chosen[c]->physMax * factor[c];
     const double lo = std::min(a, b), hi = std::max(a, b);
-    const double loPrecision = HalfLastDigit(a < b ? chosen[c]->physMinText : chosen[c]->physMaxText) * factor[c];
-    const double hiPrecision = HalfLastDigit(a < b ? chosen[c]->physMaxText : chosen[c]->physMinText) * factor[c];
+    const double loPrecision =
+        HalfLastDigit(a < b ? chosen[c]->physMinText : chosen[c]->physMaxText) * factor[c];
+    const double hiPrecision =
+        HalfLastDigit(a < b ? chosen[c]->physMaxText : chosen[c]->physMinText) * factor[c];
     if (lo < low) low = lo;
     if (hi > high) high = hi;
     precision = std::max(precision, loPrecision + hiPrecision);
@@ -226,7 +233,8 @@ std::optional<EdfImportResult> ConvertEdf(const EdfFile& edf, const EdfImportOpt
     const auto index = FindSignal(edf, kMonitorSignals[v].label);
     if (!index || std::fabs(edf.SampleRate(*index) - 1.0) > 1e-9) continue;
     const EdfSignalInfo& s = h.signals[*index];
-    for (std::int32_t d : edf.DigitalSamples(*index)) monitor[v].push_back(MonitorRaw(s, d, kMonitorSignals[v].step));
+    for (std::int32_t d : edf.DigitalSamples(*index))
+      monitor[v].push_back(MonitorRaw(s, d, kMonitorSignals[v].step));
   }
   const auto variable = [&](int v, int second) -> std::int16_t {
     const auto& values = monitor[v];
@@ -302,7 +310,8 @@ std::optional<EdfImportResult> ImportEdfFile(const std::string& inPath, const st
   auto result = ConvertEdf(*edf, options, error);
   if (!result) return std::nullopt;
   std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(result->record.data()), static_cast<std::streamsize>(result->record.size()));
+  out.write(reinterpret_cast<const char*>(result->record.data()),
+            static_cast<std::streamsize>(result->record.size()));
   out.close();
   if (!out) {
     *error = "cannot write " + outPath;

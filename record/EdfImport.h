@@ -48,7 +48,8 @@ struct EdfImportResult {
   std::vector<std::string> notes;
 };
 
-std::optional<EdfImportResult> ConvertEdf(const EdfFile& edf, const EdfImportOptions& options, std::string* error);
+std::optional<EdfImportResult> ConvertEdf(const EdfFile& edf, const EdfImportOptions& options,
+                                          std::string* error);
 
 // Reads inPath, converts, writes outPath and, when there are annotations,
 // the comments file beside it (outPath with the extension ".cmt").

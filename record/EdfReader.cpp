@@ -14,12 +14,30 @@ constexpr long kMaxSignals = 4096;
 constexpr std::size_t kMaxRecordBytes = std::size_t{256} << 20;
 
 // Sizes of the per-signal fields, in header order.
-enum SignalField { kLabel, kTransducer, kDimension, kPhysMin, kPhysMax, kDigMin, kDigMax, kPrefilter, kSamples,
-                   kSignalReserved, kSignalFields };
+enum SignalField {
+  kLabel,
+  kTransducer,
+  kDimension,
+  kPhysMin,
+  kPhysMax,
+  kDigMin,
+  kDigMax,
+  kPrefilter,
+  kSamples,
+  kSignalReserved,
+  kSignalFields
+};
 constexpr std::size_t kFieldSize[kSignalFields] = {16, 80, 8, 8, 8, 8, 8, 80, 8, 32};
-constexpr const char* kFieldName[kSignalFields] = {
-    "label", "transducer type", "physical dimension", "physical minimum", "physical maximum",
-    "digital minimum", "digital maximum", "prefiltering", "number of samples in each data record", "reserved"};
+constexpr const char* kFieldName[kSignalFields] = {"label",
+                                                   "transducer type",
+                                                   "physical dimension",
+                                                   "physical minimum",
+                                                   "physical maximum",
+                                                   "digital minimum",
+                                                   "digital maximum",
+                                                   "prefiltering",
+                                                   "number of samples in each data record",
+                                                   "reserved"};
 
 class Faults {
  public:
@@ -72,7 +90,8 @@ bool TwoDigits(const std::string& s, std::size_t at, int& v) {
 
 // "dd.mm.yy" or "hh.mm.ss" into three numbers.
 bool ParseTriple(const std::string& s, int& a, int& b, int& c) {
-  return s.size() == 8 && s[2] == '.' && s[5] == '.' && TwoDigits(s, 0, a) && TwoDigits(s, 3, b) && TwoDigits(s, 6, c);
+  return s.size() == 8 && s[2] == '.' && s[5] == '.' && TwoDigits(s, 0, a) && TwoDigits(s, 3, b) &&
+         TwoDigits(s, 6, c);
 }
 
 std::int32_t SampleAt(const std::uint8_t* p, bool bdf) {
@@ -102,14 +121,16 @@ bool ParseTals(const std::uint8_t* p, std::size_t size, std::size_t fileOffset, 
     if (at >= size || p[at] == 0) return fail("an annotation's onset is not closed by 0x14");
     double onset = 0;
     if (!ParseDouble(std::string(reinterpret_cast<const char*>(p + onsetStart), at - onsetStart), onset))
-      return fail("the onset \"" + std::string(reinterpret_cast<const char*>(p + onsetStart), at - onsetStart) +
+      return fail("the onset \"" +
+                  std::string(reinterpret_cast<const char*>(p + onsetStart), at - onsetStart) +
                   "\" is not a number");
     double duration = -1;
     if (p[at] == 0x15) {
       const std::size_t durationStart = ++at;
       while (at < size && p[at] != 0x14 && p[at] != 0) ++at;
       if (at >= size || p[at] != 0x14) return fail("an annotation's duration is not closed by 0x14");
-      if (!ParseDouble(std::string(reinterpret_cast<const char*>(p + durationStart), at - durationStart), duration) ||
+      if (!ParseDouble(std::string(reinterpret_cast<const char*>(p + durationStart), at - durationStart),
+                       duration) ||
           duration < 0)
         return fail("the duration is not a number of seconds");
     }
@@ -120,7 +141,8 @@ bool ParseTals(const std::uint8_t* p, std::size_t size, std::size_t fileOffset, 
       while (at < size && p[at] != 0x14 && p[at] != 0) ++at;
       if (at >= size || p[at] != 0x14) return fail("an annotation text is not closed by 0x14");
       if (at > textStart) {
-        out.push_back({onset, duration, std::string(reinterpret_cast<const char*>(p + textStart), at - textStart)});
+        out.push_back(
+            {onset, duration, std::string(reinterpret_cast<const char*>(p + textStart), at - textStart)});
         anyText = true;
       }
       ++at;
@@ -148,7 +170,8 @@ std::optional<EdfFile> EdfFile::Parse(std::vector<std::uint8_t> bytes, std::stri
   EdfHeaderInfo& h = f.header_;
   const std::size_t size = bytes.size();
   if (size < kFixedHeader) {
-    faults.Fail("header", size, "the file ends after " + std::to_string(size) + " bytes, the header needs 256");
+    faults.Fail("header", size,
+                "the file ends after " + std::to_string(size) + " bytes, the header needs 256");
     return std::nullopt;
   }
   // Version: "0" and blanks for EDF, 0xFF "BIOSEMI" for BDF.
@@ -176,7 +199,8 @@ std::optional<EdfFile> EdfFile::Parse(std::vector<std::uint8_t> bytes, std::stri
 
   long ns = 0;
   if (!ParseLong(Field(bytes, 252, 4), ns) || ns < 1 || ns > kMaxSignals) {
-    faults.Fail("number of signals", 252, "\"" + Trim(Field(bytes, 252, 4)) + "\" is not a count from 1 to 4096");
+    faults.Fail("number of signals", 252,
+                "\"" + Trim(Field(bytes, 252, 4)) + "\" is not a count from 1 to 4096");
     return std::nullopt;
   }
   const std::size_t headerBytes = kFixedHeader * static_cast<std::size_t>(ns + 1);
@@ -199,7 +223,8 @@ std::optional<EdfFile> EdfFile::Parse(std::vector<std::uint8_t> bytes, std::stri
     if (reserved[4] == 'D') {
       h.discontinuous = true;
     } else if (reserved[4] != 'C') {
-      faults.Fail("reserved", 196, "\"" + Trim(reserved) + "\" is neither " + plusTag + "C nor " + plusTag + "D");
+      faults.Fail("reserved", 196,
+                  "\"" + Trim(reserved) + "\" is neither " + plusTag + "C nor " + plusTag + "D");
       return std::nullopt;
     }
   }
@@ -221,13 +246,22 @@ std::optional<EdfFile> EdfFile::Parse(std::vector<std::uint8_t> bytes, std::stri
       const std::string text = Field(bytes, at, kFieldSize[field]);
       const std::string name = std::string(kFieldName[field]) + " of signal " + std::to_string(i + 1);
       const auto bad = [&](const std::string& what) {
-        return faults.Fail(name + (s.label.empty() ? "" : " (" + s.label + ")"), at, "\"" + Trim(text) + "\" " + what);
+        return faults.Fail(name + (s.label.empty() ? "" : " (" + s.label + ")"), at,
+                           "\"" + Trim(text) + "\" " + what);
       };
       switch (field) {
-        case kLabel: s.label = Trim(text); break;
-        case kTransducer: s.transducer = Trim(text); break;
-        case kDimension: s.dimension = Trim(text); break;
-        case kPrefilter: s.prefilter = Trim(text); break;
+        case kLabel:
+          s.label = Trim(text);
+          break;
+        case kTransducer:
+          s.transducer = Trim(text);
+          break;
+        case kDimension:
+          s.dimension = Trim(text);
+          break;
+        case kPrefilter:
+          s.prefilter = Trim(text);
+          break;
         case kPhysMin:
           if (!ParseDouble(text, s.physMin)) return bad("is not a number"), std::nullopt;
           s.physMinText = Trim(text);
@@ -251,7 +285,8 @@ std::optional<EdfFile> EdfFile::Parse(std::vector<std::uint8_t> bytes, std::stri
               static_cast<std::size_t>(s.samplesPerRecord) > kMaxRecordBytes / 3)
             return bad("is not a positive count"), std::nullopt;
           break;
-        default: break;
+        default:
+          break;
       }
     }
   }
@@ -261,7 +296,8 @@ std::optional<EdfFile> EdfFile::Parse(std::vector<std::uint8_t> bytes, std::stri
     s.annotations = h.plus && (s.label == annotationLabel || s.label == "EDF Annotations");
     anyAnnotationSignal = anyAnnotationSignal || s.annotations;
     s.offsetInRecord = h.recordBytes;
-    h.recordBytes += static_cast<std::size_t>(s.samplesPerRecord) * static_cast<std::size_t>(h.BytesPerSample());
+    h.recordBytes +=
+        static_cast<std::size_t>(s.samplesPerRecord) * static_cast<std::size_t>(h.BytesPerSample());
     if (h.recordBytes > kMaxRecordBytes) {
       faults.Fail("number of samples in each data record", kFixedHeader + 216 * static_cast<std::size_t>(ns),
                   "a data record would exceed 256 MiB");
@@ -269,7 +305,8 @@ std::optional<EdfFile> EdfFile::Parse(std::vector<std::uint8_t> bytes, std::stri
     }
   }
   if (h.plus && !anyAnnotationSignal) {
-    faults.Fail("labels", kFixedHeader, "an " + plusTag + " file needs an \"" + annotationLabel + "\" signal");
+    faults.Fail("labels", kFixedHeader,
+                "an " + plusTag + " file needs an \"" + annotationLabel + "\" signal");
     return std::nullopt;
   }
 
@@ -292,8 +329,8 @@ std::optional<EdfFile> EdfFile::Parse(std::vector<std::uint8_t> bytes, std::stri
   } else if (static_cast<std::size_t>(h.dataRecords) > whole) {
     faults.Fail("number of data records", 236,
                 "the header announces " + std::to_string(h.dataRecords) + " data records of " +
-                    std::to_string(h.recordBytes) + " bytes, but the file ends at byte " + std::to_string(size) +
-                    ", inside or before data record " + std::to_string(whole + 1),
+                    std::to_string(h.recordBytes) + " bytes, but the file ends at byte " +
+                    std::to_string(size) + ", inside or before data record " + std::to_string(whole + 1),
                 static_cast<long>(whole));
     return std::nullopt;
   } else if (static_cast<std::size_t>(h.dataRecords) < whole || extra != 0) {
@@ -319,7 +356,8 @@ std::optional<EdfFile> EdfFile::Parse(std::vector<std::uint8_t> bytes, std::stri
       for (const EdfSignalInfo& s : h.signals) {
         if (!s.annotations) continue;
         const std::size_t signalAt = recordAt + s.offsetInRecord;
-        const std::size_t n = static_cast<std::size_t>(s.samplesPerRecord) * static_cast<std::size_t>(h.BytesPerSample());
+        const std::size_t n =
+            static_cast<std::size_t>(s.samplesPerRecord) * static_cast<std::size_t>(h.BytesPerSample());
         if (!ParseTals(bytes.data() + signalAt, n, signalAt, r, keepsTime, start, f.annotations_, faults))
           return std::nullopt;
         keepsTime = false;
@@ -351,9 +389,10 @@ std::vector<std::int32_t> EdfFile::DigitalSamples(std::size_t signal) const {
   std::vector<std::int32_t> out;
   out.reserve(perRecord * static_cast<std::size_t>(header_.dataRecords));
   for (long r = 0; r < header_.dataRecords; ++r) {
-    const std::uint8_t* p = bytes_.data() + header_.headerBytes + static_cast<std::size_t>(r) * header_.recordBytes +
-                            s.offsetInRecord;
-    for (std::size_t i = 0; i < perRecord; ++i) out.push_back(SampleAt(p + i * static_cast<std::size_t>(width), header_.bdf));
+    const std::uint8_t* p = bytes_.data() + header_.headerBytes +
+                            static_cast<std::size_t>(r) * header_.recordBytes + s.offsetInRecord;
+    for (std::size_t i = 0; i < perRecord; ++i)
+      out.push_back(SampleAt(p + i * static_cast<std::size_t>(width), header_.bdf));
   }
   return out;
 }

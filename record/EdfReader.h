@@ -28,7 +28,7 @@ struct EdfSignalInfo {
   double physMin = 0, physMax = 0;
   long digMin = 0, digMax = 0;
   long samplesPerRecord = 0;
-  bool annotations = false;     // an "EDF Annotations" / "BDF Annotations" signal
+  bool annotations = false;        // an "EDF Annotations" / "BDF Annotations" signal
   std::size_t offsetInRecord = 0;  // bytes from the start of a data record
 
   double Step() const { return (physMax - physMin) / static_cast<double>(digMax - digMin); }
@@ -42,8 +42,8 @@ struct EdfHeaderInfo {
   int year = 1985, month = 1, day = 1, hour = 0, minute = 0, second = 0;
   long headerBytes = 0;
   long dataRecords = 0;
-  double recordDuration = 0;    // seconds
-  std::string durationText;     // the header field, trimmed (an exact decimal)
+  double recordDuration = 0;  // seconds
+  std::string durationText;   // the header field, trimmed (an exact decimal)
   std::vector<EdfSignalInfo> signals;
   std::size_t recordBytes = 0;
 
@@ -57,9 +57,9 @@ struct EdfAnnotation {
 };
 
 struct EdfGap {
-  long record = 0;        // the record after the gap (0-based)
-  double expected = 0;    // where it should start, s
-  double actual = 0;      // where it says it starts, s
+  long record = 0;      // the record after the gap (0-based)
+  double expected = 0;  // where it should start, s
+  double actual = 0;    // where it says it starts, s
 };
 
 class EdfFile {

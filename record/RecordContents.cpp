@@ -19,11 +19,14 @@ bool ReadAll(const std::string& path, std::vector<std::uint8_t>& bytes) {
   return !in.bad();
 }
 
-bool SameCalibration(const Calibration& a, const Calibration& b) { return a.gain == b.gain && a.offset == b.offset; }
+bool SameCalibration(const Calibration& a, const Calibration& b) {
+  return a.gain == b.gain && a.offset == b.offset;
+}
 
 }  // namespace
 
-std::optional<RecordContents> ReadRecordContents(const std::string& path, int variableChannel, std::string* error) {
+std::optional<RecordContents> ReadRecordContents(const std::string& path, int variableChannel,
+                                                 std::string* error) {
   std::vector<std::uint8_t> bytes;
   if (!ReadAll(path, bytes)) {
     *error = std::string(ReplayOpenMessage(ReplayOpenOutcome::OpenError)) + ": " + path;
@@ -89,7 +92,8 @@ std::optional<RecordContents> ReadRecordContents(const std::string& path, int va
     }
     // The message closes the second whose raw EEG came before it.
     const long second = std::max(0L, (rawMessages + 7) / 8 - 1);
-    if (variables.size() <= static_cast<std::size_t>(second)) variables.resize(static_cast<std::size_t>(second) + 1);
+    if (variables.size() <= static_cast<std::size_t>(second))
+      variables.resize(static_cast<std::size_t>(second) + 1);
     variables[static_cast<std::size_t>(second)] = DecodeChannel(packet, id, variableChannel);
     return true;
   };

@@ -37,6 +37,7 @@ struct RecordContents {
 // messages for files it refuses, and a file whose calibration changes (one
 // scale per signal is all an exchange format can hold). variableChannel picks
 // the variable block (the program's EEG channel setting).
-std::optional<RecordContents> ReadRecordContents(const std::string& path, int variableChannel, std::string* error);
+std::optional<RecordContents> ReadRecordContents(const std::string& path, int variableChannel,
+                                                 std::string* error);
 
 }  // namespace qs

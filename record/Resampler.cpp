@@ -20,7 +20,9 @@ double BesselI0(double x) {
   return sum;
 }
 
-double Sinc(double x) { return x == 0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x); }
+double Sinc(double x) {
+  return x == 0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
+}
 
 }  // namespace
 
@@ -35,14 +37,15 @@ std::optional<Resampler> Resampler::To128(long samplesPerRecord, double recordDu
     return std::nullopt;
   }
   // 128 / fs = 128 x duration / samples = (128 x micro) / (samples x 10^6)
-  long long up = 128LL * static_cast<long long>(rounded), down = static_cast<long long>(samplesPerRecord) * 1000000LL;
+  long long up = 128LL * static_cast<long long>(rounded),
+            down = static_cast<long long>(samplesPerRecord) * 1000000LL;
   const long long g = std::gcd(up, down);
   up /= g;
   down /= g;
   const double inRate = static_cast<double>(samplesPerRecord) / recordDuration;
   if (up > kMaxUp || down > kMaxUp * 1024) {
-    *error = "the sampling rate " + std::to_string(inRate) + " Hz needs a resampling ratio " + std::to_string(up) +
-             "/" + std::to_string(down) + ", beyond what the import supports";
+    *error = "the sampling rate " + std::to_string(inRate) + " Hz needs a resampling ratio " +
+             std::to_string(up) + "/" + std::to_string(down) + ", beyond what the import supports";
     return std::nullopt;
   }
   Resampler r(static_cast<long>(up), static_cast<long>(down), inRate);
@@ -66,11 +69,11 @@ Resampler::Resampler(long up, long down, double inRate) : up_(up), down_(down), 
   const double upRate = inRate * static_cast<double>(up);
   const double beta = 0.1102 * (kResamplerStopbandDb - 8.7);
   const double transition = (stopHz_ - passHz_) / upRate;  // cycles per upsampled sample
-  std::size_t n = static_cast<std::size_t>(
-      std::ceil((kResamplerStopbandDb - 7.95) / (14.36 * transition)) + 1);
+  std::size_t n =
+      static_cast<std::size_t>(std::ceil((kResamplerStopbandDb - 7.95) / (14.36 * transition)) + 1);
   if (n % 2 == 0) ++n;
   designedTaps_ = n;
-  if (n > kMaxTaps) return;  // refused by To128, never allocated
+  if (n > kMaxTaps) return;                                // refused by To128, never allocated
   const double cutoff = (passHz_ + stopHz_) / 2 / upRate;  // cycles per sample
   const double centre = static_cast<double>(n - 1) / 2;
   const double i0Beta = BesselI0(beta);

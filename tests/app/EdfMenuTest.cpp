@@ -1,9 +1,8 @@
 // The program's EDF commands without windows: "EDF+" in the Save menu exports
 // the replayed file with the comments window's lines; an EDF file picked in
 // Offline is converted (when the user agrees) and replayed.
-#include <gtest/gtest.h>
-
 #include <edflib.h>
+#include <gtest/gtest.h>
 
 #include <filesystem>
 
@@ -130,7 +129,8 @@ TEST_F(EdfMenuTest, AnEdfPickedInOfflineIsConvertedAndReplayed) {
   EXPECT_TRUE(core.run.ReplayFileName.empty());
   ASSERT_FALSE(prompter.shown.empty());
   EXPECT_EQ(prompter.shown.back().caption, "EDF Import Error");
-  EXPECT_NE(prompter.shown.back().text.find("byte offset 200"), std::string::npos) << prompter.shown.back().text;
+  EXPECT_NE(prompter.shown.back().text.find("byte offset 200"), std::string::npos)
+      << prompter.shown.back().text;
 }
 
 }  // namespace

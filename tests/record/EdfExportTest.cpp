@@ -25,14 +25,17 @@ recgen::GeneratedRecording Generate(const std::vector<std::string>& args, const 
 
 // Opens the file with EDFlib, which refuses any file that breaks the format.
 struct EdflibFile {
-  explicit EdflibFile(const std::string& path) { ok = edfopen_file_readonly(path.c_str(), &hdr, EDFLIB_READ_ALL_ANNOTATIONS) == 0; }
+  explicit EdflibFile(const std::string& path) {
+    ok = edfopen_file_readonly(path.c_str(), &hdr, EDFLIB_READ_ALL_ANNOTATIONS) == 0;
+  }
   ~EdflibFile() {
     if (ok) edfclose_file(hdr.handle);
   }
   std::vector<int> Digital(int signal) {
     std::vector<int> v(static_cast<std::size_t>(hdr.signalparam[signal].smp_in_file));
     edfrewind(hdr.handle, signal);
-    EXPECT_EQ(edfread_digital_samples(hdr.handle, signal, static_cast<int>(v.size()), v.data()), static_cast<int>(v.size()));
+    EXPECT_EQ(edfread_digital_samples(hdr.handle, signal, static_cast<int>(v.size()), v.data()),
+              static_cast<int>(v.size()));
     return v;
   }
   std::vector<edf_annotation_struct> Annotations() {
@@ -49,7 +52,8 @@ TEST(EdfExport, EdflibReadsTheCountsScaleMonitorValuesAndComments) {
   const std::filesystem::path dir = test::TempPath("named");
   std::filesystem::create_directories(dir);
   const std::string record = (dir / "202403141.eeg").string(), edf = test::TempPath("export.edf");
-  const auto rec = Generate({"--seconds", "25", "--start", "10:20:05", "--scenario", "awake:0-10,deep:10-25:bis=na"}, record);
+  const auto rec = Generate(
+      {"--seconds", "25", "--start", "10:20:05", "--scenario", "awake:0-10,deep:10-25:bis=na"}, record);
   std::string error;
   const auto contents = ReadRecordContents(record, 0, &error);
   ASSERT_TRUE(contents) << error;
@@ -65,8 +69,8 @@ TEST(EdfExport, EdflibReadsTheCountsScaleMonitorValuesAndComments) {
   EdflibFile f(edf);
   ASSERT_TRUE(f.ok) << "EDFlib refused the file, error " << f.hdr.filetype;
   EXPECT_EQ(f.hdr.filetype, EDFLIB_FILETYPE_EDFPLUS);
-  EXPECT_EQ((std::vector<int>{f.hdr.startdate_year, f.hdr.startdate_month, f.hdr.startdate_day, f.hdr.starttime_hour,
-                              f.hdr.starttime_minute, f.hdr.starttime_second}),
+  EXPECT_EQ((std::vector<int>{f.hdr.startdate_year, f.hdr.startdate_month, f.hdr.startdate_day,
+                              f.hdr.starttime_hour, f.hdr.starttime_minute, f.hdr.starttime_second}),
             (std::vector<int>{2024, 3, 14, 10, 20, 5}));
   ASSERT_EQ(f.hdr.edfsignals, 7);
   EXPECT_EQ(f.hdr.datarecords_in_file, 25);

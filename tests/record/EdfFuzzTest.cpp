@@ -31,15 +31,26 @@ TEST(EdfFuzz, DamagedFilesNeverCrashTheImport) {
     for (int e = 0; e < edits; ++e) {
       const std::size_t at = rng() % bytes.size();
       switch (rng() % 5) {
-        case 0: bytes[at] = static_cast<std::uint8_t>(rng()); break;
-        case 1: bytes[at] = static_cast<std::uint8_t>("0123456789 .-+\x14\x15"[rng() % 16]); break;
-        case 2: bytes.resize(std::max<std::size_t>(at, 1)); break;
-        case 3: bytes.insert(bytes.begin() + static_cast<long>(at), static_cast<std::uint8_t>(rng())); break;
-        default: bytes.erase(bytes.begin() + static_cast<long>(at)); break;
+        case 0:
+          bytes[at] = static_cast<std::uint8_t>(rng());
+          break;
+        case 1:
+          bytes[at] = static_cast<std::uint8_t>("0123456789 .-+\x14\x15"[rng() % 16]);
+          break;
+        case 2:
+          bytes.resize(std::max<std::size_t>(at, 1));
+          break;
+        case 3:
+          bytes.insert(bytes.begin() + static_cast<long>(at), static_cast<std::uint8_t>(rng()));
+          break;
+        default:
+          bytes.erase(bytes.begin() + static_cast<long>(at));
+          break;
       }
     }
     // The header's numbers are where a reader goes wrong: aim some edits there.
-    if (round % 3 == 0 && bytes.size() > 256) bytes[184 + rng() % 72] = static_cast<std::uint8_t>('0' + rng() % 10);
+    if (round % 3 == 0 && bytes.size() > 256)
+      bytes[184 + rng() % 72] = static_cast<std::uint8_t>('0' + rng() % 10);
     EXPECT_EQ(FuzzEdfImport(bytes.data(), bytes.size()), 0);
     std::string error;
     if (EdfFile::Parse(bytes, &error)) ++parsed;

@@ -24,7 +24,8 @@ EdfSpec ThreeSeconds() {
 }
 
 std::vector<std::uint8_t> ValidFile() {
-  static const std::vector<std::uint8_t> bytes = test::WriteEdfPlus(test::TempPath("valid.edf"), ThreeSeconds());
+  static const std::vector<std::uint8_t> bytes =
+      test::WriteEdfPlus(test::TempPath("valid.edf"), ThreeSeconds());
   return bytes;
 }
 
@@ -66,7 +67,8 @@ TEST(EdfReader, ReadsWhatEdflibWroteSampleForSample) {
     const auto ours = f->DigitalSamples(static_cast<std::size_t>(s));
     ASSERT_EQ(ours.size(), reference.size());
     EXPECT_TRUE(std::equal(ours.begin(), ours.end(), reference.begin())) << "signal " << s;
-    EXPECT_NEAR(f->PhysicalSamples(static_cast<std::size_t>(s))[100], 100 * std::sin(2 * 3.14159265358979 * (5 + s) * 100 / 256.0), 0.02);
+    EXPECT_NEAR(f->PhysicalSamples(static_cast<std::size_t>(s))[100],
+                100 * std::sin(2 * 3.14159265358979 * (5 + s) * 100 / 256.0), 0.02);
   }
   edfclose_file(hdr.handle);
 }
@@ -88,29 +90,46 @@ TEST(EdfReader, DamagedFilesNameFieldRecordAndOffset) {
   };
   const std::vector<Case> cases = {
       {"truncated fixed header", [](auto& b) { b.resize(100); }, {"header", "byte offset 100", "needs 256"}},
-      {"truncated signal header", [](auto& b) { b.resize(300); }, {"header", "byte offset 300", "needs 1024"}},
+      {"truncated signal header",
+       [](auto& b) { b.resize(300); },
+       {"header", "byte offset 300", "needs 1024"}},
       {"not EDF at all", [](auto& b) { Put(b, 0, "PK\3\4    "); }, {"version", "byte offset 0"}},
       {"bad start date", [](auto& b) { Put(b, 168, "14/03/24"); }, {"start date", "byte offset 168"}},
-      {"bad header length", [](auto& b) { Put(b, 184, "999     "); }, {"number of bytes in header", "byte offset 184"}},
-      {"record count larger than the file", [](auto& b) { Put(b, 236, "5       "); },
+      {"bad header length",
+       [](auto& b) { Put(b, 184, "999     "); },
+       {"number of bytes in header", "byte offset 184"}},
+      {"record count larger than the file",
+       [](auto& b) { Put(b, 236, "5       "); },
        {"number of data records", "byte offset 236", "announces 5", "data record 4"}},
-      {"record count smaller than the file", [](auto& b) { Put(b, 236, "2       "); },
+      {"record count smaller than the file",
+       [](auto& b) { Put(b, 236, "2       "); },
        {"number of data records", "byte offset 236", "more bytes follow"}},
-      {"file cut inside the last record", [&](auto& b) { b.resize(b.size() - 10); },
+      {"file cut inside the last record",
+       [&](auto& b) { b.resize(b.size() - 10); },
        {"number of data records", "data record 3"}},
-      {"duration not a number", [](auto& b) { Put(b, 244, "one     "); }, {"duration of a data record", "byte offset 244"}},
-      {"physical minimum not a number", [&](auto& b) { Put(b, 256 + ns * 104, "-5OO    "); },
+      {"duration not a number",
+       [](auto& b) { Put(b, 244, "one     "); },
+       {"duration of a data record", "byte offset 244"}},
+      {"physical minimum not a number",
+       [&](auto& b) { Put(b, 256 + ns * 104, "-5OO    "); },
        {"physical minimum of signal 1 (EEG A)", "byte offset " + std::to_string(256 + ns * 104), "\"-5OO\""}},
-      {"digital maximum below minimum", [&](auto& b) { Put(b, 256 + ns * 128 + 8, "-40000  "); },
+      {"digital maximum below minimum",
+       [&](auto& b) { Put(b, 256 + ns * 128 + 8, "-40000  "); },
        {"digital maximum of signal 2 (EEG B)", "byte offset " + std::to_string(256 + ns * 128 + 8)}},
-      {"sample count zero", [&](auto& b) { Put(b, 256 + ns * 216, "0       "); },
-       {"number of samples in each data record of signal 1", "byte offset " + std::to_string(256 + ns * 216)}},
-      {"annotation without its sign", [&](auto& b) {
+      {"sample count zero",
+       [&](auto& b) { Put(b, 256 + ns * 216, "0       "); },
+       {"number of samples in each data record of signal 1",
+        "byte offset " + std::to_string(256 + ns * 216)}},
+      {"annotation without its sign",
+       [&](auto& b) {
          const std::size_t at = headerBytes + recordBytes + parsed->Header().signals[2].offsetInRecord;
          b[at] = 'x';
        },
-       {"annotation signal", "data record 2", "byte offset " + std::to_string(headerBytes + recordBytes + parsed->Header().signals[2].offsetInRecord)}},
-      {"continuous file with a jump", [&](auto& b) {
+       {"annotation signal", "data record 2",
+        "byte offset " +
+            std::to_string(headerBytes + recordBytes + parsed->Header().signals[2].offsetInRecord)}},
+      {"continuous file with a jump",
+       [&](auto& b) {
          const std::size_t at = headerBytes + recordBytes + parsed->Header().signals[2].offsetInRecord;
          ASSERT_EQ(b[at + 1], '1');
          b[at + 1] = '7';
@@ -122,7 +141,8 @@ TEST(EdfReader, DamagedFilesNameFieldRecordAndOffset) {
     c.damage(bytes);
     const std::string message = ParseError(bytes);
     for (const std::string& part : c.expected)
-      EXPECT_NE(message.find(part), std::string::npos) << c.what << ": \"" << message << "\" lacks \"" << part << "\"";
+      EXPECT_NE(message.find(part), std::string::npos)
+          << c.what << ": \"" << message << "\" lacks \"" << part << "\"";
   }
 }
 
@@ -134,7 +154,8 @@ TEST(EdfReader, DiscontinuousFileWithAGapIsRefusedByTheImport) {
   const EdfHeaderInfo& h = parsed->Header();
   Put(bytes, 192, "EDF+D");
   // Record 3 says it starts at 7 s instead of 2 s.
-  const std::size_t at = static_cast<std::size_t>(h.headerBytes) + 2 * h.recordBytes + h.signals[2].offsetInRecord;
+  const std::size_t at =
+      static_cast<std::size_t>(h.headerBytes) + 2 * h.recordBytes + h.signals[2].offsetInRecord;
   ASSERT_EQ(bytes[at + 1], '2');
   bytes[at + 1] = '7';
   auto f = EdfFile::Parse(bytes, &error);

@@ -15,7 +15,8 @@
 namespace qs::test {
 
 inline std::string TempPath(const std::string& name) {
-  return (std::filesystem::temp_directory_path() / ("qs_edf_" + std::to_string(::getpid()) + "_" + name)).string();
+  return (std::filesystem::temp_directory_path() / ("qs_edf_" + std::to_string(::getpid()) + "_" + name))
+      .string();
 }
 
 inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {
@@ -29,9 +30,9 @@ inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>&
 }
 
 struct EdfSpec {
-  int rate = 256;            // samples per 1-s data record
+  int rate = 256;  // samples per 1-s data record
   int seconds = 8;
-  int signals = 2;           // "EEG A", "EEG B", ...
+  int signals = 2;                       // "EEG A", "EEG B", ...
   double physMin = -500, physMax = 500;  // uV
   std::function<double(int signal, double t)> wave = [](int, double) { return 0.0; };
   std::vector<std::pair<double, std::string>> annotations;  // onset s, text
@@ -55,7 +56,8 @@ inline std::vector<std::uint8_t> WriteEdfPlus(const std::string& path, const Edf
   std::vector<double> buffer(static_cast<std::size_t>(spec.rate));
   for (int r = 0; r < spec.seconds; ++r)
     for (int s = 0; s < spec.signals; ++s) {
-      for (int i = 0; i < spec.rate; ++i) buffer[static_cast<std::size_t>(i)] = spec.wave(s, r + i / double(spec.rate));
+      for (int i = 0; i < spec.rate; ++i)
+        buffer[static_cast<std::size_t>(i)] = spec.wave(s, r + i / double(spec.rate));
       edfwrite_physical_samples(h, buffer.data());
     }
   for (const auto& [onset, text] : spec.annotations)

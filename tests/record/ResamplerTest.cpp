@@ -27,7 +27,8 @@ std::vector<double> Tones(double rate, int seconds, double a10, double a60) {
   std::vector<double> x(static_cast<std::size_t>(rate * seconds));
   for (std::size_t i = 0; i < x.size(); ++i) {
     const double t = static_cast<double>(i) / rate;
-    x[i] = a10 * std::sin(2 * std::numbers::pi * 10 * t) + a60 * std::sin(2 * std::numbers::pi * 60 * t + 0.3);
+    x[i] =
+        a10 * std::sin(2 * std::numbers::pi * 10 * t) + a60 * std::sin(2 * std::numbers::pi * 60 * t + 0.3);
   }
   return x;
 }
@@ -54,16 +55,19 @@ TEST(Resampler, DecimationKeeps10HzAndRemoves60Hz) {
 TEST(Resampler, OutputSampleKIsInputTimeKOver128) {
   // No delay: each output sample equals the band-limited input at its own time.
   std::string error;
-  for (auto [samples, duration] : {std::pair{256L, 1.0}, std::pair{250L, 1.0}, std::pair{100L, 1.0}, std::pair{5L, 0.02}}) {
+  for (auto [samples, duration] :
+       {std::pair{256L, 1.0}, std::pair{250L, 1.0}, std::pair{100L, 1.0}, std::pair{5L, 0.02}}) {
     const auto r = Resampler::To128(samples, duration, &error);
     ASSERT_TRUE(r) << error;
     const double rate = samples / duration;
     std::vector<double> x(static_cast<std::size_t>(rate * 20));
-    for (std::size_t i = 0; i < x.size(); ++i) x[i] = 40 * std::cos(2 * std::numbers::pi * 7 * i / rate + 1.0);
+    for (std::size_t i = 0; i < x.size(); ++i)
+      x[i] = 40 * std::cos(2 * std::numbers::pi * 7 * i / rate + 1.0);
     const std::vector<double> y = r->Run(x);
     EXPECT_NEAR(static_cast<double>(y.size()), 20 * 128, 2.0) << rate;
     for (std::size_t k = y.size() / 4; k < y.size() * 3 / 4; k += 37)
-      EXPECT_NEAR(y[k], 40 * std::cos(2 * std::numbers::pi * 7 * k / 128.0 + 1.0), 0.02) << rate << " Hz, sample " << k;
+      EXPECT_NEAR(y[k], 40 * std::cos(2 * std::numbers::pi * 7 * k / 128.0 + 1.0), 0.02)
+          << rate << " Hz, sample " << k;
   }
 }
 

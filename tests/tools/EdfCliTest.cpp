@@ -35,7 +35,9 @@ CliResult Shell(const std::string& command) {
   return r;
 }
 
-CliResult Cli(const std::string& args) { return Shell(std::string(QS_CLI_PATH) + " " + args); }
+CliResult Cli(const std::string& args) {
+  return Shell(std::string(QS_CLI_PATH) + " " + args);
+}
 
 fs::path Dir(const std::string& name) {
   const fs::path dir = fs::temp_directory_path() / ("qs_edfcli_" + name + "_" + std::to_string(::getpid()));
@@ -64,13 +66,15 @@ TEST(EdfCli, RoundTripReplaysAsTheOriginal) {
   const std::string eeg = (dir / "case.eeg").string(), edf = (dir / "case.edf").string(),
                     back = (dir / "back.eeg").string();
   qs::recgen::GeneratorOptions options;
-  const auto cl = qs::recgen::ParseCommandLine(
-      {"--out", eeg, "--scenario", "awake:0-40,deep:40-80:bis=na,bs:80-120:fraction=0.4", "--start", "08:15:30"});
+  const auto cl = qs::recgen::ParseCommandLine({"--out", eeg, "--scenario",
+                                                "awake:0-40,deep:40-80:bis=na,bs:80-120:fraction=0.4",
+                                                "--start", "08:15:30"});
   ASSERT_EQ(cl.error, "");
   ASSERT_TRUE(qs::recgen::WriteRecording(eeg, qs::recgen::GenerateRecording(cl.options)));
   std::ofstream(dir / "case.cmt", std::ios::binary) << "08:16:00,intubation\r\n08:17:05,ope_start\r\n";
 
-  const CliResult exported = Cli("export-edf " + eeg + " " + edf + " --comments " + (dir / "case.cmt").string());
+  const CliResult exported =
+      Cli("export-edf " + eeg + " " + edf + " --comments " + (dir / "case.cmt").string());
   ASSERT_EQ(exported.code, 0) << exported.out;
   const CliResult imported = Cli("import-edf " + edf + " " + back);
   ASSERT_EQ(imported.code, 0) << imported.out;
@@ -125,9 +129,13 @@ TEST(EdfCli, MneReadsTheExportWithinOneDigitalStep) {
   }
   const std::string script =
       "import mne, numpy as np\n"
-      "raw = mne.io.read_raw_edf('" + edf + "', preload=True, verbose='error')\n"
+      "raw = mne.io.read_raw_edf('" +
+      edf +
+      "', preload=True, verbose='error')\n"
       "eeg = raw.get_data(picks=['EEG Ch1', 'EEG Ch2']) * 1e6\n"
-      "want = np.fromfile('" + (dir / "expected.f64").string() + "').reshape(2, -1)\n"
+      "want = np.fromfile('" +
+      (dir / "expected.f64").string() +
+      "').reshape(2, -1)\n"
       "print(raw.info['sfreq'], eeg.shape[1], np.max(np.abs(eeg - want)))\n";
   std::ofstream(dir / "check.py") << script;
   const CliResult r = Shell("/usr/bin/python3 " + (dir / "check.py").string());

@@ -12,7 +12,8 @@ namespace qs::cli {
 namespace {
 
 constexpr const char* kExportUsage =
-    "usage: quellscope-cli export-edf RECORD.eeg OUT.edf [--comments FILE.cmt] [--indices] [--settings FILE]\n";
+    "usage: quellscope-cli export-edf RECORD.eeg OUT.edf [--comments FILE.cmt] [--indices] [--settings "
+    "FILE]\n";
 
 }  // namespace
 
@@ -81,7 +82,8 @@ int ExportEdfCommand(int argc, char** argv) {
 }
 
 int ImportEdfCommand(int argc, char** argv) {
-  constexpr const char* kUsage = "usage: quellscope-cli import-edf IN.edf OUT.eeg [--channel LABEL] [--channel2 LABEL]\n";
+  constexpr const char* kUsage =
+      "usage: quellscope-cli import-edf IN.edf OUT.eeg [--channel LABEL] [--channel2 LABEL]\n";
   std::string in, out;
   EdfImportOptions options;
   for (int i = 0; i < argc; ++i) {
@@ -112,7 +114,8 @@ int ImportEdfCommand(int argc, char** argv) {
   }
   for (const std::string& note : result->notes) std::fprintf(stderr, "import-edf: %s\n", note.c_str());
   if (result->clipped > 0)
-    std::fprintf(stderr, "import-edf: %ld samples beyond the physical range were held at its ends\n", result->clipped);
+    std::fprintf(stderr, "import-edf: %ld samples beyond the physical range were held at its ends\n",
+                 result->clipped);
   std::printf("%s: \"%s\" and \"%s\" from %g Hz to 128 Hz, %d s, gain %d/%d uV per count, offset %d/%d",
               out.c_str(), result->label1.c_str(), result->label2.c_str(), result->inputRate, result->seconds,
               result->gainNum, result->gainDen, result->offsetNum, result->offsetDen);

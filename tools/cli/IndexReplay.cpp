@@ -26,7 +26,8 @@ bool ReplayIndices(const std::string& record, const std::string& settings, std::
     records.push_back(r);
   };
   WorkerFactory workers;
-  workers.makeCalcThread = [&engine](AppCore& c, UiBridge& u, RunRequests& r) -> std::unique_ptr<WorkerThread> {
+  workers.makeCalcThread = [&engine](AppCore& c, UiBridge& u,
+                                     RunRequests& r) -> std::unique_ptr<WorkerThread> {
     return std::make_unique<TCalcThread>(c, u, r, &engine);
   };
   workers.allocateCalcBuffers = [&engine](ZeroAllocFn alloc) { return engine.Allocate(alloc); };
