@@ -34,6 +34,7 @@ struct MainControls {
   bool mnFile = true, mnMode = true;
   bool oProcess = true, oCOM = true, oView = true;
   bool oWaveA = false, oBISVal = false;
+  bool oEdf = false;  // offline only: exports the replayed record file
 
   // The whole window; disabled while the processing settings window is open.
   bool formEnabled = true;

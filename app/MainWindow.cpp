@@ -248,6 +248,7 @@ void TForm1::BuildMenus() {
   oPowAscii = MakeCommand(powspec, "oPowAscii", "ASCII", Qt::Key_F5);
   oBISVal = MakeCommand(save, "oBISVal", "BIS Varaibles");
   oAmp = MakeCommand(save, "oAmp", "Amplitude");
+  oEdf = MakeCommand(save, "oEdf", "EDF+");
   mnFile->addSeparator();
   oExit = MakeCommand(mnFile, "oExit", "Exit", Qt::Key_F10);
 
@@ -316,6 +317,7 @@ void TForm1::ConnectHandlers() {
   onTrigger(oPowAscii, &C::oPowAsciiClick);
   onTrigger(oBISVal, &C::oBISValClick);
   onTrigger(oAmp, &C::oAmpClick);
+  onTrigger(oEdf, &C::oEdfClick);
   connect(bSnap, &QPushButton::clicked, this, [this] { controller_.bSnapClick(); });
 
   connect(Timer, &QTimer::timeout, this, [this] { controller_.TimerTimer(); });
@@ -373,6 +375,7 @@ void TForm1::ControlsChanged(const qs::MainControls& c) {
     a->setEnabled(c.mnFile);
   oWaveA->setEnabled(c.mnFile && c.oWaveA);
   oBISVal->setEnabled(c.mnFile && c.oBISVal);
+  oEdf->setEnabled(c.mnFile && c.oEdf);
   mnMode->menuAction()->setEnabled(c.mnMode);
   oOnline->setEnabled(c.mnMode);
   oOffline->setEnabled(c.mnMode);

@@ -147,6 +147,7 @@ class TForm1 final : public QMainWindow, public qs::MainView, public qs::GraphSc
   QAction* oPowAscii;
   QAction* oBISVal;
   QAction* oAmp;
+  QAction* oEdf;
   QAction* oExit;
   QAction* oOnline;
   QAction* oOffline;

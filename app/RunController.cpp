@@ -14,7 +14,9 @@
 namespace qs {
 namespace {
 
-constexpr const char* kOpenFilter = "Ascii data file (*dat)|*.dat|EEG data file (*.eeg)|*.eeg|all file (*.*)|*.*";
+constexpr const char* kOpenFilter =
+    "Ascii data file (*dat)|*.dat|EEG data file (*.eeg)|*.eeg|all file (*.*)|*.*|"
+    "EDF or BDF file (*.edf *.bdf)|*.edf;*.EDF;*.bdf;*.BDF";
 constexpr const char* kSaveFilter =
     "Ascii data file (*dat)|*.dat|EEG data file (*.eeg)|*.eeg|Log file (*.log)|*.log|comment file "
     "(*.cmt)|*.cmt| csv file (*.csv)| *.csv| all file (*.*)| *.*";
@@ -634,7 +636,7 @@ void RunController::oOnlineClick() {
   controls_.oOnlineChecked = true;
   controls_.oOfflineChecked = false;
   core_.run.OnlineMode = true;
-  controls_.oWaveA = controls_.oBISVal = false;
+  controls_.oWaveA = controls_.oBISVal = controls_.oEdf = false;
   core_.settings.CalcOnly = false;
   core_.run.ReplayFileName.clear();
   core_.run.ReplayFile.Close();
@@ -646,13 +648,17 @@ void RunController::oOfflineClick() {
   controls_.oOnlineChecked = false;
   controls_.oOfflineChecked = true;
   core_.run.OnlineMode = false;
-  controls_.oWaveA = controls_.oBISVal = true;
+  controls_.oWaveA = controls_.oBISVal = controls_.oEdf = true;
   Changed();
   openDialog_.defaultExt = "eeg";
   openDialog_.filterIndex = 2;
   openDialog_.title = "Wave Data File Open";
   LoadFileSub();
   if (core_.run.ReplayFileName.empty()) return;
+  if (!ConvertPickedEdf()) {
+    core_.run.ReplayFileName.clear();
+    return;
+  }
   const ReplayOpenOutcome scanned = records_.Prescan(core_.run.ReplayFileName);
   if (scanned != ReplayOpenOutcome::Ok) {
     prompter_.error(ReplayOpenMessage(scanned), "File Error");

@@ -125,6 +125,9 @@ class RunController final : public RunRequests, public SettingsHost {
   void oPowAsciiClick();
   void oBISValClick();
   void oAmpClick();
+  // "EDF+" (offline): the replayed record file, with the comments window's
+  // lines, as an EDF+ file.
+  void oEdfClick();
   // "Snap": the current bispectrum, spectrum and wave into a text file at once.
   void bSnapClick();
 
@@ -161,6 +164,10 @@ class RunController final : public RunRequests, public SettingsHost {
   void StartOnline();
   bool CreateRecordFile();
   void StartOffline();
+  // The file picked in Offline is an EDF or BDF file: offers its conversion
+  // into a record file beside it and makes that the file to replay. False
+  // when the user declines or the conversion fails (after its message).
+  bool ConvertPickedEdf();
   void AskToSaveLines(const TextLines& lines, const char* question, const char* ext, int filterIndex,
                       const char* title);
   void PostIfCurrent(std::uint32_t runId, void (RunController::*step)());

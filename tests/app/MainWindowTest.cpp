@@ -249,7 +249,7 @@ std::string MenuTree(const QList<QAction*>& actions) {
 
 const char* const kIdleMenus =
     "File(F) (Data Save) {Save {Wave {Binary F1, ASCII F6 off}, Bispec {Binary F2, ASCII F3}, "
-    "Powspec {Binary F4, ASCII F5}, BIS Varaibles off, Amplitude}, ---, Exit F10}, "
+    "Powspec {Binary F4, ASCII F5}, BIS Varaibles off, Amplitude, EDF+ off}, ---, Exit F10}, "
     "Mode(M) (Mode Select) {Online Ctrl+O [x], Offline Ctrl+B [ ]}, "
     "Options(O) (Set Options) {Set Processing Ctrl+F1, Set View Ctrl+F2, Set COM Ctrl+F3}, "
     "Window(W) {Open Log Ctrl+F4, Open Comment Ctrl+F5}, Version(V) Ctrl+V (Show Version)";
@@ -266,9 +266,9 @@ TEST_F(MainWindowTest, MenusHaveTheirCaptionsShortcutsHintsStatesAndOpeners) {
   // The commands the window drives by name, in the order of the tree.
   EXPECT_EQ(
       MenuTree({w.oWaveB, w.oWaveA, w.oBicBinary, w.oBicAscii, w.oPowBinary, w.oPowAscii, w.oBISVal, w.oAmp,
-                w.oExit, w.oOnline, w.oOffline, w.oProcess, w.oView, w.oCOM, w.oLog, w.oComment, w.oVersion}),
+                w.oEdf, w.oExit, w.oOnline, w.oOffline, w.oProcess, w.oView, w.oCOM, w.oLog, w.oComment, w.oVersion}),
       "Binary F1, ASCII F6 off, Binary F2, ASCII F3, Binary F4, ASCII F5, BIS Varaibles off, Amplitude, "
-      "Exit F10, Online Ctrl+O [x], Offline Ctrl+B [ ], Set Processing Ctrl+F1, Set View Ctrl+F2, "
+      "EDF+ off, Exit F10, Online Ctrl+O [x], Offline Ctrl+B [ ], Set Processing Ctrl+F1, Set View Ctrl+F2, "
       "Set COM Ctrl+F3, Open Log Ctrl+F4, Open Comment Ctrl+F5, Version(V) Ctrl+V (Show Version)");
   EXPECT_EQ(w.menuBar()->actions().mid(0, 4),
             (QList<QAction*>{w.mnFile->menuAction(), w.mnMode->menuAction(), w.mnOptions->menuAction(),

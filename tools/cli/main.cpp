@@ -5,11 +5,14 @@
 //                         [--log OUT.log] [export flags, see the usage text]
 //   quellscope-cli acquire --device PATH --seconds N [--settings FILE] [--record OUT.eeg]
 //                          [--log OUT.log] [--records OUT.csv]
+//   quellscope-cli export-edf RECORD.eeg OUT.edf [--comments FILE.cmt] [--indices] [--settings FILE]
+//   quellscope-cli import-edf IN.edf OUT.eeg [--channel LABEL] [--channel2 LABEL]
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "cli/AcquireCommand.h"
+#include "cli/EdfCommands.h"
 #include "cli/ReplayCommand.h"
 #include "platform/TextLine.h"
 #include "record/RecordPrescan.h"
@@ -51,6 +54,27 @@ constexpr const char* kUsage =
     "                    A monitor that does not respond (or a device that does\n"
     "                    not open) prints the program's message and exits 3; one\n"
     "                    that never acknowledges the stop requests exits 4.\n"
+    "  export-edf RECORD.eeg OUT.edf [--comments FILE.cmt] [--indices] [--settings FILE]\n"
+    "                    write the record as EDF+: every EEG channel at its rate in\n"
+    "                    uV (digital values = the monitor's counts, physical range\n"
+    "                    from the calibration), the monitor's BIS, SEF, BSR, SQI\n"
+    "                    and EMG of the EEG channel of the settings as 1 Hz signals\n"
+    "                    (not available = digital minimum, and an annotation), the\n"
+    "                    comments of FILE.cmt as annotations at their times of day.\n"
+    "                    --indices replays the file as `replay` does and adds the\n"
+    "                    program's own indices as 0.1 Hz signals (10-s data records;\n"
+    "                    a last part shorter than 10 s is left out).\n"
+    "  import-edf IN.edf OUT.eeg [--channel LABEL] [--channel2 LABEL]\n"
+    "                    convert one or two EEG signals of an EDF, EDF+, BDF or BDF+\n"
+    "                    file into a 128-Hz packet record file the program replays:\n"
+    "                    resampled to 128 Hz (low-pass FIR, pass band to 47 Hz,\n"
+    "                    80 dB from 58 Hz), counts spanning the signal's physical\n"
+    "                    range, the start time of the EDF, its annotations written\n"
+    "                    to OUT.cmt. Without --channel the first signal whose label\n"
+    "                    begins with EEG is taken (else the first signal); without\n"
+    "                    --channel2 the next such signal of the same rate, else the\n"
+    "                    first one again. A damaged file prints the field, the data\n"
+    "                    record and the byte offset and exits with 2.\n"
     "  help              this text\n";
 
 int Info(const char* path) {
@@ -79,6 +103,8 @@ int main(int argc, char** argv) {
   }
   if (argc == 3 && std::strcmp(argv[1], "info") == 0) return Info(argv[2]);
   if (argc >= 2 && std::strcmp(argv[1], "acquire") == 0) return qs::cli::AcquireCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::strcmp(argv[1], "export-edf") == 0) return qs::cli::ExportEdfCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::strcmp(argv[1], "import-edf") == 0) return qs::cli::ImportEdfCommand(argc - 2, argv + 2);
   if (argc >= 2 && std::strcmp(argv[1], "replay") == 0) return qs::cli::ReplayCommand(argc - 2, argv + 2);
   std::fputs(kUsage, stderr);
   return 2;

@@ -1,0 +1,88 @@
+// The run controller's EDF commands: the "EDF+" item of the Save menu and the
+// conversion of an EDF or BDF file picked for replay.
+#include <algorithm>
+#include <filesystem>
+
+#include "app/RunController.h"
+#include "logbook/CommentTimes.h"
+#include "record/EdfExport.h"
+#include "record/EdfImport.h"
+
+namespace qs {
+namespace {
+
+std::string LowerExtension(const std::string& path) {
+  std::string ext = std::filesystem::path(path).extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return ext;
+}
+
+std::string Replaced(const std::string& path, const char* ext) {
+  return std::filesystem::path(path).replace_extension(ext).string();
+}
+
+}  // namespace
+
+void RunController::oEdfClick() {
+  const std::string record = core_.run.ReplayFileName;
+  if (record.empty()) {
+    prompter_.error("File not selected", "File Error");
+    return;
+  }
+  saveDialog_.defaultExt = "edf";
+  saveDialog_.filterIndex = 6;  // all files: the list has no EDF entry
+  saveDialog_.title = "EDF+ File Save";
+  saveDialog_.fileName = Replaced(record, ".edf");
+  SaveFileSub();
+  if (core_.run.DialogFileName.empty()) return;
+
+  // The record file is only read, so a replay of it may go on meanwhile.
+  std::string error;
+  const auto contents = ReadRecordContents(record, core_.settings.EegChannel, &error);
+  if (!contents) {
+    prompter_.error(error, "EDF+ File Error");
+    return;
+  }
+  EdfExportInput input;
+  input.record = &*contents;
+  input.date = RecordDate(record);
+  for (const std::string& line : core_.commentLines.Lines()) input.comments.push_back(ParseCommentLine(line));
+  EdfExportReport report;
+  if (!ExportEdf(core_.run.DialogFileName, input, &report, &error)) {
+    prompter_.error(error, "EDF+ File Error");
+    return;
+  }
+  if (!report.notes.empty()) {
+    std::string text;
+    for (const std::string& note : report.notes) text += (text.empty() ? "" : "\n") + note;
+    prompter_.inform(text, "EDF+ File");
+  }
+}
+
+bool RunController::ConvertPickedEdf() {
+  const std::string picked = core_.run.ReplayFileName;
+  const std::string ext = LowerExtension(picked);
+  if (ext != ".edf" && ext != ".bdf") return true;  // a record file: replayed as it is
+  const std::string out = Replaced(picked, ".eeg");
+  if (!prompter_.ask("Convert " + std::filesystem::path(picked).filename().string() +
+                         " to the packet record file " + std::filesystem::path(out).filename().string() +
+                         " and replay it?",
+                     "EDF Import"))
+    return false;
+  std::error_code ec;
+  if (std::filesystem::exists(out, ec) && !prompter_.ask("File already exists", "Overwrite ")) return false;
+  std::string error;
+  const auto result = ImportEdfFile(picked, out, EdfImportOptions{}, &error);
+  if (!result) {
+    prompter_.error(error, "EDF Import Error");
+    return false;
+  }
+  core_.run.ReplayFileName = out;
+  core_.run.DialogFileName = out;
+  // The log and comments are then proposed beside the converted file.
+  openDialog_.fileName = out;
+  return true;
+}
+
+}  // namespace qs

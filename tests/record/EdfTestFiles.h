@@ -1,0 +1,69 @@
+#pragma once
+// EDF files for the import tests, written with EDFlib (an independent writer)
+// so that the reader is tested against files it did not produce itself.
+#include <edflib.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace qs::test {
+
+inline std::string TempPath(const std::string& name) {
+  return (std::filesystem::temp_directory_path() / ("qs_edf_" + std::to_string(::getpid()) + "_" + name))
+      .string();
+}
+
+inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+struct EdfSpec {
+  int rate = 256;  // samples per 1-s data record
+  int seconds = 8;
+  int signals = 2;                       // "EEG A", "EEG B", ...
+  double physMin = -500, physMax = 500;  // uV
+  std::function<double(int signal, double t)> wave = [](int, double) { return 0.0; };
+  std::vector<std::pair<double, std::string>> annotations;  // onset s, text
+  int hour = 9, minute = 30, second = 15;
+};
+
+// An EDF+C file of the spec, physical samples in uV; its bytes.
+inline std::vector<std::uint8_t> WriteEdfPlus(const std::string& path, const EdfSpec& spec) {
+  const int h = edfopen_file_writeonly(path.c_str(), EDFLIB_FILETYPE_EDFPLUS, spec.signals);
+  if (h < 0) return {};
+  for (int s = 0; s < spec.signals; ++s) {
+    edf_set_samplefrequency(h, s, spec.rate);
+    edf_set_physical_minimum(h, s, spec.physMin);
+    edf_set_physical_maximum(h, s, spec.physMax);
+    edf_set_digital_minimum(h, s, -32768);
+    edf_set_digital_maximum(h, s, 32767);
+    edf_set_label(h, s, (std::string("EEG ") + static_cast<char>('A' + s)).c_str());
+    edf_set_physical_dimension(h, s, "uV");
+  }
+  edf_set_startdatetime(h, 2024, 3, 14, spec.hour, spec.minute, spec.second);
+  std::vector<double> buffer(static_cast<std::size_t>(spec.rate));
+  for (int r = 0; r < spec.seconds; ++r)
+    for (int s = 0; s < spec.signals; ++s) {
+      for (int i = 0; i < spec.rate; ++i)
+        buffer[static_cast<std::size_t>(i)] = spec.wave(s, r + i / double(spec.rate));
+      edfwrite_physical_samples(h, buffer.data());
+    }
+  for (const auto& [onset, text] : spec.annotations)
+    edfwrite_annotation_utf8(h, static_cast<long long>(std::llround(onset * 10000)), -1, text.c_str());
+  edfclose_file(h);
+  return ReadBytes(path);
+}
+
+}  // namespace qs::test
