@@ -94,12 +94,12 @@ TEST_F(EdfMenuTest, SaveEdfExportsTheReplayedFileWithTheComments) {
 }
 
 TEST_F(EdfMenuTest, AnEdfPickedInOfflineIsConvertedAndReplayed) {
-  test::EdfSpec spec;
-  spec.rate = 512;
-  spec.seconds = 6;
-  spec.wave = [](int, double t) { return 40 * std::sin(2 * 3.14159265358979 * 8 * t); };
+  test::EdfShape shape;
+  shape.rate = 512;
+  shape.seconds = 6;
+  shape.wave = [](int, double t) { return 40 * std::sin(2 * 3.14159265358979 * 8 * t); };
   const std::string edf = (dir / "sleep.EDF").string();
-  test::WriteEdfPlus(edf, spec);
+  test::WriteEdfPlus(edf, shape);
 
   // Declined: nothing is converted and no file is chosen.
   prompter.files = {edf};

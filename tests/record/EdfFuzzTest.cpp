@@ -12,12 +12,12 @@ namespace qs {
 namespace {
 
 TEST(EdfFuzz, DamagedFilesNeverCrashTheImport) {
-  test::EdfSpec a;
+  test::EdfShape a;
   a.rate = 256;
   a.seconds = 3;
   a.wave = [](int s, double t) { return 80 * std::sin(6.28 * (3 + s) * t); };
   a.annotations = {{0.5, "a"}, {1.5, "b"}};
-  test::EdfSpec b = a;
+  test::EdfShape b = a;
   b.rate = 128;
   b.signals = 1;
   const std::vector<std::vector<std::uint8_t>> seeds = {test::WriteEdfPlus(test::TempPath("fuzz_a.edf"), a),

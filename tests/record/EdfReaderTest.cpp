@@ -12,15 +12,15 @@
 namespace qs {
 namespace {
 
-using test::EdfSpec;
+using test::EdfShape;
 
-EdfSpec ThreeSeconds() {
-  EdfSpec spec;
-  spec.rate = 256;
-  spec.seconds = 3;
-  spec.wave = [](int s, double t) { return 100 * std::sin(2 * 3.14159265358979 * (5 + s) * t); };
-  spec.annotations = {{0.5, "eyes closed"}, {2.25, "movement"}};
-  return spec;
+EdfShape ThreeSeconds() {
+  EdfShape shape;
+  shape.rate = 256;
+  shape.seconds = 3;
+  shape.wave = [](int s, double t) { return 100 * std::sin(2 * 3.14159265358979 * (5 + s) * t); };
+  shape.annotations = {{0.5, "eyes closed"}, {2.25, "movement"}};
+  return shape;
 }
 
 std::vector<std::uint8_t> ValidFile() {

@@ -153,14 +153,14 @@ TEST(EdfCli, MneReadsTheExportWithinOneDigitalStep) {
 TEST(EdfCli, A256HzEdfImportsWith10HzKeptAnd60HzRemoved) {
   const fs::path dir = Dir("tones");
   const std::string edf = (dir / "tones.edf").string(), eeg = (dir / "tones.eeg").string();
-  qs::test::EdfSpec spec;
-  spec.rate = 256;
-  spec.seconds = 30;
-  spec.wave = [](int, double t) {
+  qs::test::EdfShape shape;
+  shape.rate = 256;
+  shape.seconds = 30;
+  shape.wave = [](int, double t) {
     return 50 * std::sin(2 * std::numbers::pi * 10 * t) + 30 * std::sin(2 * std::numbers::pi * 60 * t);
   };
-  spec.annotations = {{12.0, "eyes open"}};
-  ASSERT_FALSE(qs::test::WriteEdfPlus(edf, spec).empty());
+  shape.annotations = {{12.0, "eyes open"}};
+  ASSERT_FALSE(qs::test::WriteEdfPlus(edf, shape).empty());
   const CliResult r = Cli("import-edf " + edf + " " + eeg);
   ASSERT_EQ(r.code, 0) << r.out;
   const CliResult info = Cli("info " + eeg);
@@ -197,9 +197,9 @@ TEST(EdfCli, A256HzEdfImportsWith10HzKeptAnd60HzRemoved) {
 TEST(EdfCli, DamagedOrUnsuitableFilesExitWithTheirMessage) {
   const fs::path dir = Dir("damaged");
   const std::string edf = (dir / "cut.edf").string();
-  qs::test::EdfSpec spec;
-  spec.seconds = 4;
-  std::vector<std::uint8_t> bytes = qs::test::WriteEdfPlus(edf, spec);
+  qs::test::EdfShape shape;
+  shape.seconds = 4;
+  std::vector<std::uint8_t> bytes = qs::test::WriteEdfPlus(edf, shape);
   bytes.resize(bytes.size() - 100);
   qs::test::WriteBytes(edf, bytes);
   CliResult r = Cli("import-edf " + edf + " " + (dir / "out.eeg").string());
@@ -207,7 +207,7 @@ TEST(EdfCli, DamagedOrUnsuitableFilesExitWithTheirMessage) {
   EXPECT_NE(r.out.find("number of data records, data record 4, byte offset 236"), std::string::npos) << r.out;
   EXPECT_FALSE(fs::exists(dir / "out.eeg"));
 
-  qs::test::WriteEdfPlus(edf, spec);
+  qs::test::WriteEdfPlus(edf, shape);
   r = Cli("import-edf " + edf + " " + (dir / "out.eeg").string() + " --channel Fz");
   EXPECT_EQ(r.code, 2);
   EXPECT_NE(r.out.find("no signal \"Fz\"; the file has \"EEG A\", \"EEG B\""), std::string::npos) << r.out;
