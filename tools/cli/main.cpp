@@ -4,7 +4,7 @@
 //   quellscope-cli replay RECORD.eeg [--settings FILE] [--start-offset SEC] [--records OUT.csv]
 //                         [--log OUT.log] [export flags, see the usage text]
 //   quellscope-cli acquire --device PATH --seconds N [--settings FILE] [--record OUT.eeg]
-//                          [--log OUT.log] [--records OUT.csv]
+//                          [--log OUT.log] [--records OUT.csv] [--draw] [--stats]
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -43,7 +43,7 @@ constexpr const char* kUsage =
     "                    as the window would show them at the end: wave.png,\n"
     "                    power.png, bic.png, trend.png, sqi.png.\n"
     "  acquire --device PATH --seconds N [--settings FILE] [--record OUT.eeg]\n"
-    "          [--log OUT.log] [--records OUT.csv]\n"
+    "          [--log OUT.log] [--records OUT.csv] [--draw] [--stats]\n"
     "                    an online run on the serial device PATH (a monitor, or\n"
     "                    quellscope-monitor-sim) through the program's link and\n"
     "                    calculation threads: records the traffic to OUT.eeg,\n"
@@ -51,6 +51,11 @@ constexpr const char* kUsage =
     "                    A monitor that does not respond (or a device that does\n"
     "                    not open) prints the program's message and exits 3; one\n"
     "                    that never acknowledges the stop requests exits 4.\n"
+    "                    --draw runs the drawing thread as the window would.\n"
+    "                    --stats prints resident memory, the drawing queue's and\n"
+    "                    the sample ring's high-water marks and CPU time.\n"
+    "                    --record-times OUT.txt writes \"INDEX NANOSECONDS\" (steady\n"
+    "                    clock) when each interval record becomes available.\n"
     "  help              this text\n";
 
 int Info(const char* path) {
