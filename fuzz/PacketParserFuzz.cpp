@@ -49,7 +49,7 @@ void CheckPacket(const Receiver& r, std::uint16_t id) {
   QS_FUZZ_CHECK(qs::GetU16(p + qs::kOffMsgId) == id && id != 0);
   if (id == qs::kMsgRawEeg) QS_FUZZ_CHECK(length >= qs::kRawEegBytes128);
   if (id == qs::kMsgProcessed) QS_FUZZ_CHECK(length == qs::kProcessedBytes);
-  if (id == qs::kMsgProcessed4) QS_FUZZ_CHECK(length >= qs::kProcessed4Bytes);
+  if (id == qs::kMsgProcessed4) QS_FUZZ_CHECK(length == qs::kProcessed4Bytes);
 }
 
 // The decoders read the message at fixed offsets: give them exactly its bytes.
