@@ -331,6 +331,7 @@ TEST_F(MainWindowTest, DuringARunTheMenusAreDisabledAndClosingIsIgnoredWithoutAQ
   EXPECT_TRUE(Shown().empty());
   EXPECT_FALSE(w.bStart->isEnabled());  // still running
   EXPECT_FALSE(w.RequestedExitCode().has_value());
+  window_.reset();  // its destruction ends the link's threads: before link goes
 }
 
 TEST_F(MainWindowTest, InIdleAFailedStartReturnsToIdleAndOnlyYesToTheExitQuestionEndsTheProgram) {
