@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
   fs::remove(record);
   const pid_t sim =
       Spawn({argv[1], "--link", link.string(), "--speed", "1", "--send-times", sendTimes.string(),
-             "--scenario", "awake:0-120,deep", "--seconds", std::to_string(seconds + 60)},
+             "--scenario", "awake:0-30,deep", "--seconds", std::to_string(seconds + 60)},
             (work / "monitor.out").string());
   for (int i = 0; i < 100 && !fs::is_symlink(link); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
