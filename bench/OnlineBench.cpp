@@ -5,7 +5,7 @@
 //    CPU time (user + system, from wait4) over its wall time is its share of
 //    one core. The figure includes the start (settings, buffers, the monitor
 //    dialogue) and the stop sequence.
-//  * Latency: the monitor writes the steady-clock time at which it sent the
+//  * Latency: the monitor writes the steady-clock time just before it sent the
 //    eighth raw EEG message of each second (--send-times), acquire the time
 //    at which each interval record became available (--record-times). The
 //    clock is CLOCK_MONOTONIC, shared by every process on the machine. The

@@ -284,6 +284,14 @@ void MonitorSim::StreamDue(double now) {
     if (due > now) return;
     const Packet& packet = packets_[next_];
     if (o_.noise) SendNoise();
+    // The clock is read before a second's eighth raw message goes out: the
+    // program may have handled it before SendBytes returns.
+    const bool eighth = packet.raw && (rawSent_ + 1 - streamStartRaw_) % 8 == 0;
+    const auto sentNs = eighth && sendTimes_ != nullptr
+                            ? std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                  std::chrono::steady_clock::now().time_since_epoch())
+                                  .count()
+                            : 0;
     SendBytes(data_.data() + packet.offset, packet.length);
     if (o_.keepLog) {
       std::lock_guard hold(logMutex_);
@@ -292,13 +300,10 @@ void MonitorSim::StreamDue(double now) {
     }
     if (packet.raw) {
       ++rawSent_;
-      if (sendTimes_ != nullptr && (rawSent_ - streamStartRaw_) % 8 == 0) {
-        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                            std::chrono::steady_clock::now().time_since_epoch())
-                            .count();
+      if (eighth && sendTimes_ != nullptr) {
         std::fprintf(sendTimes_, "%llu %lld\n",
                      static_cast<unsigned long long>((rawSent_ - streamStartRaw_) / 8 - 1),
-                     static_cast<long long>(ns));
+                     static_cast<long long>(sentNs));
         std::fflush(sendTimes_);
       }
     }
