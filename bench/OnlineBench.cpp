@@ -165,7 +165,9 @@ int main(int argc, char** argv) {
               QS_CXX_FLAGS);
   std::printf("Live online run at real time, %d s of EEG, drawing included: %.2f s CPU in %.1f s wall\n",
               seconds, cpu, wall);
-  std::printf("  CPU share: %.2f %% of one core\n", 100.0 * cpu / wall);
+  std::printf("  CPU share: %.2f %% of one core (user %.2f s, system %.2f s)\n", 100.0 * cpu / wall,
+              static_cast<double>(usage.ru_utime.tv_sec) + static_cast<double>(usage.ru_utime.tv_usec) / 1e6,
+              static_cast<double>(usage.ru_stime.tv_sec) + static_cast<double>(usage.ru_stime.tv_usec) / 1e6);
   std::printf(
       "Latency, eighth raw EEG message of a second sent -> its interval record available (%zu records):\n",
       r.count);
