@@ -15,8 +15,8 @@ constexpr int kOffBodyPeek = kOffHeaderPeek + kHeaderPeekBytes;
 // decoder reads (the decoders take no length), so such a packet is consumed
 // and never handed out.
 constexpr int kMinRawEegData = kRawEegBytes128 - 10;
-constexpr int kProcessedData = kProcessedBytes - 10;  // 132: the 120-byte payload of a 52
-constexpr int kMinProcessed4Data = kProcessed4Bytes - 10;
+constexpr int kProcessedData = kProcessedBytes - 10;    // 132: the 120-byte payload of a 52
+constexpr int kProcessed4Data = kProcessed4Bytes - 10;  // 300: the 288-byte payload of a 1122
 
 // Hunt: drops bytes until the committed position stands behind a sync pair.
 // A 0xBA followed by anything but 0xAB costs only the 0xBA, so "BA BA AB"
@@ -40,9 +40,24 @@ void PeekInto(RxRing& ring, std::uint8_t* to, int count) {
   for (int i = 0; i < count; ++i) ring.Peek(to[i]);
 }
 
+// Cuts a message to its first `to` data bytes and makes it whole again: the
+// data and payload lengths and the checksum behind the new end.
+void CutMessage(std::uint8_t* packet, int& dataLength, int to) {
+  dataLength = to;
+  PutU16(packet + kOffDataLength, static_cast<std::uint16_t>(to));
+  PutU16(packet + kOffPayloadLength, static_cast<std::uint16_t>(to - kMessageHeaderBytes));
+  PutU16(packet + 8 + to, PacketChecksum(packet, 8 + static_cast<std::size_t>(to)));
+}
+
 // A committed data packet with a right checksum: the id to hand out, or 0 when
 // the packet is consumed without being handed out. Turns a 53 into a 52 in
 // place (dataLength becomes 132).
+//
+// Processed variables longer than their layout (a 52 beyond 142 bytes, a 1122
+// beyond 310) are cut to it the same way: the record file keeps exactly that
+// many bytes of them, and a packet recorded with the tail of its data where
+// its checksum belongs would be dropped by the replay, so online and replay
+// would no longer see the same values.
 std::uint16_t AcceptMessage(std::uint8_t* packet, int& dataLength) {
   if (dataLength < kMessageHeaderBytes) return 0;  // no whole message header
   const std::uint16_t id = GetU16(packet + kOffMsgId);
@@ -52,16 +67,17 @@ std::uint16_t AcceptMessage(std::uint8_t* packet, int& dataLength) {
       // once the id, the lengths and the checksum say so. A 53 shorter than a
       // 52 lacks fields the 52 decoders read.
       if (dataLength < kProcessedData) return 0;
-      dataLength = kProcessedData;
       PutU32(packet + kOffMsgId, kMsgProcessed);
-      PutU16(packet + kOffDataLength, static_cast<std::uint16_t>(kProcessedData));
-      PutU16(packet + kOffPayloadLength, static_cast<std::uint16_t>(kProcessedData - kMessageHeaderBytes));
-      PutU16(packet + 8 + kProcessedData, PacketChecksum(packet, 8 + kProcessedData));
+      CutMessage(packet, dataLength, kProcessedData);
       return kMsgProcessed;
     case kMsgProcessed:
-      return dataLength < kProcessedData ? 0 : id;
+      if (dataLength < kProcessedData) return 0;
+      if (dataLength > kProcessedData) CutMessage(packet, dataLength, kProcessedData);
+      return id;
     case kMsgProcessed4:
-      return dataLength < kMinProcessed4Data ? 0 : id;
+      if (dataLength < kProcessed4Data) return 0;
+      if (dataLength > kProcessed4Data) CutMessage(packet, dataLength, kProcessed4Data);
+      return id;
     case kMsgRawEeg:
       return dataLength < kMinRawEegData ? 0 : id;
     default:

@@ -13,8 +13,10 @@
 //  * id (low 16 bits) 0, which ParsePacket could not tell from "nothing yet";
 //  * a 50 shorter than 90 bytes, a 52 or 53 shorter than 142, a 1122 shorter
 //    than 310: they lack fields the decoders read at fixed offsets.
-// So every 50, 52 and 1122 handed out is at least as long as its smallest
-// layout; whether a 50 matches the run's layout is still the caller's check.
+// So every 50 handed out is at least as long as its smallest layout (whether
+// it matches the run's layout is still the caller's check), and every 52 and
+// 1122 has exactly its layout's length: longer ones are cut to it, with their
+// lengths and checksum made right, as a 53 is.
 #include <array>
 #include <cstddef>
 #include <cstdint>

@@ -39,6 +39,7 @@ void TReceiveThread::ResetInput() {
   group_ = 0;
   awaitingBoundary_ = true;
   secondBlock_ = 0;
+  secondComplete_ = false;
 }
 
 void TReceiveThread::Execute() {
@@ -72,13 +73,16 @@ void TReceiveThread::Execute() {
           break;  // acknowledgements are consumed by the parser; others are ignored
       }
       if (record) Record(id);
+      // A whole second goes to the disk as soon as its eighth raw EEG message
+      // is recorded: a killed program loses only the second in progress, and
+      // a reader of the growing file sees each second without delay.
+      if (secondComplete_) {
+        secondComplete_ = false;
+        if (unflushed_) FlushRecord();
+      }
       if (overflowed_) break;
     }
-    if (unflushed_ && TickCountMs() - lastFlushMs_ >= kFlushIntervalMs) {
-      core_.run.RecordFile.Flush();
-      lastFlushMs_ = TickCountMs();
-      unflushed_ = false;
-    }
+    if (unflushed_ && TickCountMs() - lastFlushMs_ >= kFlushIntervalMs) FlushRecord();
     // Every byte received has been parsed (and its packets recorded) before a
     // vanished device ends the loop.
     if (port_.Vanished()) break;
@@ -115,6 +119,7 @@ bool TReceiveThread::HandleRaw() {
   ++rawStored_;
   if (++group_ == 8) {
     group_ = 0;
+    secondComplete_ = true;
     secondBlock_ = (secondBlock_ + 2) % kRingBlocks;
     core_.sync.CalcDataEvent.Set();
   }
@@ -179,6 +184,12 @@ void TReceiveThread::Record(std::uint16_t id) {
   if (run.RecordingRunId != runId_ || !run.RecordFile.IsOpen()) return;
   writer_.Append(core_.parser.Packet(), id, layout, run.WaveGain);
   unflushed_ = true;
+}
+
+void TReceiveThread::FlushRecord() {
+  core_.run.RecordFile.Flush();
+  lastFlushMs_ = TickCountMs();
+  unflushed_ = false;
 }
 
 void TReceiveThread::Finish() {

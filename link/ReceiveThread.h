@@ -13,7 +13,8 @@
 //  * monitor information (1102): clock, model and engine (model "V" forces
 //    128 Hz), the record header, MonitorInfoEvent; once per run.
 // Every stored 50 and every handled processed message is appended to the
-// record file, which is flushed at least once per second.
+// record file, which is flushed after the eighth raw EEG message of every
+// second and otherwise at least once per second.
 //
 // The thread touches the record file only while its run is the recording one
 // (RunState::RecordingRunId, under RecordFileLock): a file that Stop closed is
@@ -57,6 +58,7 @@ class TReceiveThread final : public WorkerThread {
   bool HandleProcessed(std::uint16_t id);
   void HandleMonitorInfo();
   void Record(std::uint16_t id);
+  void FlushRecord();
   void Finish();
 
   AppCore& core_;
@@ -67,6 +69,7 @@ class TReceiveThread final : public WorkerThread {
   int group_ = 0;                 // raw EEG messages of the current second, 0..7
   bool awaitingBoundary_ = true;  // the first second boundary has not come yet
   int secondBlock_ = 0;           // the first 64-sample block of the current second
+  bool secondComplete_ = false;   // the message just handled was a second's eighth
   std::uint32_t lastFlushMs_ = 0;
   bool unflushed_ = false;
   Relaxed<bool> overflowed_{false};

@@ -5,7 +5,7 @@
 namespace qs {
 
 struct QueuedUiBridge::Item {
-  std::function<void()> posted;              // a Post: owned copy
+  std::function<void()> posted;                 // a Post: owned copy
   const std::function<void()>* sync = nullptr;  // a Synchronize: the waiting caller's step
   bool running = false;  // popped by the user-interface thread; the caller must wait for it
   std::atomic<bool> done{false};
@@ -13,7 +13,9 @@ struct QueuedUiBridge::Item {
 
 QueuedUiBridge::QueuedUiBridge() : uiThread_(std::this_thread::get_id()) {}
 
-QueuedUiBridge::~QueuedUiBridge() { Shutdown(); }
+QueuedUiBridge::~QueuedUiBridge() {
+  Shutdown();
+}
 
 bool QueuedUiBridge::Synchronize(const std::function<void()>& step) {
   if (std::this_thread::get_id() == uiThread_) {
@@ -101,12 +103,18 @@ void QueuedUiBridge::SpinUntil(const std::function<bool()>& ready) {
 bool QueuedUiBridge::RunUntil(const std::function<bool()>& done, int timeoutMs) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
-    RunPending();
+    const int ran = RunPending();
     if (done()) return true;
-    SpinUntil([&] { return queued_.load(std::memory_order_acquire) > 0; });
+    // A loop that has just run a step spins briefly before it sleeps: the
+    // next hand-off of a Calculation Only replay comes within microseconds.
+    // An idle loop sleeps at once: an online run at real time hands over once
+    // per interval, and spinning after every 5 ms wake-up would cost a few
+    // per cent of a core for nothing.
+    if (ran > 0) SpinUntil([&] { return queued_.load(std::memory_order_acquire) > 0; });
     std::unique_lock lock(mutex_);
     if (std::chrono::steady_clock::now() >= deadline) return false;
-    changed_.wait_until(lock, std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(5)),
+    changed_.wait_until(lock,
+                        std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(5)),
                         [&] { return !queue_.empty() || shutDown_; });
   }
 }

@@ -1,18 +1,17 @@
-#include "app/RunController.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "app/RunController.h"
 #include "app/Workers.h"
 #include "dsp/CalcEngine.h"
-#include "support/GuiTestApp.h"
 #include "dsp/CalcThread.h"
 #include "link/MonitorLink.h"
 #include "platform/QueuedUiBridge.h"
 #include "record/RecordFiles.h"
+#include "support/GuiTestApp.h"
 #include "support/ScriptedPrompter.h"
 
 namespace qs {
@@ -84,9 +83,8 @@ class FakeRecords final : public RecordFiles {
 class RunControllerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("qs_run_" + std::to_string(::getpid()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir = fs::temp_directory_path() / ("qs_run_" + std::to_string(::getpid()) + "_" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
     records.recordPath = (dir / "202612061.eeg").string();
@@ -170,7 +168,8 @@ TEST_F(RunControllerTest, FreshStartUpIsIdleInOnlineModeWithDefaults) {
   EXPECT_EQ(c.lBsp, "Bicoherence") << "the default map type is bicoherence";
   EXPECT_EQ(c.lSynchFS, "BispRatio");
   EXPECT_EQ(c.eSyncFSHint, "Bispectrum Ratio");
-  for (const std::string* box : {&c.eSEF90, &c.eBSR, &c.eBratio, &c.eSyncFS, &c.eAmp, &c.eBIS, &c.ePBICl, &c.ePBICh})
+  for (const std::string* box :
+       {&c.eSEF90, &c.eBSR, &c.eBratio, &c.eSyncFS, &c.eAmp, &c.eBIS, &c.ePBICl, &c.ePBICh})
     EXPECT_EQ(*box, "***");
   EXPECT_EQ(core.settings.MaxMem, 24);
   EXPECT_EQ(core.buffers.trend.capacity, 24u * 360u);
@@ -199,7 +198,9 @@ TEST_F(RunControllerTest, SettingsShapeTheWindowAtCreation) {
   EXPECT_NE(controller->SettingsProblem().find("line 6"), std::string::npos) << controller->SettingsProblem();
 }
 
-void* NoMemory(std::size_t, std::size_t) { return nullptr; }
+void* NoMemory(std::size_t, std::size_t) {
+  return nullptr;
+}
 
 TEST_F(RunControllerTest, OutOfMemoryAtCreationEndsTheProgramWithCodeOne) {
   bool factoryCalled = false;
@@ -220,15 +221,15 @@ TEST_F(RunControllerTest, OutOfMemoryAtCreationEndsTheProgramWithCodeOne) {
 
 TEST_F(RunControllerTest, OnlineStartWithoutAPortReportsComErrorAndReturnsToIdle) {
   NoMonitorLink noPort;
-  controller = std::make_unique<RunController>(RunControllerDeps{
-      core, ui, prompter, view, noPort, records, {}, (dir / "none.ini").string()});
+  controller = std::make_unique<RunController>(
+      RunControllerDeps{core, ui, prompter, view, noPort, records, {}, (dir / "none.ini").string()});
   ASSERT_TRUE(controller->FormCreate());
   controller->bStartClick();
   EXPECT_TRUE(prompter.Saw("COM port open error", "COM Error"));
   ExpectIdle(controller->Controls());
   EXPECT_TRUE(core.sync.CalcStartEvent.IsSet());
-  EXPECT_EQ(DrainQueue(), (std::vector<DrawRequest>{{WaveReset, 0, 0}, {PowerFrame, 0, 0}, {BicReset, 0, 0},
-                                                    {TrendReset, 0, 0}}));
+  EXPECT_EQ(DrainQueue(), (std::vector<DrawRequest>{
+                              {WaveReset, 0, 0}, {PowerFrame, 0, 0}, {BicReset, 0, 0}, {TrendReset, 0, 0}}));
   EXPECT_TRUE(core.sync.DrawEvent.IsSet());
   controller.reset();  // the controller ends the link's threads: before the link goes
 }
@@ -596,8 +597,8 @@ TEST_F(RunControllerTest, ThreeQuickPrevClicksQueueThreeRequestsButSignalOnce) {
   rc.bPrevClick();
   EXPECT_FALSE(core.sync.DrawEvent.IsSet());
   rc.bNextClick();
-  EXPECT_EQ(DrainQueue(), (std::vector<DrawRequest>{{PrevHour, 0, 0}, {PrevHour, 0, 0}, {PrevHour, 0, 0},
-                                                    {NextHour, 0, 0}}));
+  EXPECT_EQ(DrainQueue(), (std::vector<DrawRequest>{
+                              {PrevHour, 0, 0}, {PrevHour, 0, 0}, {PrevHour, 0, 0}, {NextHour, 0, 0}}));
 }
 
 TEST_F(RunControllerTest, SecondaryWindowsOpenOneAtATime) {
@@ -657,7 +658,8 @@ TEST_F(RunControllerTest, TheLogWindowSavesUnderTheReplayedFilesNameAndClearsOnl
   prompter.files = {empty};
   rc.LogSaveClick();
   ASSERT_EQ(prompter.dialogs.size(), 2u);
-  EXPECT_EQ(prompter.dialogs[1].fileName, (dir / "case.v2.log").string()) << "only the last extension is replaced";
+  EXPECT_EQ(prompter.dialogs[1].fileName, (dir / "case.v2.log").string())
+      << "only the last extension is replaced";
   EXPECT_EQ(prompter.dialogs[1].title, "Logged Data File Save");
   EXPECT_EQ(fs::file_size(empty), 0u) << "an empty log saves an empty file";
 
@@ -676,7 +678,8 @@ TEST_F(RunControllerTest, CommentsLandOnTheLogLineThatWasCurrentWhenTheInputOpen
   rc.bCommentClick();
   ASSERT_EQ(rc.CommentShownTime().size(), 8u) << "hh:mm:ss of the opening";
   rc.ApplyComment("", "intubation");
-  EXPECT_EQ(core.commentLines[0], rc.CommentShownTime() + ",intubation") << "an empty time uses the one shown";
+  EXPECT_EQ(core.commentLines[0], rc.CommentShownTime() + ",intubation")
+      << "an empty time uses the one shown";
   EXPECT_EQ(core.logLines.Count(), 0) << "without CommentOnLog the log is never touched";
   EXPECT_FALSE(core.run.CommentInputOpen);
 
@@ -750,7 +753,8 @@ TEST_F(RunControllerTest, SaveCommandsOpenTheirExportAndWarnWhenOneIsOpen) {
   EXPECT_FALSE(core.run.BisVariablesFile.IsOpen());
 
   rc.StopSub();
-  EXPECT_FALSE(core.run.PowExportFile.IsOpen() || core.run.WaveAsciiFile.IsOpen()) << "Stop closes the exports";
+  EXPECT_FALSE(core.run.PowExportFile.IsOpen() || core.run.WaveAsciiFile.IsOpen())
+      << "Stop closes the exports";
 }
 
 TEST_F(RunControllerTest, SnapWritesTheSnapshotFile) {

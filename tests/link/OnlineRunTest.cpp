@@ -149,6 +149,27 @@ TEST_F(OnlineRunTest, TheRecordReachesTheDiskWhileTheRunGoesOn) {
   p.Stop();
 }
 
+TEST_F(OnlineRunTest, EachWholeSecondIsOnTheDiskBeforeTheNextRawMessageIsHandled) {
+  // A killed program loses only the second in progress, and a reader of the
+  // growing file sees each second at once: the record is flushed when a
+  // second's eighth raw EEG message has been recorded, not only on the
+  // once-per-second timer (which at four times real time is four seconds).
+  monitorsim::SimOptions o = Fast();
+  o.speed = 4.0;
+  SimThread sim(o);
+  ASSERT_TRUE(sim.Opened()) << sim.Error();
+  OnlineProgram p(sim.Sim().DevicePath(), /*withCalc=*/true);
+  const fs::path record = TempFile("per-second.eeg");
+  ASSERT_TRUE(p.records_.CreateAt(record.string()));
+  p.Controller().bStartClick();
+  // The receive thread handles message 9 only after recording and flushing
+  // message 8, so once 9 are stored the first second is in the file.
+  ASSERT_TRUE(p.Until([&] { return p.link.Receiver() != nullptr && p.link.Receiver()->RawStored() >= 9; }));
+  const Packets onDisk = RecordBody(ReadFile(record));
+  EXPECT_GE(std::count_if(onDisk.begin(), onDisk.end(), IsRaw), 8) << "the first whole second is on the disk";
+  p.Stop();
+}
+
 TEST_F(OnlineRunTest, OverflowEndsAcquisitionSilentlyAndItsSignalsNeverReachTheNextRun) {
   monitorsim::SimOptions o = Fast();
   o.speed = 40.0;

@@ -231,6 +231,32 @@ TEST_F(PacketParserTest, Message53ComesOutAsA142Byte52WithValidChecksum) {
   }
 }
 
+TEST_F(PacketParserTest, OverlongProcessedMessagesComeOutCutToTheirLayoutWithValidChecksums) {
+  // Found by fuzzing: a 52 longer than 142 bytes (or a 1122 longer than 310)
+  // with a right checksum was handed out whole, and the record file, which
+  // keeps 142 (310) bytes of it, got a packet whose checksum bytes were data:
+  // the replay dropped it and saw other monitor values than the online run.
+  std::mt19937 rng(9);
+  const ProcessedMessage m = RandomProcessed(rng);
+  for (const bool four : {false, true}) {
+    Bytes exact;
+    four ? AppendProcessed1122(exact, 7, 3, m) : AppendProcessed52(exact, 7, 3, m);
+    // The same message with 37 more payload bytes and its lengths and checksum to match.
+    Bytes data(exact.begin() + 8, exact.end() - 2);
+    data.insert(data.end(), 37, 0x5A);
+    PutU16(&data[kOffPayloadLength - 8], static_cast<std::uint16_t>(data.size() - kMessageHeaderBytes));
+    Bytes longer;
+    AppendPacket(longer, 7, kPacketData, data);
+    rx_->Reset();
+    rx_->Feed(Cat({longer, RawEeg128()}));
+    ASSERT_EQ(rx_->parser.ParsePacket(), four ? kMsgProcessed4 : kMsgProcessed);
+    const std::uint8_t* p = rx_->parser.Packet();
+    ASSERT_EQ(rx_->parser.PacketLength(), static_cast<int>(exact.size()));
+    EXPECT_EQ(Bytes(p, p + exact.size()), exact) << "lengths and checksum as a message of the layout";
+    EXPECT_EQ(rx_->parser.ParsePacket(), kMsgRawEeg) << "the extra bytes were consumed";
+  }
+}
+
 // ---------------------------------------------------------------------------
 // State between calls
 

@@ -1,12 +1,15 @@
 #include "cli/AcquireCommand.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "app/RunController.h"
+#include "cli/AcquireStats.h"
 #include "cli/ConsoleRun.h"
 #include "cli/RecordsCsv.h"
+#include "cli/ReplayPictures.h"
 #include "dsp/CalcEngine.h"
 #include "link/SerialLink.h"
 #include "platform/QueuedUiBridge.h"
@@ -21,7 +24,7 @@ constexpr int kStopSequenceMs = 10000;
 int Usage() {
   std::fputs(
       "usage: quellscope-cli acquire --device PATH --seconds N [--settings FILE] [--record OUT.eeg]\n"
-      "         [--log OUT.log] [--records OUT.csv]\n",
+      "         [--log OUT.log] [--records OUT.csv] [--record-times OUT.txt] [--draw] [--stats]\n",
       stderr);
   return 2;
 }
@@ -29,10 +32,15 @@ int Usage() {
 }  // namespace
 
 int AcquireCommand(int argc, char** argv) {
-  std::string device, settings = "Kvo_V2000.ini", recordPath, logPath, recordsPath;
+  std::string device, settings = "Kvo_V2000.ini", recordPath, logPath, recordsPath, recordTimesPath;
   long seconds = -1;
+  bool draw = false, stats = false;
   for (int i = 0; i < argc; ++i) {
     const std::string a = argv[i];
+    if (a == "--draw" || a == "--stats") {
+      (a == "--draw" ? draw : stats) = true;
+      continue;
+    }
     if (i + 1 >= argc) {
       std::fprintf(stderr, "acquire: unexpected argument '%s'\n", a.c_str());
       return Usage();
@@ -56,6 +64,8 @@ int AcquireCommand(int argc, char** argv) {
       logPath = value;
     } else if (a == "--records") {
       recordsPath = value;
+    } else if (a == "--record-times") {
+      recordTimesPath = value;
     } else {
       std::fprintf(stderr, "acquire: unexpected argument '%s'\n", a.c_str());
       return Usage();
@@ -73,6 +83,10 @@ int AcquireCommand(int argc, char** argv) {
     WriteRecordsHeader(out);
   }
 
+  // --draw: the drawing thread draws every graph off-screen, as the window's
+  // would be drawn, and empties the drawing queue as in the program.
+  std::unique_ptr<ReplayPictures> pictures;
+  if (draw) pictures = std::make_unique<ReplayPictures>();
   auto core = std::make_unique<AppCore>();
   QueuedUiBridge ui;
   ConsolePrompter prompter("");
@@ -80,9 +94,23 @@ int AcquireCommand(int argc, char** argv) {
   RecordFileService records(*core);
   SerialLink link(*core, ui, &records.ReplayInput());
   CalcEngine engine(*core, &records.ReplayInput());
-  if (out != nullptr) {
-    engine.onRecord = [out](std::int32_t index, const EpochResult& r, std::uint32_t time) {
-      WriteRecordLine(out, index, r, time);
+  // --record-times: when each interval record became available, on the
+  // steady clock that the simulated monitor's --send-times uses too.
+  std::FILE* times = recordTimesPath.empty() ? nullptr : std::fopen(recordTimesPath.c_str(), "w");
+  if (!recordTimesPath.empty() && times == nullptr) {
+    std::fprintf(stderr, "acquire: cannot write %s\n", recordTimesPath.c_str());
+    if (out != nullptr) std::fclose(out);
+    return 1;
+  }
+  if (out != nullptr || times != nullptr) {
+    engine.onRecord = [out, times](std::int32_t index, const EpochResult& r, std::uint32_t time) {
+      if (times != nullptr) {
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                            std::chrono::steady_clock::now().time_since_epoch())
+                            .count();
+        std::fprintf(times, "%d %lld\n", index, static_cast<long long>(ns));
+      }
+      if (out != nullptr) WriteRecordLine(out, index, r, time);
     };
   }
   WorkerFactory workers;
@@ -91,11 +119,14 @@ int AcquireCommand(int argc, char** argv) {
     return std::make_unique<TCalcThread>(c, u, r, &engine);
   };
   workers.allocateCalcBuffers = [&engine](ZeroAllocFn alloc) { return engine.Allocate(alloc); };
+  if (pictures) pictures->AddDrawThread(workers, engine);
+  AcquireStats figures;
   int code = 0;
   {
     RunController controller(RunControllerDeps{*core, ui, prompter, view, link, records, workers, settings});
     if (!controller.FormCreate()) {
       if (out != nullptr) std::fclose(out);
+      if (times != nullptr) std::fclose(times);
       return 1;
     }
     if (!controller.SettingsProblem().empty())
@@ -111,7 +142,11 @@ int AcquireCommand(int argc, char** argv) {
       controller.bStartClick();
       const auto running = [&] { return !controller.Controls().bStart; };
       const auto enough = [&] { return engine.SecondsProcessed() >= static_cast<std::uint32_t>(seconds); };
-      while (running() && !enough()) ui.RunUntil([&] { return !running() || enough(); }, 1000);
+      while (running() && !enough()) {
+        ui.RunUntil([&] { return !running() || enough(); }, stats ? AcquireStats::kSampleMs : 1000);
+        if (stats) figures.Sample(*core, engine.SecondsProcessed());
+      }
+      if (stats) figures.Print(stdout, *core, engine.SecondsProcessed());
       if (!running()) {
         // The port did not open, or the monitor did not respond: the
         // program's message is on stderr already.
@@ -132,6 +167,7 @@ int AcquireCommand(int argc, char** argv) {
     std::fprintf(stderr, "acquire: cannot write %s\n", logPath.c_str());
     code = code == 0 ? 1 : code;
   }
+  if (times != nullptr) std::fclose(times);
   if (out != nullptr && std::fclose(out) != 0) {
     std::fprintf(stderr, "acquire: writing %s failed\n", recordsPath.c_str());
     code = code == 0 ? 1 : code;

@@ -4,7 +4,7 @@
 //   quellscope-cli replay RECORD.eeg [--settings FILE] [--start-offset SEC] [--records OUT.csv]
 //                         [--log OUT.log] [export flags, see the usage text]
 //   quellscope-cli acquire --device PATH --seconds N [--settings FILE] [--record OUT.eeg]
-//                          [--log OUT.log] [--records OUT.csv]
+//                          [--log OUT.log] [--records OUT.csv] [--draw] [--stats]
 //   quellscope-cli export-edf RECORD.eeg OUT.edf [--comments FILE.cmt] [--indices] [--settings FILE]
 //   quellscope-cli import-edf IN.edf OUT.eeg [--channel LABEL] [--channel2 LABEL]
 #include <cstdio>
@@ -46,7 +46,7 @@ constexpr const char* kUsage =
     "                    as the window would show them at the end: wave.png,\n"
     "                    power.png, bic.png, trend.png, sqi.png.\n"
     "  acquire --device PATH --seconds N [--settings FILE] [--record OUT.eeg]\n"
-    "          [--log OUT.log] [--records OUT.csv]\n"
+    "          [--log OUT.log] [--records OUT.csv] [--draw] [--stats]\n"
     "                    an online run on the serial device PATH (a monitor, or\n"
     "                    quellscope-monitor-sim) through the program's link and\n"
     "                    calculation threads: records the traffic to OUT.eeg,\n"
@@ -54,6 +54,11 @@ constexpr const char* kUsage =
     "                    A monitor that does not respond (or a device that does\n"
     "                    not open) prints the program's message and exits 3; one\n"
     "                    that never acknowledges the stop requests exits 4.\n"
+    "                    --draw runs the drawing thread as the window would.\n"
+    "                    --stats prints resident memory, the drawing queue's and\n"
+    "                    the sample ring's high-water marks and CPU time.\n"
+    "                    --record-times OUT.txt writes \"INDEX NANOSECONDS\" (steady\n"
+    "                    clock) when each interval record becomes available.\n"
     "  export-edf RECORD.eeg OUT.edf [--comments FILE.cmt] [--indices] [--settings FILE]\n"
     "                    write the record as EDF+: every EEG channel at its rate in\n"
     "                    uV (digital values = the monitor's counts, physical range\n"

@@ -77,6 +77,7 @@ MonitorSim::MonitorSim(SimOptions options) : o_(std::move(options)) {}
 
 MonitorSim::~MonitorSim() {
   Vanish();
+  if (sendTimes_ != nullptr) std::fclose(sendTimes_);
 }
 
 void MonitorSim::Vanish() {
@@ -94,6 +95,13 @@ void MonitorSim::Vanish() {
 }
 
 bool MonitorSim::Open(std::string* error) {
+  if (!o_.sendTimesPath.empty()) {
+    sendTimes_ = std::fopen(o_.sendTimesPath.c_str(), "w");
+    if (sendTimes_ == nullptr) {
+      *error = "cannot write " + o_.sendTimesPath;
+      return false;
+    }
+  }
   if (::openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) {
     *error = std::string("cannot open a pseudo-terminal: ") + std::strerror(errno);
     return false;
@@ -276,13 +284,29 @@ void MonitorSim::StreamDue(double now) {
     if (due > now) return;
     const Packet& packet = packets_[next_];
     if (o_.noise) SendNoise();
+    // The clock is read before a second's eighth raw message goes out: the
+    // program may have handled it before SendBytes returns.
+    const bool eighth = packet.raw && (rawSent_ + 1 - streamStartRaw_) % 8 == 0;
+    const auto sentNs = eighth && sendTimes_ != nullptr
+                            ? std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                  std::chrono::steady_clock::now().time_since_epoch())
+                                  .count()
+                            : 0;
     SendBytes(data_.data() + packet.offset, packet.length);
     if (o_.keepLog) {
       std::lock_guard hold(logMutex_);
       streamed_.emplace_back(data_.begin() + static_cast<std::ptrdiff_t>(packet.offset),
                              data_.begin() + static_cast<std::ptrdiff_t>(packet.offset + packet.length));
     }
-    if (packet.raw) ++rawSent_;
+    if (packet.raw) {
+      ++rawSent_;
+      if (eighth && sendTimes_ != nullptr) {
+        std::fprintf(sendTimes_, "%llu %lld\n",
+                     static_cast<unsigned long long>((rawSent_ - streamStartRaw_) / 8 - 1),
+                     static_cast<long long>(sentNs));
+        std::fflush(sendTimes_);
+      }
+    }
     next_ = (next_ + 1) % packets_.size();
     const double seconds = static_cast<double>(rawSent_) / 8.0;
     dataSeconds_ = seconds;
@@ -348,6 +372,8 @@ std::string SimUsage() {
          "  --scenario TEXT     generated EEG, as quellscope-recgen --scenario (default awake)\n"
          "  --seconds N         seconds of generated data before it starts again (default 600)\n"
          "  --seed N            generator seed (default 1)\n"
+         "  --send-times FILE   a line \"SECOND NANOSECONDS\" (steady clock) when the eighth\n"
+         "                      raw EEG message of each second has been sent\n"
          "  --ext53             processed variables as message 53 instead of 52\n"
          "  --nak-first         refuse every request once before acknowledging it\n"
          "  --info-twice        answer 1004 with two messages 1102\n"
@@ -404,6 +430,8 @@ SimCommandLine ParseSimCommandLine(const std::vector<std::string>& args) {
       o.speed = d;
     } else if (a == "--play") {
       o.playPath = value();
+    } else if (a == "--send-times") {
+      o.sendTimesPath = value();
     } else if (a == "--scenario") {
       o.scenario = value();
     } else if (a == "--seconds") {

@@ -18,6 +18,7 @@
 // Headless: the tests run it on a thread of their own.
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -49,6 +50,11 @@ struct SimOptions {
   bool noise = false;
   bool ignoreStop = false;
   bool keepLog = false;  // keep every streamed packet and request (tests)
+  // A line "SECOND TIME" per second of data streamed, written when its eighth
+  // raw EEG message has gone out: the second's number from the start of the
+  // stream and the steady clock in nanoseconds, which every process on the
+  // machine shares (the latency benchmark).
+  std::string sendTimesPath;
 };
 
 // Parses the command line (without the program name); error empty when usable.
@@ -122,6 +128,7 @@ class MonitorSim {
   bool quiet_ = false;
   bool vanished_ = false;
   std::vector<std::uint8_t> scratch_;
+  std::FILE* sendTimes_ = nullptr;
   std::uint64_t streamStartRaw_ = 0;
   RxRing ring_;
   PacketParser parser_{ring_, nullptr, nullptr};

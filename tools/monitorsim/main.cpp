@@ -36,5 +36,7 @@ int main(int argc, char** argv) {
   std::printf("%s\n", sim.DevicePath().c_str());
   std::fflush(stdout);
   sim.Run(stopRequested);
+  // How much EEG went out, for scripts that compare it with what was recorded.
+  std::printf("streamed %.3f seconds of data\n", sim.DataSeconds());
   return 0;
 }
