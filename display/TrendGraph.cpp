@@ -152,12 +152,7 @@ void TrendGraph::DrawFrame(Canvas& canvas, const TrendSettings& settings) {
   }
 }
 
-void TrendGraph::Forget() {
-  trendX_ = -1;
-  for (Previous& p : previous_) p.column = -1;
-}
-
-void TrendGraph::Reset(Bitmap& trend, Bitmap& sqi, const TrendSettings& settings) {
+void TrendGraph::DrawFrames(Bitmap& trend, Bitmap& sqi, const TrendSettings& settings) {
   {
     BitmapHold hold(trend);
     Canvas canvas(trend.image);
@@ -168,6 +163,15 @@ void TrendGraph::Reset(Bitmap& trend, Bitmap& sqi, const TrendSettings& settings
     Canvas canvas(sqi.image);
     SqiGraph::DrawFrame(canvas);
   }
+}
+
+void TrendGraph::Forget() {
+  trendX_ = -1;
+  for (Previous& p : previous_) p.column = -1;
+}
+
+void TrendGraph::Reset(Bitmap& trend, Bitmap& sqi, const TrendSettings& settings) {
+  DrawFrames(trend, sqi, settings);
   Forget();
   firstHour_ = latestHour_ = -1;
 }
@@ -259,16 +263,7 @@ void TrendGraph::RedrawSeries(Canvas& canvas, Series series, const TrendSettings
 
 void TrendGraph::Redraw(Bitmap& trend, Bitmap& sqi, const TrendSettings& settings, const TrendStore& store,
                         std::int32_t last) {
-  {
-    BitmapHold hold(trend);
-    Canvas canvas(trend.image);
-    DrawFrame(canvas, settings);
-  }
-  {
-    BitmapHold hold(sqi);
-    Canvas canvas(sqi.image);
-    SqiGraph::DrawFrame(canvas);
-  }
+  DrawFrames(trend, sqi, settings);
   Forget();
   DrawHourLabels(trend);
   // Records beyond the store (a snapshot index from before a wrap) are not read.

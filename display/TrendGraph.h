@@ -65,6 +65,8 @@ class TrendGraph {
     int y = 0;
   };
   static void DrawFrame(Canvas& canvas, const TrendSettings& settings);
+  // The trend frame and the SQI frame, each under its own bitmap's lock.
+  static void DrawFrames(Bitmap& trend, Bitmap& sqi, const TrendSettings& settings);
   void Forget();
   void DrawHourLabels(Bitmap& trend);
   void Redraw(Bitmap& trend, Bitmap& sqi, const TrendSettings& settings, const TrendStore& store,

@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "dsp/RawWaveBuffer.h"
+#include "dsp/MonitorValues.h"
 #include "link/MonitorMessages.h"
 
 namespace qs {
@@ -24,5 +25,17 @@ enum class StoreResult { Stored, Overflow };
 // firstOfSecond, the second number (sequence / 8) is appended to seconds.
 StoreResult StoreRawEeg(const std::uint8_t* packet, RawLayout layout, int channel, bool checkOverflow,
                         bool firstOfSecond, RawWaveBuffer& wave, PacketSecondRing& seconds);
+
+// The monitor's latest variables of the EEG channel in use, as a variables
+// message gives them; online and in replay alike.
+inline void StoreMonitorValues(const ChannelVariables& v, MonitorValues& m) {
+  m.MonBsr = v.bsr;
+  m.MonSef = v.sef;
+  m.MonBis = v.bis;
+  m.MonEmg = v.emgLow;
+  m.MonSqi = v.sqi;
+  m.BisBits = v.bisBits;
+  m.MonFlags = v.artifactFlags;
+}
 
 }  // namespace qs

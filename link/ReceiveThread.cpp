@@ -135,14 +135,7 @@ bool TReceiveThread::HandleProcessed(std::uint16_t id) {
     run.WaveOffset = calibration->offset;
   }
   if (const auto v = DecodeChannel(packet, id, core_.settings.EegChannel)) {
-    MonitorValues& m = core_.buffers.monitor;
-    m.MonBsr = v->bsr;
-    m.MonSef = v->sef;
-    m.MonBis = v->bis;
-    m.MonEmg = v->emgLow;
-    m.MonSqi = v->sqi;
-    m.BisBits = v->bisBits;
-    m.MonFlags = v->artifactFlags;
+    StoreMonitorValues(*v, core_.buffers.monitor);
     if (!awaitingBoundary_) core_.buffers.monitorFlags.StoreAt(secondBlock_, v->artifactFlags);
   }
   return true;

@@ -101,14 +101,7 @@ void Replay::HandleProcessed(std::uint16_t id) {
   // leaves the monitor's values as they were and marks no block.
   const auto v = DecodeChannel(packet, id, core_.settings.EegChannel);
   if (!v) return;
-  MonitorValues& m = core_.buffers.monitor;
-  m.MonBsr = v->bsr;
-  m.MonSef = v->sef;
-  m.MonBis = v->bis;
-  m.MonEmg = v->emgLow;
-  m.MonSqi = v->sqi;
-  m.BisBits = v->bisBits;
-  m.MonFlags = v->artifactFlags;
+  StoreMonitorValues(*v, core_.buffers.monitor);
   core_.buffers.monitorFlags.Store(v->artifactFlags);
   if (core_.run.BisVariablesFile.IsOpen()) {
     FormatBisVariablesLine(line_, core_.run.ClockSec, *v, core_.settings.SR_PCT);
