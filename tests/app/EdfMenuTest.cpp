@@ -14,6 +14,7 @@
 #include "record/EdfTestFiles.h"
 #include "record/RecordFileService.h"
 #include "record/RecordTestFiles.h"
+#include "support/ProgramRun.h"
 #include "support/ScriptedPrompter.h"
 
 namespace qs {
@@ -21,39 +22,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class NoView final : public MainView {
- public:
-  void ControlsChanged(const MainControls&) override {}
-  void ShowWindow(SecondaryWindow) override {}
-  void CloseWindow(SecondaryWindow) override {}
-  void ExitProcess(int) override {}
-};
-
-class EdfMenuTest : public ::testing::Test {
+class EdfMenuTest : public test::ProgramRunTest {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("qs_edfmenu_" + std::to_string(::getpid()) + "_" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    controller = std::make_unique<RunController>(RunControllerDeps{
-        core, ui, prompter, view, link, records, ProgramWorkers(&engine), (dir / "none.ini").string()});
-    ASSERT_TRUE(controller->FormCreate());
-  }
-  void TearDown() override {
-    controller.reset();
-    fs::remove_all(dir);
-  }
-
-  fs::path dir;
-  AppCore core;
-  QueuedUiBridge ui;
-  test::ScriptedPrompter prompter;
-  NoView view;
-  NoMonitorLink link;
-  RecordFileService records{core};
-  CalcEngine engine{core, &records.ReplayInput()};
-  std::unique_ptr<RunController> controller;
+  EdfMenuTest() : ProgramRunTest("qs_edfmenu_") {}
 };
 
 TEST_F(EdfMenuTest, SaveEdfExportsTheReplayedFileWithTheComments) {

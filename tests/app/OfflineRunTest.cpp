@@ -17,6 +17,7 @@
 #include "platform/QueuedUiBridge.h"
 #include "record/RecordFileService.h"
 #include "record/RecordTestFiles.h"
+#include "support/ProgramRun.h"
 #include "support/ScriptedPrompter.h"
 
 namespace qs {
@@ -24,29 +25,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class FakeView final : public MainView {
- public:
-  void ControlsChanged(const MainControls&) override {}
-  void ShowWindow(SecondaryWindow) override {}
-  void CloseWindow(SecondaryWindow) override {}
-  void ExitProcess(int) override {}
-};
-
-class OfflineRunTest : public ::testing::Test {
+class OfflineRunTest : public test::ProgramRunTest {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("qs_offline_" + std::to_string(::getpid()) + "_" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    controller = std::make_unique<RunController>(RunControllerDeps{
-        core, ui, prompter, view, link, records, ProgramWorkers(&engine), (dir / "none.ini").string()});
-    ASSERT_TRUE(controller->FormCreate());
-  }
-  void TearDown() override {
-    controller.reset();
-    fs::remove_all(dir);
-  }
+  OfflineRunTest() : ProgramRunTest("qs_offline_") {}
+
   std::string Record(int seconds, const char* name = "case.eeg") {
     test::RecordBuilder b(RawLayout::TwoChannels128, 10, 0, 0);
     for (int i = 0; i < seconds; ++i) b.AddSecond();
@@ -69,15 +51,6 @@ class OfflineRunTest : public ::testing::Test {
     return -1;
   }
 
-  fs::path dir;
-  AppCore core;
-  QueuedUiBridge ui;
-  test::ScriptedPrompter prompter;
-  FakeView view;
-  NoMonitorLink link;
-  RecordFileService records{core};
-  CalcEngine engine{core, &records.ReplayInput()};
-  std::unique_ptr<RunController> controller;
 };
 
 TEST_F(OfflineRunTest, PacedReplayStepsOneSecondPerTickAndEndsAtTheEndOfTheFile) {
