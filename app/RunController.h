@@ -11,17 +11,17 @@
 #include <memory>
 #include <string>
 
-#include "app/AppCore.h"
+#include "core/AppCore.h"
 #include "app/MainControls.h"
-#include "app/RunRequests.h"
+#include "core/RunRequests.h"
 #include "config/ProcessingSettings.h"
 #include "config/SettingsHost.h"
 #include "config/ViewSettings.h"
-#include "dsp/ProcessingBuffers.h"
+#include "core/ProcessingBuffers.h"
 #include "platform/Prompter.h"
 #include "platform/UiBridge.h"
 #include "platform/WorkerThread.h"
-#include "record/DataFile.h"
+#include "platform/DataFile.h"
 
 namespace qs {
 

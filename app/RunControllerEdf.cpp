@@ -5,8 +5,8 @@
 
 #include "app/RunController.h"
 #include "logbook/CommentTimes.h"
-#include "record/EdfExport.h"
-#include "record/EdfImport.h"
+#include "exchange/EdfExport.h"
+#include "exchange/EdfImport.h"
 
 namespace qs {
 namespace {

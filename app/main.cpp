@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <memory>
 
-#include "app/AppCore.h"
+#include "core/AppCore.h"
 #include "app/MainWindow.h"
 #include "app/SpareTrendWindow.h"
 #include "app/SplashWindow.h"

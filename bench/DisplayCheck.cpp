@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/AppCore.h"
+#include "core/AppCore.h"
 #include "app/MainWindow.h"
 #include "app/Workers.h"
 #include "dsp/CalcEngine.h"

@@ -11,11 +11,11 @@
 #include <string>
 #include <string_view>
 
-#include "app/RunState.h"
-#include "config/AppSettings.h"
+#include "core/RunState.h"
+#include "core/AppSettings.h"
 #include "config/SettingsHost.h"
-#include "display/DrawRequestQueue.h"
-#include "dsp/TrendStore.h"
+#include "core/DrawRequestQueue.h"
+#include "core/TrendStore.h"
 #include "platform/Prompter.h"
 
 namespace qs {

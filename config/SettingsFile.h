@@ -5,7 +5,7 @@
 #include <istream>
 #include <string>
 
-#include "config/AppSettings.h"
+#include "core/AppSettings.h"
 
 namespace qs {
 

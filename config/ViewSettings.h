@@ -9,10 +9,10 @@
 #include <string>
 #include <string_view>
 
-#include "app/RunState.h"
-#include "config/AppSettings.h"
+#include "core/RunState.h"
+#include "core/AppSettings.h"
 #include "config/SettingsHost.h"
-#include "display/DrawRequestQueue.h"
+#include "core/DrawRequestQueue.h"
 
 namespace qs {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/AppCore.h"
-#include "display/DrawRequestQueue.h"
+#include "core/AppCore.h"
+#include "core/DrawRequestQueue.h"
 #include "platform/WorkerThread.h"
 
 namespace qs {

@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/AppCore.h"
+#include "core/AppCore.h"
 #include "display/BicMap.h"
 #include "display/Bitmap.h"
 #include "display/DrawThread.h"

@@ -15,8 +15,8 @@
 
 #include "display/Bitmap.h"
 #include "display/Canvas.h"
-#include "dsp/EpochResult.h"
-#include "dsp/TrendStore.h"
+#include "core/EpochResult.h"
+#include "core/TrendStore.h"
 
 namespace qs {
 

@@ -19,8 +19,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "dsp/EpochResult.h"
-#include "dsp/ProcessingBuffers.h"
+#include "core/EpochResult.h"
+#include "core/ProcessingBuffers.h"
 
 namespace qs {
 

@@ -14,7 +14,7 @@
 // out right after each interval's AverageSpectrum is published, the
 // bispectrum block after the map's draw request of the closes that wrote a log
 // line, an amplitude line per completed half-wave and the text wave per block
-// taken (record/Exports.h).
+// taken (dsp/Exports.h).
 //
 // Time: offline, a cycle's time stamp is the replay clock before that cycle's
 // increment, and the interval's elapsed time copied at the close is the clock
@@ -24,8 +24,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/AppCore.h"
-#include "dsp/BlockRing.h"
+#include "core/AppCore.h"
+#include "core/BlockRing.h"
 #include "dsp/Bispectrum.h"
 #include "dsp/CalcThread.h"
 #include "dsp/Conditioning.h"
@@ -33,7 +33,7 @@
 #include "dsp/IntervalTexts.h"
 #include "dsp/PowerSpectrum.h"
 #include "dsp/Transform.h"
-#include "record/Exports.h"
+#include "dsp/Exports.h"
 
 namespace qs {
 

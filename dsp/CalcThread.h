@@ -4,8 +4,8 @@
 // into the interval records. Processing stages plug in through CalcCycle.
 #include <cstdint>
 
-#include "app/AppCore.h"
-#include "app/RunRequests.h"
+#include "core/AppCore.h"
+#include "core/RunRequests.h"
 #include "platform/WorkerThread.h"
 
 namespace qs {

@@ -20,8 +20,8 @@
 //    CleanWave - sum / divisor (127 or 255), in float.
 #include <cstdint>
 
-#include "dsp/BlockRing.h"
-#include "dsp/EpochResult.h"
+#include "core/BlockRing.h"
+#include "core/EpochResult.h"
 
 namespace qs {
 

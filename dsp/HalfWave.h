@@ -12,7 +12,7 @@
 #include <array>
 #include <cstdint>
 
-#include "dsp/BlockRing.h"
+#include "core/BlockRing.h"
 #include "dsp/PowerSpectrum.h"
 
 namespace qs {

@@ -14,8 +14,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "dsp/EpochResult.h"
-#include "dsp/MonitorValues.h"
+#include "core/EpochResult.h"
+#include "core/MonitorValues.h"
 
 namespace qs {
 

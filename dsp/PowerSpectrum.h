@@ -16,7 +16,7 @@
 #include <array>
 #include <cstdint>
 
-#include "dsp/EpochResult.h"
+#include "core/EpochResult.h"
 
 namespace qs {
 

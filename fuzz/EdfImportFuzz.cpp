@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "record/EdfFuzzEntry.h"
+#include "exchange/EdfFuzzEntry.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   return qs::FuzzEdfImport(data, size);

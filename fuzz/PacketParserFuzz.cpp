@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "fuzz/FuzzCheck.h"
-#include "link/MonitorMessages.h"
-#include "link/PacketParser.h"
-#include "link/RawEegStore.h"
-#include "link/RxRing.h"
+#include "protocol/MonitorMessages.h"
+#include "protocol/PacketParser.h"
+#include "core/RawEegStore.h"
+#include "protocol/RxRing.h"
 #include "platform/Events.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include <memory>
 #include <string>
 
-#include "app/AppCore.h"
+#include "core/AppCore.h"
 #include "dsp/CalcEngine.h"
 #include "fuzz/FuzzCheck.h"
 #include "record/RecordFileService.h"

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/AppCore.h"
+#include "core/AppCore.h"
 #include "config/ProcessingSettings.h"
 #include "config/SettingsEntries.h"
 #include "config/ViewSettings.h"

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "app/RunState.h"
+#include "core/RunState.h"
 #include "link/ComChoices.h"
 #include "link/SerialPort.h"
 

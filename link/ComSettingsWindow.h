@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "config/AppSettings.h"
+#include "core/AppSettings.h"
 
 class QComboBox;
 class QLabel;

@@ -1,7 +1,7 @@
 #include "link/ReceiveThread.h"
 
-#include "link/MonitorMessages.h"
-#include "link/RawEegStore.h"
+#include "protocol/MonitorMessages.h"
+#include "core/RawEegStore.h"
 #include "platform/Clock.h"
 #include "record/Replay.h"
 

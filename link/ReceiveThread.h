@@ -24,7 +24,7 @@
 // same way; the send thread notices through the port.
 #include <cstdint>
 
-#include "app/AppCore.h"
+#include "core/AppCore.h"
 #include "link/SerialPort.h"
 #include "platform/WorkerThread.h"
 #include "record/RecordWriter.h"

@@ -19,9 +19,9 @@
 // run id and are dropped once a later run has started.
 #include <cstdint>
 
-#include "app/AppCore.h"
-#include "app/RunRequests.h"
-#include "link/Requests.h"
+#include "core/AppCore.h"
+#include "core/RunRequests.h"
+#include "protocol/Requests.h"
 #include "link/SerialPort.h"
 #include "platform/WorkerThread.h"
 

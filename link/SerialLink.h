@@ -6,10 +6,10 @@
 #include <memory>
 #include <string>
 
-#include "app/AppCore.h"
+#include "core/AppCore.h"
 #include "link/MonitorLink.h"
 #include "link/ReceiveThread.h"
-#include "link/Requests.h"
+#include "protocol/Requests.h"
 #include "link/SendThread.h"
 #include "link/SerialPort.h"
 

@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <chrono>
 
-#include "link/RxRing.h"
+#include "protocol/RxRing.h"
 
 namespace qs {
 

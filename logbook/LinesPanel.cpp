@@ -5,7 +5,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "logbook/TextLines.h"
+#include "core/TextLines.h"
 
 namespace qs {
 

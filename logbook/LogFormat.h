@@ -3,10 +3,10 @@
 // logging interval.
 #include <string>
 
-#include "config/AppSettings.h"
+#include "core/AppSettings.h"
 #include "dsp/IntervalTexts.h"
-#include "dsp/TrendStore.h"
-#include "logbook/TextLines.h"
+#include "core/TrendStore.h"
+#include "core/TextLines.h"
 
 namespace qs {
 

@@ -8,9 +8,9 @@
 // Values are the received integers scaled in double.
 #include <cstdint>
 
-#include "link/MonitorMessages.h"
+#include "protocol/MonitorMessages.h"
 #include "platform/TextLine.h"
-#include "record/DataFile.h"
+#include "platform/DataFile.h"
 #include "record/RecordHeader.h"
 
 namespace qs {

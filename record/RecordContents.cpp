@@ -4,8 +4,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "link/PacketParser.h"
-#include "link/RxRing.h"
+#include "protocol/PacketParser.h"
+#include "protocol/RxRing.h"
 #include "record/RecordFiles.h"
 #include "record/RecordPrescan.h"
 

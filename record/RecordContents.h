@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "link/MonitorMessages.h"
+#include "protocol/MonitorMessages.h"
 #include "record/RecordHeader.h"
 
 namespace qs {

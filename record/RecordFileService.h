@@ -2,7 +2,7 @@
 // The program's record files: creating an online run's file, the pre-scan of
 // a file chosen for replay, and opening it at Start. The replay itself (one
 // second per step) runs on the calculation thread through Replay.
-#include "app/AppCore.h"
+#include "core/AppCore.h"
 #include "record/RecordFiles.h"
 #include "record/Replay.h"
 

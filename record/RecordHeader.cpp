@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "link/PacketFormat.h"
+#include "protocol/PacketFormat.h"
 
 namespace qs {
 namespace {

@@ -12,7 +12,7 @@
 #include <array>
 #include <cstdint>
 
-#include "link/MonitorMessages.h"
+#include "protocol/MonitorMessages.h"
 
 namespace qs {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "record/DataFile.h"
+#include "platform/DataFile.h"
 
 namespace qs {
 

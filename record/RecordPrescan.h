@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "link/MonitorMessages.h"
+#include "protocol/MonitorMessages.h"
 #include "record/RecordFiles.h"
 #include "record/RecordHeader.h"
 

@@ -6,8 +6,8 @@
 // packet behind the header is always a processed-variables message.
 #include <cstdint>
 
-#include "link/MonitorMessages.h"
-#include "record/DataFile.h"
+#include "protocol/MonitorMessages.h"
+#include "platform/DataFile.h"
 #include "record/RecordHeader.h"
 
 namespace qs {

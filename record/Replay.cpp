@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "link/RawEegStore.h"
+#include "core/RawEegStore.h"
 #include "record/BisVariables.h"
 
 namespace qs {

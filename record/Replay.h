@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "app/AppCore.h"
+#include "core/AppCore.h"
 #include "platform/TextLine.h"
 
 namespace qs {

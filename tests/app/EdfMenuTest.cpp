@@ -11,7 +11,7 @@
 #include "dsp/CalcEngine.h"
 #include "link/MonitorLink.h"
 #include "platform/QueuedUiBridge.h"
-#include "record/EdfTestFiles.h"
+#include "exchange/EdfTestFiles.h"
 #include "record/RecordFileService.h"
 #include "record/RecordTestFiles.h"
 #include "support/ProgramRun.h"

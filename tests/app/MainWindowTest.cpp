@@ -22,7 +22,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/AppCore.h"
+#include "core/AppCore.h"
 #include "app/MainWindow.h"
 #include "app/SpareTrendWindow.h"
 #include "app/SplashWindow.h"
@@ -34,7 +34,7 @@
 #include "logbook/CommentInputWindow.h"
 #include "logbook/CommentsWindow.h"
 #include "logbook/LogWindow.h"
-#include "logbook/TextLines.h"
+#include "core/TextLines.h"
 #include "platform/QueuedUiBridge.h"
 #include "record/RecordFiles.h"
 #include "support/QtTestApp.h"

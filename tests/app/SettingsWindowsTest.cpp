@@ -18,7 +18,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/AppCore.h"
+#include "core/AppCore.h"
 #include "app/MainWindow.h"
 #include "config/ProcessingSettingsWindow.h"
 #include "config/ViewSettingsWindow.h"

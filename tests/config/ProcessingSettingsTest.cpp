@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "app/AppCore.h"
+#include "core/AppCore.h"
 #include "config/ProcessingSettings.h"
 #include "config/SettingsHostFake.h"
 #include "support/ScriptedPrompter.h"

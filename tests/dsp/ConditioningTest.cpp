@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "dsp/BlockRing.h"
+#include "core/BlockRing.h"
 #include "dsp/Conditioning.h"
-#include "dsp/EpochResult.h"
+#include "core/EpochResult.h"
 
 namespace qs {
 namespace {

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "dsp/BlockRing.h"
+#include "core/BlockRing.h"
 #include "dsp/HalfWave.h"
 #include "dsp/PowerSpectrum.h"
 

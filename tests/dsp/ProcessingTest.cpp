@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "link/PacketEncoder.h"
+#include "protocol/PacketEncoder.h"
 #include "record/RecordHeader.h"
 #include "support/EngineRun.h"
 #include "tools/recgen/RecordingGenerator.h"

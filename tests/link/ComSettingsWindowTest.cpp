@@ -5,8 +5,8 @@
 #include <QComboBox>
 #include <QLabel>
 
-#include "app/RunState.h"
-#include "config/AppSettings.h"
+#include "core/RunState.h"
+#include "core/AppSettings.h"
 #include "link/ComSettingsWindow.h"
 #include "support/QtTestApp.h"
 

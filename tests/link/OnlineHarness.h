@@ -15,7 +15,7 @@
 #include "app/RunController.h"
 #include "dsp/CalcEngine.h"
 #include "dsp/CalcThread.h"
-#include "link/PacketParser.h"
+#include "protocol/PacketParser.h"
 #include "link/SerialLink.h"
 #include "platform/QueuedUiBridge.h"
 #include "record/RecordFileService.h"

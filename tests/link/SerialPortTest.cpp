@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "link/RxRing.h"
+#include "protocol/RxRing.h"
 #include "link/SerialPort.h"
 
 namespace qs {

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/AppCore.h"
+#include "core/AppCore.h"
 #include "record/AutoRecordName.h"
 #include "record/RecordFileService.h"
 #include "record/RecordPrescan.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "link/PacketEncoder.h"
+#include "protocol/PacketEncoder.h"
 #include "record/RecordHeader.h"
 
 namespace qs::test {

@@ -2,7 +2,7 @@
 // A calculation cycle that only replays: one second of the record file per
 // cycle, then the run clock advances, and the samples stay in the rings for
 // the test to inspect (the real cycle would take them).
-#include "app/AppCore.h"
+#include "core/AppCore.h"
 #include "dsp/CalcThread.h"
 #include "record/Replay.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "record/EdfTestFiles.h"
+#include "exchange/EdfTestFiles.h"
 #include "record/RecordContents.h"
 #include "tools/recgen/RecordingGenerator.h"
 

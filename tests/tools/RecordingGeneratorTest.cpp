@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "link/PacketFormat.h"
+#include "protocol/PacketFormat.h"
 #include "tools/recgen/RecordingGenerator.h"
 
 namespace qs::recgen {

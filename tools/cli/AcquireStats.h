@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "app/AppCore.h"
+#include "core/AppCore.h"
 
 namespace qs::cli {
 

@@ -5,8 +5,8 @@
 
 #include "cli/IndexReplay.h"
 #include "config/SettingsFile.h"
-#include "record/EdfExport.h"
-#include "record/EdfImport.h"
+#include "exchange/EdfExport.h"
+#include "exchange/EdfImport.h"
 
 namespace qs::cli {
 namespace {

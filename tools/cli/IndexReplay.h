@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "dsp/EpochResult.h"
+#include "core/EpochResult.h"
 
 namespace qs::cli {
 

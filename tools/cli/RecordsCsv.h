@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "dsp/EpochResult.h"
+#include "core/EpochResult.h"
 
 namespace qs::cli {
 

@@ -13,7 +13,7 @@
 #include "link/MonitorLink.h"
 #include "platform/QueuedUiBridge.h"
 #include "platform/TextLine.h"
-#include "record/Exports.h"
+#include "dsp/Exports.h"
 #include "record/RecordFileService.h"
 
 namespace qs::cli {

@@ -15,8 +15,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "link/PacketEncoder.h"
-#include "link/PacketFormat.h"
+#include "protocol/PacketEncoder.h"
+#include "protocol/PacketFormat.h"
 #include "record/RecordHeader.h"
 #include "tools/recgen/RecordingGenerator.h"
 

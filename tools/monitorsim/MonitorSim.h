@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
-#include "link/MonitorMessages.h"
-#include "link/PacketParser.h"
-#include "link/RxRing.h"
+#include "protocol/MonitorMessages.h"
+#include "protocol/PacketParser.h"
+#include "protocol/RxRing.h"
 
 namespace qs::monitorsim {
 

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "link/PacketFormat.h"
+#include "protocol/PacketFormat.h"
 #include "record/RecordHeader.h"
 
 namespace qs::recgen {

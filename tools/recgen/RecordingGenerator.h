@@ -25,8 +25,8 @@
 #include <string>
 #include <vector>
 
-#include "link/MonitorMessages.h"
-#include "link/PacketEncoder.h"
+#include "protocol/MonitorMessages.h"
+#include "protocol/PacketEncoder.h"
 #include "tools/recgen/SyntheticEeg.h"
 
 namespace qs::recgen {

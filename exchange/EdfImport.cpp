@@ -1,0 +1,333 @@
+#include "exchange/EdfImport.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+
+#include "protocol/PacketEncoder.h"
+#include "logbook/CommentTimes.h"
+#include "exchange/EdfExport.h"
+#include "record/RecordHeader.h"
+#include "exchange/Resampler.h"
+
+namespace qs {
+namespace {
+
+constexpr int kRate = 128;
+constexpr std::uint16_t kFirstPacketSeq = 1;
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+bool StartsWithEeg(const std::string& label) {
+  return Lower(label).rfind("eeg", 0) == 0;
+}
+
+// Microvolts per unit of a physical dimension; 0 when it is not a voltage.
+double MicrovoltsPer(const std::string& dimension, bool* assumed) {
+  *assumed = false;
+  const std::string d = Lower(dimension);
+  if (d == "uv" || d == "\xb5v" || d == "\xc2\xb5v" || d == "microvolt") return 1;
+  if (d == "mv") return 1e3;
+  if (d == "v") return 1e6;
+  if (d == "nv") return 1e-3;
+  if (d.empty()) {
+    *assumed = true;
+    return 1;
+  }
+  return 0;
+}
+
+// Half a unit of the last digit of a header number: its precision.
+double HalfLastDigit(const std::string& text) {
+  const auto dot = text.find('.');
+  if (dot == std::string::npos || text.find_first_of("eE") != std::string::npos) return 0.5;
+  return 0.5 * std::pow(10.0, -static_cast<double>(text.size() - dot - 1));
+}
+
+std::optional<std::size_t> FindSignal(const EdfFile& edf, const std::string& label) {
+  const auto& signals = edf.Header().signals;
+  for (std::size_t i = 0; i < signals.size(); ++i)
+    if (!signals[i].annotations && Lower(signals[i].label) == Lower(label)) return i;
+  return std::nullopt;
+}
+
+std::string Labels(const EdfFile& edf) {
+  std::string all;
+  for (const EdfSignalInfo& s : edf.Header().signals)
+    if (!s.annotations) all += (all.empty() ? "\"" : ", \"") + s.label + "\"";
+  return all;
+}
+
+std::int16_t MonitorRaw(const EdfSignalInfo& s, std::int32_t digital, double step) {
+  if (digital <= s.digMin) return -1;  // not available
+  const double raw = std::round(s.Physical(digital) / step);
+  return static_cast<std::int16_t>(std::clamp(raw, -1.0, 32767.0));
+}
+
+}  // namespace
+
+bool NearestFraction(double value, double tol, std::int64_t maxDen, std::int32_t& num, std::int32_t& den) {
+  if (!std::isfinite(value) || std::fabs(value) > 2e9) return false;
+  const double sign = value < 0 ? -1 : 1;
+  double x = std::fabs(value);
+  // Convergents h/k of the continued fraction of |value|.
+  std::int64_t h0 = 0, h1 = 1, k0 = 1, k1 = 0;
+  double rest = x;
+  for (int i = 0; i < 64; ++i) {
+    const double a = std::floor(rest);
+    if (a > 4e9) break;
+    const std::int64_t ai = static_cast<std::int64_t>(a);
+    const std::int64_t h2 = ai * h1 + h0, k2 = ai * k1 + k0;
+    if (k2 > maxDen || h2 > std::numeric_limits<std::int32_t>::max()) break;
+    h0 = h1, h1 = h2, k0 = k1, k1 = k2;
+    if (std::fabs(x - static_cast<double>(h1) / static_cast<double>(k1)) <= tol) break;
+    const double frac = rest - a;
+    if (frac < 1e-15) break;
+    rest = 1 / frac;
+  }
+  if (k1 == 0) return false;
+  num = static_cast<std::int32_t>(sign * static_cast<double>(h1));
+  den = static_cast<std::int32_t>(k1);
+  return true;
+}
+
+std::string CommentsPathFor(const std::string& recordPath) {
+  return std::filesystem::path(recordPath).replace_extension(".cmt").string();
+}
+
+std::optional<EdfImportResult> ConvertEdf(const EdfFile& edf, const EdfImportOptions& options,
+                                          std::string* error) {
+  const EdfHeaderInfo& h = edf.Header();
+  if (!edf.Gaps().empty()) {
+    const EdfGap& g = edf.Gaps().front();
+    *error = "the EDF+D file is discontinuous: data record " + std::to_string(g.record + 1) + " starts at " +
+             std::to_string(g.actual) + " s instead of " + std::to_string(g.expected) + " s (" +
+             std::to_string(edf.Gaps().size()) +
+             " gaps); a record file is one stretch of time, so it is not imported";
+    return std::nullopt;
+  }
+  // The channels.
+  std::optional<std::size_t> first, second;
+  if (!options.channel.empty()) {
+    first = FindSignal(edf, options.channel);
+    if (!first) {
+      *error = "no signal \"" + options.channel + "\"; the file has " + Labels(edf);
+      return std::nullopt;
+    }
+  } else {
+    for (std::size_t i = 0; i < h.signals.size() && !first; ++i)
+      if (!h.signals[i].annotations && StartsWithEeg(h.signals[i].label)) first = i;
+    for (std::size_t i = 0; i < h.signals.size() && !first; ++i)
+      if (!h.signals[i].annotations) first = i;
+    if (!first) {
+      *error = "the file has no signal besides its annotations";
+      return std::nullopt;
+    }
+  }
+  if (!options.channel2.empty()) {
+    second = FindSignal(edf, options.channel2);
+    if (!second) {
+      *error = "no signal \"" + options.channel2 + "\"; the file has " + Labels(edf);
+      return std::nullopt;
+    }
+  } else {
+    for (std::size_t i = *first + 1; i < h.signals.size() && !second; ++i)
+      if (!h.signals[i].annotations && StartsWithEeg(h.signals[i].label) &&
+          h.signals[i].samplesPerRecord == h.signals[*first].samplesPerRecord)
+        second = i;
+    if (!second) second = first;
+  }
+  const EdfSignalInfo& s1 = h.signals[*first];
+  const EdfSignalInfo& s2 = h.signals[*second];
+  EdfImportResult result;
+  result.label1 = s1.label;
+  result.label2 = s2.label;
+  if (s1.samplesPerRecord != s2.samplesPerRecord) {
+    *error = "the two channels have different rates (" + std::to_string(edf.SampleRate(*first)) + " and " +
+             std::to_string(edf.SampleRate(*second)) + " Hz)";
+    return std::nullopt;
+  }
+  result.inputRate = edf.SampleRate(*first);
+
+  // Units and the one calibration of both channels.
+  double factor[2] = {0, 0};
+  const EdfSignalInfo* chosen[2] = {&s1, &s2};
+  for (int c = 0; c < 2; ++c) {
+    bool assumed = false;
+    factor[c] = MicrovoltsPer(chosen[c]->dimension, &assumed);
+    if (factor[c] == 0) {
+      *error = "signal \"" + chosen[c]->label + "\" is in \"" + chosen[c]->dimension + "\", not a voltage";
+      return std::nullopt;
+    }
+    if (assumed && c == 0) result.notes.push_back("signal \"" + s1.label + "\" has no unit: taken as uV");
+  }
+  double low = std::numeric_limits<double>::max(), high = std::numeric_limits<double>::lowest(),
+         precision = 0;
+  for (int c = 0; c < 2; ++c) {
+    const double a = chosen[c]->physMin * factor[c], b = chosen[c]->physMax * factor[c];
+    const double lo = std::min(a, b), hi = std::max(a, b);
+    const double loPrecision =
+        HalfLastDigit(a < b ? chosen[c]->physMinText : chosen[c]->physMaxText) * factor[c];
+    const double hiPrecision =
+        HalfLastDigit(a < b ? chosen[c]->physMaxText : chosen[c]->physMinText) * factor[c];
+    if (lo < low) low = lo;
+    if (hi > high) high = hi;
+    precision = std::max(precision, loPrecision + hiPrecision);
+  }
+  const double exactGain = (high - low) / 65535.0;
+  const double tol = std::min(precision / 65535.0, 1e-4 * exactGain);
+  if (!NearestFraction(exactGain, tol, std::int64_t{1} << 24, result.gainNum, result.gainDen) ||
+      result.gainNum == 0) {
+    *error = "the physical range " + std::to_string(low) + " .. " + std::to_string(high) +
+             " uV cannot be expressed as a calibration";
+    return std::nullopt;
+  }
+  const double gain = static_cast<double>(result.gainNum) / result.gainDen;
+  const double offset = -32768.0 - low / gain;
+  if (std::fabs(offset - std::round(offset)) < 1e-3) {
+    result.offsetNum = static_cast<std::int32_t>(std::round(offset));
+    result.offsetDen = 1;
+  } else if (!NearestFraction(offset, 1e-4, 1 << 20, result.offsetNum, result.offsetDen)) {
+    *error = "the physical range cannot be expressed as a calibration offset";
+    return std::nullopt;
+  }
+  const double offsetUsed = static_cast<double>(result.offsetNum) / result.offsetDen;
+
+  // Samples: microvolts, 128 Hz, counts.
+  auto resampler = Resampler::To128(s1.samplesPerRecord, h.recordDuration, error);
+  if (!resampler) return std::nullopt;
+  std::vector<std::int16_t> counts[2];
+  for (int c = 0; c < 2; ++c) {
+    if (c == 1 && *second == *first) {
+      counts[1] = counts[0];
+      break;
+    }
+    std::vector<double> uv = edf.PhysicalSamples(c == 0 ? *first : *second);
+    for (double& v : uv) v *= factor[c];
+    const std::vector<double> at128 = resampler->Run(uv);
+    counts[c].reserve(at128.size());
+    for (double v : at128) {
+      const double count = std::round(v / gain + offsetUsed);
+      if (count < -32768 || count > 32767) ++result.clipped;
+      counts[c].push_back(static_cast<std::int16_t>(std::clamp(count, -32768.0, 32767.0)));
+    }
+  }
+  result.seconds = static_cast<int>(counts[0].size() / kRate);
+  if (result.seconds == 0) {
+    *error = "the signal is shorter than one second";
+    return std::nullopt;
+  }
+  if (counts[0].size() % kRate != 0)
+    result.notes.push_back("the last " + std::to_string(counts[0].size() % kRate) +
+                           " samples (less than a second) are left out");
+
+  // Monitor variables, when the file carries them at 1 Hz.
+  std::vector<std::int16_t> monitor[5];
+  for (int v = 0; v < 5; ++v) {
+    const auto index = FindSignal(edf, kMonitorSignals[v].label);
+    if (!index || std::fabs(edf.SampleRate(*index) - 1.0) > 1e-9) continue;
+    const EdfSignalInfo& s = h.signals[*index];
+    for (std::int32_t d : edf.DigitalSamples(*index))
+      monitor[v].push_back(MonitorRaw(s, d, kMonitorSignals[v].step));
+  }
+  const auto variable = [&](int v, int second) -> std::int16_t {
+    const auto& values = monitor[v];
+    return static_cast<std::size_t>(second) < values.size() ? values[static_cast<std::size_t>(second)] : -1;
+  };
+
+  // The record file.
+  RecordHeader header;
+  header.rateHz = kRate;
+  header.hour = h.hour;
+  header.minute = h.minute;
+  header.second = h.second;
+  header.info.payload[19] = 'B';
+  header.info.payload[27] = 'C';
+  const RecordHeaderBytes headerBytes = BuildRecordHeader(header);
+  std::vector<std::uint8_t>& out = result.record;
+  out.assign(headerBytes.begin(), headerBytes.end());
+  ProcessedMessage processed;
+  processed.gainNum = result.gainNum;
+  processed.gainDen = result.gainDen;
+  processed.offsetNum = result.offsetNum;
+  processed.offsetDen = result.offsetDen;
+  const auto setVariables = [&](int second) {
+    for (ChannelVariables& block : processed.channels) {
+      block = ChannelVariables{};
+      block.bis = variable(0, second);
+      block.sef = variable(1, second);
+      block.bsr = variable(2, second);
+      block.sqi = variable(3, second);
+      block.emgLow = variable(4, second);
+    }
+  };
+  std::uint16_t packetSeq = kFirstPacketSeq;
+  setVariables(-1);
+  AppendProcessed52(out, packetSeq++, 0xFFFF, processed);
+  std::int16_t frame[32];
+  for (int s = 0; s < result.seconds; ++s) {
+    for (int j = 0; j < 8; ++j) {
+      for (int i = 0; i < 16; ++i) {
+        const std::size_t at = static_cast<std::size_t>(s) * kRate + static_cast<std::size_t>(j) * 16 + i;
+        frame[2 * i] = counts[0][at];
+        frame[2 * i + 1] = counts[1][at];
+      }
+      AppendRawEeg(out, packetSeq++, static_cast<std::uint16_t>(8 * s + j), RawLayout::TwoChannels128, frame);
+    }
+    setVariables(s);
+    AppendProcessed52(out, packetSeq++, static_cast<std::uint16_t>(s), processed);
+  }
+
+  // Annotations as comments at their times of day.
+  const int start = h.hour * 3600 + h.minute * 60 + h.second;
+  for (const EdfAnnotation& a : edf.Annotations()) {
+    std::string text = a.text;
+    for (char& c : text)
+      if (c == '\r' || c == '\n') c = ' ';
+    const double onset = std::floor(a.onset);
+    const int when = static_cast<int>(std::fmod(start + std::clamp(onset, -1e9, 1e9), 86400.0));
+    result.commentLines.push_back(FormatCommentLine(when, text));
+  }
+  return result;
+}
+
+std::optional<EdfImportResult> ImportEdfFile(const std::string& inPath, const std::string& outPath,
+                                             const EdfImportOptions& options, std::string* error) {
+  std::ifstream in(inPath, std::ios::binary);
+  if (!in) {
+    *error = "cannot open " + inPath;
+    return std::nullopt;
+  }
+  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  auto edf = EdfFile::Parse(std::move(bytes), error);
+  if (!edf) return std::nullopt;
+  auto result = ConvertEdf(*edf, options, error);
+  if (!result) return std::nullopt;
+  std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(result->record.data()),
+            static_cast<std::streamsize>(result->record.size()));
+  out.close();
+  if (!out) {
+    *error = "cannot write " + outPath;
+    return std::nullopt;
+  }
+  if (!result->commentLines.empty()) {
+    const std::string cmt = CommentsPathFor(outPath);
+    std::ofstream comments(cmt, std::ios::binary | std::ios::trunc);
+    for (const std::string& line : result->commentLines) comments << line << "\r\n";
+    comments.close();
+    if (!comments) {
+      *error = "cannot write " + cmt;
+      return std::nullopt;
+    }
+  }
+  return result;
+}
+
+}  // namespace qs
