@@ -29,6 +29,8 @@ class MonitorLink;
 class RecordFiles;
 
 inline constexpr const char* kVersionText = "Ver 4.17B2 (for V2000/XP/VISTA)";
+// The bispectrum map's caption for a FigType; an unknown type reads as 0.
+const char* MapTitle(int figType);
 
 // The long-lived workers, made by the program's composition root (the drawing
 // thread needs the display library, which this headless code does not link).
