@@ -41,6 +41,8 @@ inline constexpr std::int8_t kRevisions[4][2] = {{2, 10}, {1, 5}, {3, 2}, {1, 0}
 // Record layouts: "128", "256", "4ch".
 const char* LayoutName(RawLayout layout);
 bool LayoutFromName(const std::string& name, RawLayout* layout);
+// A letter or digit: what the model and engine characters of a header may be.
+bool HeaderCharacterOk(char c);
 int LayoutSampleRate(RawLayout layout);        // 128, 256, 128
 int LayoutBytesPerSecond(RawLayout layout);    // 862, 1374, 1542
 int LayoutFirstPacketBytes(RawLayout layout);  // 142 (a 52) or 310 (a 1122)

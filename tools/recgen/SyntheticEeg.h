@@ -58,6 +58,7 @@ namespace qs::recgen {
 // Transcendental functions computed by our own code, identical everywhere.
 namespace detmath {
 inline constexpr double kPi = 3.141592653589793238462643383279502884;
+inline constexpr double kTwoPi = 2.0 * kPi;
 double Sin(double x);  // any finite x; accurate to a few ulp for |x| < 1e6
 double Cos(double x);
 double Exp(double x);  // x in about [-700, 700]
