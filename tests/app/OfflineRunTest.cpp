@@ -50,7 +50,6 @@ class EdfMenuTest : public OfflineRunTest {};
 // quellscope-cli replay --log writes for the same recording and settings.
 TEST_F(OfflineRunTest, APacedReplayStepsOneSecondPerTickAndLogsWhatTheCommandLineReplayLogs) {
   ChooseRecording(75);
-  EXPECT_EQ(core.run.FileSeconds, 75);
   controller->bStartClick();
   ASSERT_TRUE(controller->Controls().timerEnabled);
   EXPECT_EQ(core.run.ClockSec, 36001u);
@@ -74,6 +73,7 @@ TEST_F(OfflineRunTest, APacedReplayStepsOneSecondPerTickAndLogsWhatTheCommandLin
   // calculation's snapshot.
   prompter.files = {(dir / "snap.dat").string()};
   controller->bSnapClick();
+  EXPECT_EQ(prompter.dialogs.back().filterIndex, 1);
   std::ifstream snap(dir / "snap.dat", std::ios::binary);
   std::vector<std::string> lines;
   for (std::string line; std::getline(snap, line);) lines.push_back(line);
@@ -94,6 +94,7 @@ TEST_F(EdfMenuTest, SaveEdfExportsTheReplayedFileWithTheComments) {
   const FileDialogState& d = prompter.dialogs.back();
   EXPECT_EQ(d.title + "|" + d.defaultExt + std::to_string(d.filterIndex), "EDF+ File Save|edf6");
   EXPECT_EQ(d.fileName, (dir / "case.edf").string()) << "proposed beside the record";
+  EXPECT_EQ(prompter.shown.back().kind, "save") << "no notes, no message";
   edf_hdr_struct hdr{};
   ASSERT_EQ(edfopen_file_readonly((dir / "case.edf").c_str(), &hdr, EDFLIB_READ_ALL_ANNOTATIONS), 0);
   EXPECT_EQ(hdr.datarecords_in_file, 12);

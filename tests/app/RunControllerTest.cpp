@@ -273,7 +273,8 @@ TEST_F(RunControllerTest, StoppingOnlineOffersTheLogAndCommentsUnderTheRecordFil
   prompter.answers = {true, true, true};
   prompter.files = {logPath, cmtPath};
   rc.bStopClick();
-  EXPECT_TRUE(prompter.Saw("Save Logged List", "Save") && prompter.Saw("Save Comment List", "Save"));
+  // This stop's three questions and two dialogs, and no error.
+  EXPECT_EQ(prompter.shown.size(), 9u + 5u);
   EXPECT_EQ(Dialog(prompter.dialogs.end()[-2]) + prompter.dialogs.end()[-2].fileName,
             "Logged Data File Save|log|3" + logPath);
   EXPECT_EQ(Dialog(prompter.dialogs.back()) + prompter.dialogs.back().fileName,
@@ -474,7 +475,7 @@ TEST_F(RunControllerTest, TheLogWindowSavesUnderTheReplayedFilesNameAndClearsOnl
   // Only the last extension is replaced.
   EXPECT_EQ(prompter.dialogs[1].fileName, (dir / "case.v2.log").string());
   EXPECT_EQ(Dialog(prompter.dialogs[1]), "Logged Data File Save|log|3");
-  EXPECT_TRUE(prompter.Saw("File already exists", "Overwrite "));
+  EXPECT_TRUE(prompter.Saw("File already exists", "Overwrite ") && prompter.shown.size() == 6u) << "no error";
   EXPECT_EQ(fs::file_size(existing), 0u) << "an empty log saves an empty file";
   EXPECT_EQ(Dialog(prompter.dialogs[3]) + prompter.dialogs[3].fileName,
             "Comments File Save|cmt|4" + (dir / "case.v2.cmt").string());
