@@ -1,24 +1,18 @@
 // Offline runs end to end without windows: the run controller, the record
-// files, the calculation thread replaying on its own thread, and the posted
-// stop coming back to the user-interface loop.
+// files, the calculation thread replaying on its own thread and the posted
+// stop coming back to the user-interface loop; and the EDF commands.
+#include <edflib.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 
-#include "app/RunController.h"
-#include "app/Workers.h"
-#include "config/ViewSettings.h"
-#include "dsp/CalcEngine.h"
-#include "support/GuiTestApp.h"
-#include "link/MonitorLink.h"
-#include "platform/QueuedUiBridge.h"
-#include "record/RecordFileService.h"
+#include "exchange/EdfTestFiles.h"
 #include "record/RecordTestFiles.h"
+#include "support/GuiTestApp.h"
 #include "support/ProgramRun.h"
-#include "support/ScriptedPrompter.h"
 
 namespace qs {
 namespace {
@@ -29,14 +23,12 @@ class OfflineRunTest : public test::ProgramRunTest {
  protected:
   OfflineRunTest() : ProgramRunTest("qs_offline_") {}
 
-  std::string Record(int seconds, const char* name = "case.eeg") {
+  // Chooses Offline and a recording of this many seconds from 10:00:00.
+  void ChooseRecording(int seconds) {
     test::RecordBuilder b(RawLayout::TwoChannels128, 10, 0, 0);
     for (int i = 0; i < seconds; ++i) b.AddSecond();
-    b.Save(dir / name);
-    return (dir / name).string();
-  }
-  void ChooseOffline(const std::string& path) {
-    prompter.files = {path};
+    b.Save(dir / "case.eeg");
+    prompter.files = {(dir / "case.eeg").string()};
     controller->oOfflineClick();
   }
   // Ticks the replay timer until the run is back in Idle; the number of ticks.
@@ -50,128 +42,99 @@ class OfflineRunTest : public test::ProgramRunTest {
     }
     return -1;
   }
-
 };
 
-TEST_F(OfflineRunTest, PacedReplayStepsOneSecondPerTickAndEndsAtTheEndOfTheFile) {
-  ChooseOffline(Record(5));
-  EXPECT_EQ(core.run.FileSeconds, 5);
-  controller->bStartClick();
-  ASSERT_FALSE(controller->Controls().bStart);
-  EXPECT_TRUE(controller->Controls().timerEnabled);
-  EXPECT_EQ(core.run.ClockSec, 36001u);
-  EXPECT_EQ(TickUntilIdle(), 6) << "five seconds, then the tick that finds the end";
-  EXPECT_EQ(core.run.ClockSec, 36006u);
-  EXPECT_FALSE(core.run.ReplayFile.IsOpen());
-  EXPECT_FALSE(controller->Controls().timerEnabled);
-  EXPECT_TRUE(prompter.shown.size() == 1u) << "the end of the file is not an error";
-}
-
-TEST_F(OfflineRunTest, CalculationOnlyReplaysTheWholeFileWithoutTicks) {
-  ChooseOffline(Record(40));
-  core.settings.CalcOnly = true;
-  controller->bStartClick();
-  ASSERT_TRUE(ui.RunUntil([&] { return controller->Controls().bStart; }, 10000));
-  EXPECT_EQ(core.run.ClockSec, 36001u + 40u);
-  EXPECT_EQ(records.ReplayInput().RawStored(), 40u * 8u);
-}
-
-TEST_F(OfflineRunTest, AStartOffsetBeginsTheReplayAtThatSecond) {
-  ChooseOffline(Record(8));
-  core.run.StartOffsetSec = 5;
-  controller->bStartClick();
-  EXPECT_EQ(core.run.ClockSec, 36005u);
-  EXPECT_EQ(TickUntilIdle(), 4);
-}
-
-// The start point chosen on the view window's track bar: the clock starts
-// there, and the first second replayed is that second of the file (the test
-// recording numbers its seconds in the monitor BSR of each variables message).
-TEST_F(OfflineRunTest, AStartOffsetChosenInTheViewWindowBeginsTheReplayAtThatSecond) {
-  ChooseOffline(Record(20));
-  controller->oViewClick();
-  ViewSettings& view = controller->Viewing();
-  ASSERT_TRUE(view.Controls().timeControlsVisible);
-  EXPECT_EQ(view.Controls().timeMax, 20);
-  view.tbTimeChange(5);
-  EXPECT_EQ(view.Controls().lSetTime, "10:00:05");
-  controller->SecondaryWindowClosed(SecondaryWindow::View);
-
-  controller->bStartClick();
-  ASSERT_FALSE(controller->Controls().bStart);
-  EXPECT_EQ(core.run.ClockSec, 36005u);
-  // A second's variables message follows its raw EEG and is read with the
-  // next second: two ticks.
-  for (std::uint32_t clock : {36006u, 36007u}) {
-    controller->TimerTimer();
-    ASSERT_TRUE(ui.RunUntil([&] { return core.run.ClockSec == clock; }, 5000));
-  }
-  EXPECT_EQ(core.buffers.monitor.MonBsr, 6) << "the variables closing the file's sixth second, not its first";
-  EXPECT_EQ(TickUntilIdle(), 14) << "the other 13 seconds, then the tick that finds the end";
-}
-
-TEST_F(OfflineRunTest, ASpeedChosenDuringAReplayPacesItAtOnce) {
-  ChooseOffline(Record(5));
-  controller->bStartClick();
-  EXPECT_EQ(controller->Controls().timerIntervalMs, 1000);
-  controller->oViewClick();
-  controller->Viewing().cbSpeedChange("x3");
-  EXPECT_EQ(controller->Controls().timerIntervalMs, 267);
-  EXPECT_TRUE(controller->Controls().timerEnabled);
-  controller->Viewing().cbSpeedChange("x8");
-  EXPECT_EQ(controller->Controls().timerIntervalMs, 126);
-  EXPECT_EQ(TickUntilIdle(), 6);
-  EXPECT_EQ(core.settings.ReplayIntervalMs, 126) << "and the next replay starts at that speed";
-}
-
-TEST_F(OfflineRunTest, EachFileThatCannotBeReplayedShowsItsMessage) {
-  // Chosen, then gone before Start.
-  const std::string gone = Record(2, "gone.eeg");
-  ChooseOffline(gone);
-  fs::remove(gone);
-  controller->bStartClick();
-  EXPECT_TRUE(prompter.Saw("File open error", "File Error"));
-  EXPECT_TRUE(controller->Controls().bStart);
-
-  // Shorter than a header: the pre-scan already refuses it.
-  const fs::path tiny = dir / "tiny.eeg";
-  std::ofstream(tiny, std::ios::binary) << "A2K";
-  ChooseOffline(tiny.string());
-  EXPECT_TRUE(prompter.Saw("File type error", "File Error"));
-  EXPECT_TRUE(core.run.ReplayFileName.empty());
-  controller->bStartClick();
-  EXPECT_TRUE(prompter.Saw("File not selected", "File Error"));
-
-  // Without the magic: accepted by the pre-scan, refused at Start.
-  test::RecordBuilder foreign(RawLayout::TwoChannels128, 1, 0, 0);
-  foreign.bytes[0] = 'Z';
-  foreign.Save(dir / "foreign.eeg");
-  prompter.shown.clear();
-  ChooseOffline((dir / "foreign.eeg").string());
-  EXPECT_TRUE(prompter.shown.size() == 1u) << "only the dialog";
-  controller->bStartClick();
-  EXPECT_TRUE(prompter.Saw("File type error", "File Error"));
-  EXPECT_TRUE(controller->Controls().bStart);
-}
+class EdfMenuTest : public OfflineRunTest {};
 
 // The log a user gets from a paced replay in the program equals the one
 // quellscope-cli replay --log writes for the same recording and settings.
-TEST_F(OfflineRunTest, APacedReplayLogsWhatTheCommandLineReplayLogs) {
-  const std::string eeg = Record(75);
-  ChooseOffline(eeg);
+TEST_F(OfflineRunTest, APacedReplayStepsOneSecondPerTickAndLogsWhatTheCommandLineReplayLogs) {
+  ChooseRecording(75);
   controller->bStartClick();
-  ASSERT_GT(TickUntilIdle(), 0);
+  ASSERT_TRUE(controller->Controls().timerEnabled);
+  EXPECT_EQ(core.run.ClockSec, 36001u);
+  EXPECT_EQ(TickUntilIdle(), 76) << "75 seconds, then the tick that finds the end";
+  EXPECT_EQ(core.run.ClockSec, 36076u);
+  EXPECT_FALSE(core.run.ReplayFile.IsOpen() || controller->Controls().timerEnabled);
+  EXPECT_EQ(prompter.shown.size(), 1u) << "the end of the file is not an error";
   const fs::path cliLog = dir / "cli.log";
-  const std::string command = std::string(QS_CLI_PATH) + " replay " + eeg + " --settings " +
-                              (dir / "none.ini").string() + " --records " + (dir / "r.csv").string() + " --log " +
-                              cliLog.string();
+  const std::string command = std::string(QS_CLI_PATH) + " replay " + (dir / "case.eeg").string() +
+                              " --settings " + (dir / "none.ini").string() + " --records " +
+                              (dir / "r.csv").string() + " --log " + cliLog.string();
   ASSERT_EQ(std::system(command.c_str()), 0);
   std::ifstream in(cliLog, std::ios::binary);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::string program;
   for (const std::string& line : core.logLines.Lines()) program += line + "\r\n";
   EXPECT_GE(core.logLines.Count(), 2) << "the header and at least one line";
   EXPECT_EQ(program, text);
+
+  // Snap: a header with the replayed file, its clock and the boxes, then the
+  // calculation's snapshot.
+  prompter.files = {(dir / "snap.dat").string()};
+  controller->bSnapClick();
+  EXPECT_EQ(prompter.dialogs.back().filterIndex, 1);
+  std::ifstream snap(dir / "snap.dat", std::ios::binary);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(snap, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 4u + 2256u + 100u + 512u);
+  EXPECT_EQ(lines[0], "# " + (dir / "case.eeg").string() + " 10:01:16\r");
+  const MainControls& c = controller->Controls();
+  EXPECT_EQ(lines[1], std::to_string(engine.Bispectral().N()) + " " + c.eSEF90 + " " + c.eBSR + " " +
+                          c.eBratio + " " + c.eSyncFS + " " + c.eBIS + "\r");
+}
+
+TEST_F(EdfMenuTest, SaveEdfExportsTheReplayedFileWithTheComments) {
+  controller->oEdfClick();
+  EXPECT_TRUE(prompter.Saw("File not selected", "File Error"));
+  ChooseRecording(12);
+  controller->ApplyComment("10:00:04", "intubation");
+  prompter.files = {(dir / "case.edf").string(), std::nullopt};
+  controller->oEdfClick();
+  const FileDialogState& d = prompter.dialogs.back();
+  EXPECT_EQ(d.title + "|" + d.defaultExt + std::to_string(d.filterIndex), "EDF+ File Save|edf6");
+  EXPECT_EQ(d.fileName, (dir / "case.edf").string()) << "proposed beside the record";
+  EXPECT_EQ(prompter.shown.back().kind, "save") << "no notes, no message";
+  edf_hdr_struct hdr{};
+  ASSERT_EQ(edfopen_file_readonly((dir / "case.edf").c_str(), &hdr, EDFLIB_READ_ALL_ANNOTATIONS), 0);
+  EXPECT_EQ(hdr.datarecords_in_file, 12);
+  bool comment = false;
+  for (int i = 0; i < hdr.annotations_in_file; ++i) {
+    edf_annotation_struct a{};
+    edf_get_annotation(hdr.handle, i, &a);
+    comment = comment || (std::string(a.annotation) == "intubation" && a.onset == 4 * EDFLIB_TIME_DIMENSION);
+  }
+  edfclose_file(hdr.handle);
+  EXPECT_TRUE(comment);
+  controller->oEdfClick();
+  EXPECT_EQ(prompter.shown.back().kind, "save") << "a cancelled dialog writes nothing, says nothing";
+}
+
+TEST_F(EdfMenuTest, AnEdfPickedInOfflineIsConvertedOnlyWhenTheUserAgrees) {
+  test::EdfShape shape;
+  shape.rate = 512;
+  shape.seconds = 6;
+  shape.wave = [](int, double t) { return 40 * std::sin(2 * 3.14159265358979 * 8 * t); };
+  const std::string edf = (dir / "sleep.EDF").string();  // the extension in any case
+  std::vector<std::uint8_t> bytes = test::WriteEdfPlus(edf, shape);
+  prompter.files = {edf, edf};
+  prompter.answers = {false, true};
+  controller->oOfflineClick();
+  EXPECT_TRUE(core.run.ReplayFileName.empty());
+  controller->oOfflineClick();
+  EXPECT_EQ(core.run.ReplayFileName, (dir / "sleep.eeg").string());
+  EXPECT_EQ(controller->OpenDialog().fileName, core.run.ReplayFileName) << "the log is proposed beside it";
+  EXPECT_EQ(core.run.FileSeconds, 6) << "every second of the EDF replays";
+
+  // A damaged file: its message, and no replay file.
+  bytes.resize(200);
+  test::WriteBytes(edf, bytes);
+  prompter.files = {edf};
+  prompter.answers = {true, true};  // convert, overwrite the earlier result
+  controller->oOfflineClick();
+  EXPECT_TRUE(prompter.Saw("File already exists", "Overwrite "));
+  EXPECT_TRUE(core.run.ReplayFileName.empty());
+  EXPECT_EQ(prompter.shown.back().caption, "EDF Import Error");
 }
 
 }  // namespace

@@ -1,3 +1,5 @@
+// The run controller without windows or threads: starts and stops, the link's
+// requests, replay pacing and epoch review, the file commands and the windows.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -5,13 +7,10 @@
 #include <sstream>
 
 #include "app/RunController.h"
-#include "app/Workers.h"
-#include "dsp/CalcEngine.h"
-#include "dsp/CalcThread.h"
+#include "dsp/IntervalTexts.h"
 #include "link/MonitorLink.h"
 #include "platform/QueuedUiBridge.h"
 #include "record/RecordFiles.h"
-#include "support/GuiTestApp.h"
 #include "support/ScriptedPrompter.h"
 
 namespace qs {
@@ -21,11 +20,12 @@ namespace fs = std::filesystem;
 
 class FakeView final : public MainView {
  public:
-  void ControlsChanged(const MainControls&) override { ++changes; }
+  void ControlsChanged(const MainControls&) override {}
   void ShowWindow(SecondaryWindow w) override { shown.push_back(w); }
   void CloseWindow(SecondaryWindow w) override { closed.push_back(w); }
   void ExitProcess(int code) override { exitCodes.push_back(code); }
-  int changes = 0;
+  void LogChanged() override { ++logChanges; }
+  int logChanges = 0;
   std::vector<SecondaryWindow> shown, closed;
   std::vector<int> exitCodes;
 };
@@ -36,114 +36,84 @@ class FakeLink final : public MonitorLink {
     startedRuns.push_back(id);
     return outcome;
   }
-  void EndThreads() override { endedBeforeRuns.push_back(static_cast<std::uint32_t>(startedRuns.size())); }
+  // Records how many runs had started when EndThreads came.
+  void EndThreads() override { endedBeforeRuns.push_back(startedRuns.size()); }
   LinkStartOutcome outcome = LinkStartOutcome::Started;
   std::vector<std::uint32_t> startedRuns;
-  std::vector<std::uint32_t> endedBeforeRuns;  // how many runs had started when EndThreads came
+  std::vector<std::size_t> endedBeforeRuns;
 };
 
 class FakeRecords final : public RecordFiles {
  public:
   explicit FakeRecords(RunState& run) : run_(run) {}
   RecordCreateOutcome CreateAutomatic(std::string& path) override {
-    if (createOutcome == RecordCreateOutcome::Created) {
-      path = recordPath;
-      run_.RecordFile.Open(recordPath, "wb");
-    }
+    if (createOutcome == RecordCreateOutcome::Created) run_.RecordFile.Open(path = recordPath, "wb");
     return createOutcome;
   }
-  bool CreateAt(const std::string& path) override {
-    createdAt.push_back(path);
-    return createAtWorks && run_.RecordFile.Open(path, "wb");
-  }
-  ReplayOpenOutcome Prescan(const std::string& path) override {
-    prescanned.push_back(path);
-    return prescanOutcome;
-  }
+  bool CreateAt(const std::string& path) override { return works && run_.RecordFile.Open(path, "wb"); }
+  ReplayOpenOutcome Prescan(const std::string&) override { return prescanOutcome; }
   ReplayOpenOutcome OpenReplay(const std::string& path) override {
-    if (openOutcome != ReplayOpenOutcome::Ok) return openOutcome;
-    run_.ReplayFile.Open(path, "rb");
-    run_.ClockSec = startClock;
-    return openOutcome;
+    return openOutcome == ReplayOpenOutcome::Ok && run_.ReplayFile.Open(path, "rb") ? ReplayOpenOutcome::Ok
+                                                                                    : openOutcome;
   }
-
   RecordCreateOutcome createOutcome = RecordCreateOutcome::Created;
-  bool createAtWorks = true;
-  ReplayOpenOutcome prescanOutcome = ReplayOpenOutcome::Ok;
-  ReplayOpenOutcome openOutcome = ReplayOpenOutcome::Ok;
-  std::vector<std::string> createdAt;
+  bool works = true;  // CreateAt
+  ReplayOpenOutcome prescanOutcome = ReplayOpenOutcome::Ok, openOutcome = ReplayOpenOutcome::Ok;
   std::string recordPath;
-  std::uint32_t startClock = 0;
-  std::vector<std::string> prescanned;
-
- private:
   RunState& run_;
 };
+
+// A file dialog as "title|ext|filter index".
+std::string Dialog(const FileDialogState& d) {
+  return d.title + "|" + d.defaultExt + "|" + std::to_string(d.filterIndex);
+}
 
 class RunControllerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("qs_run_" + std::to_string(::getpid()) + "_" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
     fs::create_directories(dir);
     records.recordPath = (dir / "202612061.eeg").string();
   }
   void TearDown() override {
-    controller.reset();
+    controller.reset();  // it ends the link's threads and its workers first
     fs::remove_all(dir);
   }
-
-  void WriteSettings(const std::string& text) { std::ofstream(dir / "Kvo_V2000.ini") << text; }
-  std::string MakeFile(const std::string& name, const std::string& content = "x") {
-    std::ofstream(dir / name, std::ios::binary) << content;
+  std::string MakeFile(const std::string& name) {
+    std::ofstream(dir / name, std::ios::binary) << "x";
     return (dir / name).string();
   }
-
-  // Creates the window's controller; withCalcThread adds the real calculation thread.
-  RunController& Create(bool withCalcThread = false, ZeroAllocFn alloc = &std::calloc) {
-    WorkerFactory workers;
-    if (withCalcThread)
-      workers.makeCalcThread = [](AppCore& c, UiBridge& u, RunRequests& r) -> std::unique_ptr<WorkerThread> {
-        return std::make_unique<TCalcThread>(c, u, r);
-      };
+  RunController& Create(ZeroAllocFn alloc = &std::calloc) {
     controller = std::make_unique<RunController>(RunControllerDeps{
-        core, ui, prompter, view, link, records, workers, (dir / "Kvo_V2000.ini").string(), alloc});
+        core, ui, prompter, view, link, records, {}, (dir / "Kvo_V2000.ini").string(), alloc});
     created = controller->FormCreate();
     return *controller;
   }
-
   std::vector<DrawRequest> DrainQueue() {
     std::vector<DrawRequest> out;
-    DrawRequest r;
-    while (core.drawQueue.Front(r)) {
-      out.push_back(r);
-      core.drawQueue.PopFront();
-    }
+    for (DrawRequest r; core.drawQueue.Front(r); core.drawQueue.PopFront()) out.push_back(r);
     return out;
   }
-
-  void ExpectIdle(const MainControls& c) {
-    EXPECT_TRUE(c.bStart);
-    EXPECT_FALSE(c.bStop);
-    EXPECT_FALSE(c.bPause);
-    EXPECT_TRUE(c.mnFile && c.mnMode && c.oProcess && c.oCOM && c.oView);
-    EXPECT_FALSE(c.timerEnabled);
-    EXPECT_FALSE(c.lRecordingVisible);
+  void ExpectIdle() {
+    const MainControls& c = controller->Controls();
+    EXPECT_TRUE(c.bStart && c.mnFile && c.mnMode && c.oProcess && c.oCOM && c.oView);
+    EXPECT_FALSE(c.bStop || c.bPause || c.timerEnabled || c.lRecordingVisible);
+    EXPECT_EQ(c.bPauseCaption, "Pause") << "a run stopped while paused must not start the next one as Cont";
   }
-
-  // An offline run that started and is replaying with the timer.
-  RunController& StartOfflineReplay(bool withCalcThread = false, int intervalMs = 1000) {
-    RunController& rc = Create(withCalcThread);
-    core.settings.ReplayIntervalMs = intervalMs;
-    const std::string file = MakeFile("case.eeg");
-    prompter.files.push_back(file);
+  // Offline, this file chosen (nullopt: the dialog cancelled).
+  RunController& Offline(std::optional<std::string> file = "case.eeg") {
+    RunController& rc = controller ? *controller : Create();
+    prompter.files.push_back(file ? std::optional(MakeFile(*file)) : std::nullopt);
     rc.oOfflineClick();
-    rc.bStartClick();
     return rc;
   }
+  void Stop() {
+    prompter.answers = {true};
+    controller->bStopClick();
+  }
+  static constexpr const char* kNoMonitor =
+      "BIS monitor did not respond, check connection and monitor settings";
 
-  fs::path dir;
+  const fs::path dir = fs::temp_directory_path() / ("qs_run_" + std::to_string(::getpid()));
   AppCore core;
   QueuedUiBridge ui;
   test::ScriptedPrompter prompter;
@@ -159,374 +129,244 @@ class RunControllerTest : public ::testing::Test {
 TEST_F(RunControllerTest, FreshStartUpIsIdleInOnlineModeWithDefaults) {
   const MainControls& c = Create().Controls();
   ASSERT_TRUE(created);
-  ExpectIdle(c);
-  EXPECT_TRUE(c.oOnlineChecked);
-  EXPECT_FALSE(c.oOfflineChecked);
-  EXPECT_FALSE(c.oWaveA || c.oBISVal) << "wave ASCII and BIS variables exports belong to offline mode";
-  EXPECT_TRUE(c.bComment);
-  EXPECT_FALSE(c.optionControlsVisible);
-  EXPECT_EQ(c.lBsp, "Bicoherence") << "the default map type is bicoherence";
-  EXPECT_EQ(c.lSynchFS, "BispRatio");
-  EXPECT_EQ(c.eSyncFSHint, "Bispectrum Ratio");
-  for (const std::string* box :
-       {&c.eSEF90, &c.eBSR, &c.eBratio, &c.eSyncFS, &c.eAmp, &c.eBIS, &c.ePBICl, &c.ePBICh})
-    EXPECT_EQ(*box, "***");
-  EXPECT_EQ(core.settings.MaxMem, 24);
-  EXPECT_EQ(core.buffers.trend.capacity, 24u * 360u);
-  EXPECT_EQ(controller->SaveDialog().title, "Save To File");
-  EXPECT_EQ(controller->OpenDialog().title, "Select Wave Data FIle");
-  EXPECT_TRUE(controller->SettingsProblem().empty());
-  EXPECT_TRUE(prompter.shown.empty()) << "a missing settings file is not reported";
+  ExpectIdle();
+  EXPECT_TRUE(c.oOnlineChecked && !c.oOfflineChecked && !c.optionControlsVisible);
+  EXPECT_EQ(c.lBsp + "|" + c.lSynchFS, "Bicoherence|BispRatio");
+  // No settings file is no problem.
+  EXPECT_TRUE(controller->SettingsProblem().empty() && prompter.shown.empty());
 }
 
 TEST_F(RunControllerTest, SettingsShapeTheWindowAtCreation) {
-  WriteSettings(
-      "OptionButton:true\nSynchFastSlow?:true\nFigType:TPR\nMaxMem:9\nWorkDir:/data/cases\n"
-      "Wave_Scale:two\nShow_Raw:false\n");
+  std::ofstream(dir / "Kvo_V2000.ini") << "OptionButton:true\nSynchFastSlow?:true\nFigType:mBIC\nMaxMem:9\n"
+                                          "WorkDir:/data/cases\nWave_Scale:two\n";
   const MainControls& c = Create().Controls();
-  ASSERT_TRUE(created);
+  ASSERT_TRUE(created) << "a malformed line stops the reading, not the start-up";
   EXPECT_TRUE(c.optionControlsVisible);
-  EXPECT_EQ(c.lSynchFS, "SynchFS");
-  EXPECT_EQ(c.eSyncFSHint, "SynchFastSlow");
-  EXPECT_EQ(c.lBsp, "Triple Product");
+  EXPECT_EQ(c.lBsp + "|" + c.lSynchFS + "|" + c.eSyncFSHint, "mBIC|SynchFS|SynchFastSlow");
   EXPECT_EQ(core.buffers.trend.capacity, 9u * 360u) << "the history is sized after the file is read";
-  EXPECT_EQ(controller->SaveDialog().initialDir, "/data/cases");
-  EXPECT_EQ(controller->OpenDialog().initialDir, "/data/cases");
-  // The malformed number stops the reading; the start-up still completes and
-  // the window can tell the user which line it was.
-  EXPECT_TRUE(core.settings.Show_Raw) << "lines after the malformed one are not read";
-  EXPECT_NE(controller->SettingsProblem().find("line 6"), std::string::npos) << controller->SettingsProblem();
-}
-
-void* NoMemory(std::size_t, std::size_t) {
-  return nullptr;
+  EXPECT_EQ(controller->SaveDialog().initialDir + controller->OpenDialog().initialDir,
+            "/data/cases/data/cases");
+  EXPECT_FALSE(controller->SettingsProblem().empty()) << "the window tells which line it was";
 }
 
 TEST_F(RunControllerTest, OutOfMemoryAtCreationEndsTheProgramWithCodeOne) {
-  bool factoryCalled = false;
-  WorkerFactory workers;
-  workers.makeCalcThread = [&](AppCore&, UiBridge&, RunRequests&) -> std::unique_ptr<WorkerThread> {
-    factoryCalled = true;
-    return nullptr;
-  };
-  controller = std::make_unique<RunController>(RunControllerDeps{
-      core, ui, prompter, view, link, records, workers, (dir / "none.ini").string(), &NoMemory});
-  EXPECT_FALSE(controller->FormCreate());
+  Create([](std::size_t, std::size_t) -> void* { return nullptr; });
+  EXPECT_FALSE(created);
   EXPECT_TRUE(prompter.Saw("Out of Memory", "Exit"));
   EXPECT_EQ(view.exitCodes, std::vector<int>{1});
-  EXPECT_FALSE(factoryCalled) << "no thread is started for a program that ends";
 }
 
 // ------------------------------------------------------------ online runs
 
-TEST_F(RunControllerTest, OnlineStartWithoutAPortReportsComErrorAndReturnsToIdle) {
-  NoMonitorLink noPort;
-  controller = std::make_unique<RunController>(
-      RunControllerDeps{core, ui, prompter, view, noPort, records, {}, (dir / "none.ini").string()});
-  ASSERT_TRUE(controller->FormCreate());
-  controller->bStartClick();
-  EXPECT_TRUE(prompter.Saw("COM port open error", "COM Error"));
-  ExpectIdle(controller->Controls());
-  EXPECT_TRUE(core.sync.CalcStartEvent.IsSet());
-  EXPECT_EQ(DrainQueue(), (std::vector<DrawRequest>{
-                              {WaveReset, 0, 0}, {PowerFrame, 0, 0}, {BicReset, 0, 0}, {TrendReset, 0, 0}}));
-  EXPECT_TRUE(core.sync.DrawEvent.IsSet());
-  controller.reset();  // the controller ends the link's threads: before the link goes
-}
-
-TEST_F(RunControllerTest, OnlineRunWaitsForTheMonitorThenStopsOnlyOnYes) {
+TEST_F(RunControllerTest, OnlineRunWaitsForTheMonitorThenStopsAndExitsOnlyOnYes) {
   RunController& rc = Create();
   core.settings.SamplingRate = 1;
   core.buffers.trend.index = 77;
   core.run.WaveGain = 3.0f;
   rc.bStartClick();
   const MainControls& c = rc.Controls();
-  EXPECT_FALSE(c.bStart);
+  EXPECT_FALSE(c.bStart || c.mnMode || c.mnFile || c.oProcess || c.oCOM);
   EXPECT_FALSE(c.bStop) << "Stop waits for the monitor's first acknowledgement";
-  EXPECT_FALSE(c.mnMode || c.mnFile || c.oProcess || c.oCOM);
-  EXPECT_TRUE(c.bComment);
-  EXPECT_TRUE(core.sync.TxStartEvent.IsSet());
-  EXPECT_TRUE(core.run.Rate256);
-  EXPECT_EQ(core.run.WaveGain, 0.0f);
-  EXPECT_EQ(core.buffers.trend.index, 0);
-  ASSERT_EQ(link.startedRuns.size(), 1u);
+  EXPECT_TRUE(core.sync.TxStartEvent.IsSet() && core.sync.CalcStartEvent.IsSet() && core.run.Rate256);
+  EXPECT_EQ(DrainQueue(), (std::vector<DrawRequest>{
+                              {WaveReset, 0, 0}, {PowerFrame, 0, 0}, {BicReset, 0, 0}, {TrendReset, 0, 0}}));
+  EXPECT_EQ(core.run.WaveGain + core.buffers.trend.index, 0.0f);
+  rc.oExitClick();
+  EXPECT_FALSE(rc.FormCloseQuery());
+  EXPECT_TRUE(prompter.shown.empty()) << "a run blocks both ways out without a message";
 
-  rc.RequestEnableStop(link.startedRuns[0]);
+  rc.RequestEnableStop(link.startedRuns.at(0));
   ui.RunPending();
   EXPECT_TRUE(c.bStop);
-
   prompter.answers = {false};
   rc.bStopClick();
   EXPECT_TRUE(prompter.Saw("Are you sure to stop?", "Stop"));
-  EXPECT_FALSE(c.bStart) << "No leaves the run going";
-  EXPECT_FALSE(core.sync.TxStopEvent.IsSet());
+  EXPECT_FALSE(c.bStart || core.sync.TxStopEvent.IsSet()) << "No leaves the run going";
+  Stop();
+  EXPECT_TRUE(core.sync.TxStopEvent.IsSet());
+  ExpectIdle();
+  EXPECT_EQ(prompter.shown.size(), 2u) << "an empty log and comment list ask nothing about saving";
 
   prompter.answers = {true};
-  rc.bStopClick();
-  EXPECT_TRUE(core.sync.TxStopEvent.IsSet());
-  ExpectIdle(c);
-  EXPECT_EQ(prompter.shown.size(), 2u) << "an empty log and comment list ask nothing about saving";
+  rc.oExitClick();
+  EXPECT_EQ(view.exitCodes, std::vector<int>{0});
 }
 
+// The link threads' requests may come late: each acts only on its own run, and
+// only while that run is still shown running.
 TEST_F(RunControllerTest, RequestsOfAnEarlierRunNeverTouchALaterOne) {
   RunController& rc = Create();
   rc.bStartClick();
-  const std::uint32_t first = link.startedRuns.at(0);
-  prompter.answers = {true};
-  rc.bStopClick();
-  rc.bStartClick();  // a new run while the old link threads may still be ending
-  const std::uint32_t second = link.startedRuns.at(1);
-  ASSERT_NE(first, second);
-  rc.RequestStopAfterLink(first);
-  rc.RequestStopNoMonitor(first);
-  rc.RequestEnableStop(first);
-  ui.RunPending();
-  EXPECT_FALSE(rc.Controls().bStart) << "the second run is still going";
-  EXPECT_FALSE(rc.Controls().bStop);
-  EXPECT_FALSE(prompter.Saw("BIS monitor did not respond, check connection and monitor settings",
-                            "BIS monitor Error"));
-  rc.RequestStopNoMonitor(second);
-  ui.RunPending();
-  EXPECT_TRUE(prompter.Saw("BIS monitor did not respond, check connection and monitor settings",
-                           "BIS monitor Error"));
-  ExpectIdle(rc.Controls());
-}
-
-TEST_F(RunControllerTest, EveryStartEndsTheLastRunsLinkThreadsFirstOnlineAndOffline) {
-  RunController& rc = Create();
-  rc.bStartClick();
-  EXPECT_EQ(link.endedBeforeRuns, (std::vector<std::uint32_t>{0}));
-  prompter.answers = {true};
-  rc.bStopClick();
-  // An offline replay uses the receive ring that an ending receive thread
-  // would still be filling.
-  prompter.files = {MakeFile("case.eeg")};
-  rc.oOfflineClick();
-  rc.bStartClick();
-  EXPECT_EQ(link.endedBeforeRuns, (std::vector<std::uint32_t>{0, 1}));
-}
-
-TEST_F(RunControllerTest, TheLinksLateStopRequestsLeaveTheIdleWindowAndItsNewExportsAlone) {
-  RunController& rc = Create();
-  rc.bStartClick();
-  const std::uint32_t run = link.startedRuns.at(0);
-  prompter.answers = {true};
-  rc.bStopClick();
-  ExpectIdle(rc.Controls());
-  // Idle again; the user opens the bispectrum export for the next run while
-  // the send thread is still finishing its stop requests.
-  const fs::path bic = fs::temp_directory_path() / ("qs_late_stop_" + std::to_string(::getpid()) + ".bda");
-  prompter.files = {bic.string()};
+  Stop();
+  // Idle again; the user opens an export for the next run while the send
+  // thread is still finishing its stop requests: a second StopSub would close it.
+  prompter.files = {(dir / "late.bda").string()};
   rc.oBicBinaryClick();
-  ASSERT_TRUE(core.run.BicExportFile.IsOpen());
-  rc.RequestStopAfterLink(run);
-  rc.RequestStopNoMonitor(run);
+  const auto requests = {&RunController::RequestStopAfterLink, &RunController::RequestStopNoMonitor,
+                         &RunController::RequestEnableStop};
+  for (auto request : requests) (rc.*request)(link.startedRuns.at(0));
   ui.RunPending();
-  EXPECT_TRUE(core.run.BicExportFile.IsOpen()) << "a second StopSub would have closed it";
-  EXPECT_FALSE(prompter.Saw("BIS monitor did not respond, check connection and monitor settings",
-                            "BIS monitor Error"));
-  core.run.BicExportFile.Close();
-  fs::remove(bic);
+  EXPECT_TRUE(core.run.BicExportFile.IsOpen());
+  ExpectIdle();
+  // Every start ends the last run's link threads first; that run's requests
+  // are then dropped.
+  rc.bStartClick();
+  EXPECT_EQ(link.endedBeforeRuns, (std::vector<std::size_t>{0, 1}));
+  for (auto request : requests) (rc.*request)(link.startedRuns.at(0));
+  ui.RunPending();
+  EXPECT_FALSE(rc.Controls().bStart || rc.Controls().bStop) << "the second run is still going";
+  EXPECT_FALSE(prompter.Saw(kNoMonitor, "BIS monitor Error"));
+  rc.RequestStopNoMonitor(link.startedRuns.at(1));
+  ui.RunPending();
+  EXPECT_TRUE(prompter.Saw(kNoMonitor, "BIS monitor Error"));
+  ExpectIdle();
+  rc.bStartClick();
+  rc.RequestStopAfterLink(link.startedRuns.at(2));
+  ui.RunPending();
+  ExpectIdle();
 }
 
 TEST_F(RunControllerTest, AbandonedStartsComeBackToIdle) {
   RunController& rc = Create();
-  link.outcome = LinkStartOutcome::SenderSilent;
-  rc.bStartClick();
-  ExpectIdle(rc.Controls());
-  EXPECT_TRUE(prompter.shown.empty()) << "a silent send thread ends the start without a message";
-
-  // All 99 automatic names taken: the user is asked for a name; Cancel
-  // abandons the start without a message.
+  // A silent send thread ends the start without a message, a port that does
+  // not open with one; all 99 automatic names taken, the user names the file:
+  // Cancel abandons without a message, a file that cannot be made with one.
   core.settings.AutoRec = true;
-  records.createOutcome = RecordCreateOutcome::NoFreeName;
-  prompter.files = {std::nullopt};
-  rc.bStartClick();
-  ASSERT_EQ(prompter.dialogs.size(), 1u);
-  EXPECT_EQ(prompter.dialogs[0].title, "Packet Data File Save in Binary");
-  EXPECT_EQ(prompter.dialogs[0].defaultExt, "eeg");
-  EXPECT_EQ(prompter.dialogs[0].filterIndex, 2);
-  ExpectIdle(rc.Controls());
-  EXPECT_EQ(prompter.shown.size(), 1u) << "only the dialog, no message";
-
-  const std::string chosen = (dir / "chosen.eeg").string();
-  prompter.files = {chosen};
-  records.createAtWorks = false;
-  rc.bStartClick();
-  EXPECT_EQ(records.createdAt, std::vector<std::string>{chosen});
-  EXPECT_TRUE(prompter.Saw("Packet Record File cannot create", "File Error"));
-  ExpectIdle(rc.Controls());
-  EXPECT_EQ(link.startedRuns.size(), 1u) << "no port is opened without the record file";
-
-  prompter.files = {chosen};
-  records.createAtWorks = true;
-  link.outcome = LinkStartOutcome::Started;
-  rc.bStartClick();
-  EXPECT_EQ(rc.SaveDialog().fileName, chosen) << "the log is later proposed next to it";
-  EXPECT_EQ(link.startedRuns.size(), 2u);
-  EXPECT_TRUE(rc.Controls().lRecordingVisible);
-}
-
-TEST_F(RunControllerTest, StoppingOnlineOffersTheLogUnderTheRecordFilesName) {
-  RunController& rc = Create();
-  core.settings.AutoRec = true;
-  link.outcome = LinkStartOutcome::Started;
-  rc.bStartClick();
-  EXPECT_TRUE(rc.Controls().lRecordingVisible);
-  EXPECT_EQ(rc.SaveDialog().fileName, records.recordPath);
-  core.logLines.Append("Time,SEF95");
-  core.logLines.Append("10:00:00,12.3");
-  core.commentLines.Append("10:00:05,induction");
-  const std::string logPath = (dir / "202612061.log").string();
-  const std::string cmtPath = (dir / "202612061.cmt").string();
-  prompter.answers = {true, true, true};
-  prompter.files = {logPath, cmtPath};
-  rc.bStopClick();
-  ASSERT_EQ(prompter.dialogs.size(), 2u);
-  EXPECT_EQ(prompter.dialogs[0].fileName, logPath) << "the record file's extension becomes log";
-  EXPECT_EQ(prompter.dialogs[0].title, "Logged Data File Save");
-  EXPECT_EQ(prompter.dialogs[0].filterIndex, 3);
-  EXPECT_EQ(prompter.dialogs[0].defaultExt, "log");
-  EXPECT_EQ(prompter.dialogs[1].fileName, cmtPath);
-  EXPECT_EQ(prompter.dialogs[1].title, "Comments File Save");
-  EXPECT_EQ(prompter.dialogs[1].filterIndex, 4);
-  std::ifstream in(logPath, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  EXPECT_EQ(text.str(), "Time,SEF95\r\n10:00:00,12.3\r\n");
-  EXPECT_FALSE(core.run.RecordFile.IsOpen()) << "Stop closes the record file";
-}
-
-TEST_F(RunControllerTest, ProposedLogNameKeepsNamesWithoutAnExtension) {
-  RunController& rc = Create();
-  core.logLines.Append("line");
-  for (const auto& [proposed, expected] : std::vector<std::pair<std::string, std::string>>{
-           {(dir / "case").string(), (dir / "case").string()},
-           {(dir / "cases.v2" / "case").string(), (dir / "cases.v2" / "case").string()},
-           {(dir / "a.b.eeg").string(), (dir / "a.b.log").string()}}) {
+  records.works = false;
+  prompter.files = {std::nullopt, (dir / "chosen.eeg").string()};
+  for (auto outcome : {LinkStartOutcome::SenderSilent, LinkStartOutcome::ReceiverSilent}) {
+    link.outcome = outcome;
     rc.bStartClick();
-    rc.SaveDialog().fileName = proposed;
+    ExpectIdle();
+  }
+  records.createOutcome = RecordCreateOutcome::NoFreeName;
+  for (int i = 0; i < 2; ++i) rc.bStartClick();
+  ExpectIdle();
+  EXPECT_EQ(Dialog(prompter.dialogs.at(0)), "Packet Data File Save in Binary|eeg|2");
+  EXPECT_EQ(prompter.shown.size(), 4u) << "two dialogs, and messages for the port and the file only";
+  EXPECT_TRUE(prompter.Saw("COM port open error", "COM Error"));
+  EXPECT_TRUE(prompter.Saw("Packet Record File cannot create", "File Error"));
+  EXPECT_EQ(link.startedRuns.size(), 2u) << "no port is opened without the record file";
+}
+
+// Stopping online offers the log and the comments under the record file's name;
+// a dot in a folder name must not cut the proposed path short.
+TEST_F(RunControllerTest, StoppingOnlineOffersTheLogAndCommentsUnderTheRecordFilesName) {
+  RunController& rc = Create();
+  core.logLines.Append("Time,SEF95");
+  for (const auto& [proposed, expected] :
+       std::vector<std::pair<fs::path, fs::path>>{{dir / "case", dir / "case"},
+                                                  {dir / "cases.v2" / "case", dir / "cases.v2" / "case"},
+                                                  {dir / "a.b.eeg", dir / "a.b.log"}}) {
+    rc.bStartClick();
+    rc.SaveDialog().fileName = proposed.string();
     prompter.answers = {true, true};
     prompter.files = {std::nullopt};
     rc.bStopClick();
-    ASSERT_FALSE(prompter.dialogs.empty());
-    EXPECT_EQ(prompter.dialogs.back().fileName, expected);
+    EXPECT_EQ(prompter.dialogs.back().fileName, expected.string());
   }
-}
-
-TEST_F(RunControllerTest, SaveDialogProposesTodayAndAsksBeforeOverwriting) {
-  RunController& rc = Create();
-  const std::string existing = MakeFile("old.log");
-  prompter.files = {existing};
-  prompter.answers = {false};
-  rc.SaveFileSub();
-  ASSERT_EQ(prompter.dialogs.size(), 1u);
-  EXPECT_EQ(prompter.dialogs[0].fileName.size(), 8u) << "yyyymmdd proposed when the dialog has no name";
-  EXPECT_TRUE(prompter.Saw("File already exists", "Overwrite "));
-  EXPECT_TRUE(core.run.DialogFileName.empty()) << "No gives up the name";
-
-  prompter.files = {existing};
-  prompter.answers = {true};
-  rc.SaveFileSub();
-  EXPECT_EQ(core.run.DialogFileName, existing);
-
-  prompter.files = {std::nullopt};
-  rc.SaveFileSub();
-  EXPECT_TRUE(core.run.DialogFileName.empty()) << "Cancel leaves no name";
+  core.settings.AutoRec = true;
+  rc.bStartClick();
+  EXPECT_TRUE(rc.Controls().lRecordingVisible);
+  core.commentLines.Append("10:00:05,induction");
+  const std::string logPath = (dir / "202612061.log").string(), cmtPath = (dir / "202612061.cmt").string();
+  prompter.answers = {true, true, true};
+  prompter.files = {logPath, cmtPath};
+  rc.bStopClick();
+  // This stop's three questions and two dialogs, and no error.
+  EXPECT_EQ(prompter.shown.size(), 9u + 5u);
+  EXPECT_EQ(Dialog(prompter.dialogs.end()[-2]) + prompter.dialogs.end()[-2].fileName,
+            "Logged Data File Save|log|3" + logPath);
+  EXPECT_EQ(Dialog(prompter.dialogs.back()) + prompter.dialogs.back().fileName,
+            "Comments File Save|cmt|4" + cmtPath);
+  EXPECT_EQ(fs::file_size(logPath) + fs::file_size(cmtPath), 12u + 20u) << "both saved with CR LF";
+  EXPECT_FALSE(core.run.RecordFile.IsOpen()) << "Stop closes the record file";
 }
 
 // ------------------------------------------------------------ offline runs
 
-TEST_F(RunControllerTest, OfflineModeChoosesAnExistingFileAndPrescansIt) {
+TEST_F(RunControllerTest, OfflineModeChoosesAnExistingFileThatStartsOrShowsItsMessage) {
   RunController& rc = Create();
   const std::string file = MakeFile("case.eeg");
   prompter.files = {(dir / "missing.eeg").string(), dir.string(), file};
   rc.oOfflineClick();
   EXPECT_EQ(prompter.dialogs.size(), 3u) << "names that are not files show the dialog again";
-  EXPECT_EQ(prompter.dialogs[0].title, "Wave Data File Open");
-  EXPECT_EQ(prompter.dialogs[0].filterIndex, 2);
-  EXPECT_EQ(prompter.dialogs[0].defaultExt, "eeg");
-  EXPECT_EQ(core.run.ReplayFileName, file);
-  EXPECT_EQ(records.prescanned, std::vector<std::string>{file});
-  EXPECT_TRUE(rc.Controls().oOfflineChecked);
-  EXPECT_FALSE(rc.Controls().oOnlineChecked);
-  EXPECT_TRUE(rc.Controls().oWaveA && rc.Controls().oBISVal);
+  EXPECT_EQ(Dialog(prompter.dialogs[0]), "Wave Data File Open|eeg|2");
+  const MainControls& c = rc.Controls();
+  EXPECT_TRUE(c.oOfflineChecked && c.oWaveA && c.oBISVal && c.oEdf && !c.oOnlineChecked);
+  EXPECT_EQ(core.run.ReplayFileName + (core.run.OnlineMode ? " online" : ""), file);
 
   core.settings.CalcOnly = true;
   rc.oOnlineClick();
-  EXPECT_TRUE(rc.Controls().oOnlineChecked);
-  EXPECT_FALSE(core.settings.CalcOnly);
+  EXPECT_TRUE(c.oOnlineChecked && core.run.OnlineMode);
+  EXPECT_FALSE(c.oOfflineChecked || c.oWaveA || c.oEdf || core.settings.CalcOnly);
   EXPECT_TRUE(core.run.ReplayFileName.empty());
-  EXPECT_FALSE(rc.Controls().oWaveA);
-
-  prompter.files = {std::nullopt};
-  rc.oOfflineClick();
+  Offline(std::nullopt);
   EXPECT_TRUE(core.run.ReplayFileName.empty()) << "a cancelled dialog selects nothing";
-  EXPECT_EQ(records.prescanned.size(), 1u);
-
+  rc.bStartClick();
+  EXPECT_TRUE(prompter.Saw("File not selected", "File Error"));
+  ExpectIdle();
+  records.openOutcome = ReplayOpenOutcome::SizeError;
+  Offline().bStartClick();
+  EXPECT_TRUE(prompter.Saw("File size error", "File Error"));
+  ExpectIdle();
   records.prescanOutcome = ReplayOpenOutcome::TypeError;
-  prompter.files = {file};
-  rc.oOfflineClick();
+  Offline();
   EXPECT_TRUE(prompter.Saw("File type error", "File Error"));
   EXPECT_TRUE(core.run.ReplayFileName.empty()) << "a file the pre-scan refuses is not kept";
 }
 
-TEST_F(RunControllerTest, OfflineStartFailuresShowTheirMessageAndReturnToIdle) {
+TEST_F(RunControllerTest, OfflineReplayTicksPausesAndStopsThroughTheCalculationThread) {
   RunController& rc = Create();
-  prompter.files = {std::nullopt};
-  rc.oOfflineClick();
-  rc.bStartClick();
-  EXPECT_TRUE(prompter.Saw("File not selected", "File Error"));
-  ExpectIdle(rc.Controls());
-
-  const std::string file = MakeFile("short.eeg");
-  for (const auto& [outcome, text] : std::vector<std::pair<ReplayOpenOutcome, std::string>>{
-           {ReplayOpenOutcome::OpenError, "File open error"},
-           {ReplayOpenOutcome::SizeError, "File size error"},
-           {ReplayOpenOutcome::TypeError, "File type error"}}) {
-    prompter.files = {file};
-    rc.oOfflineClick();
-    records.openOutcome = outcome;
-    rc.bStartClick();
-    EXPECT_TRUE(prompter.Saw(text, "File Error")) << text;
-    ExpectIdle(rc.Controls());
-  }
-}
-
-TEST_F(RunControllerTest, OfflineReplayRunsOnTheTimerAndPausesAndResumes) {
-  records.startClock = 10 * 3600 + 59 * 60 + 50;  // 10:59:50
-  RunController& rc = StartOfflineReplay(false, 267);
+  core.run.ClockSec = 10 * 3600 + 59 * 60 + 50;  // 10:59:50
+  core.settings.ReplayIntervalMs = 267;
+  Offline().bStartClick();
   const MainControls& c = rc.Controls();
-  EXPECT_TRUE(c.bStop && c.bPause && c.bComment);
-  EXPECT_TRUE(c.timerEnabled);
+  EXPECT_TRUE(c.bStop && c.bPause && c.timerEnabled && !c.mnMode);
   EXPECT_EQ(c.timerIntervalMs, 267);
-  EXPECT_FALSE(c.mnMode) << "the mode cannot change during a run";
-  EXPECT_EQ(core.run.TrendStartHour, 11) << "the first interval closes 20 s after the start";
-  EXPECT_EQ(core.run.TrendStartSlot, 1);
-
+  // The first interval closes 20 s on; an offline start ends the last online
+  // run's link threads too.
+  EXPECT_EQ(core.run.TrendStartHour * 1000 + core.run.TrendStartSlot, 11001);
+  EXPECT_EQ(link.endedBeforeRuns.size(), 1u);
   rc.TimerTimer();
   EXPECT_TRUE(core.sync.CalcDataEvent.Wait(0)) << "each tick replays one second";
-  rc.bPauseClick();
-  EXPECT_FALSE(c.timerEnabled);
-  EXPECT_EQ(c.bPauseCaption, "Cont");
-  rc.bPauseClick();
-  EXPECT_TRUE(c.timerEnabled);
-  EXPECT_EQ(c.bPauseCaption, "Pause");
-}
-
-TEST_F(RunControllerTest, ATickWhileTheLastOneIsBusyDoesNothing) {
-  RunController& rc = StartOfflineReplay();
-  core.run.ReplayTickBusy = true;
+  core.run.ReplayTickBusy = true;  // the last tick is still being answered
   rc.TimerTimer();
   EXPECT_FALSE(core.sync.CalcDataEvent.IsSet());
-  EXPECT_FALSE(rc.Controls().bStart) << "the run goes on";
-  EXPECT_TRUE(core.run.ReplayTickBusy);
+  for (const std::string caption : {"Cont", "Pause", "Cont"}) {
+    rc.bPauseClick();
+    EXPECT_EQ(c.bPauseCaption + (c.timerEnabled ? " on" : ""), caption == "Pause" ? "Pause on" : caption);
+  }
+
+  rc.bStopClick();  // while paused; offline Stop asks nothing
+  EXPECT_TRUE(core.sync.CalcStopEvent.IsSet());
+  EXPECT_FALSE(c.bStart || core.run.ReplayTickBusy) << "the calculation thread answers";
+  rc.RequestStop(core.run.RunId);
+  ui.RunPending();
+  ExpectIdle();
+  EXPECT_FALSE(core.run.ReplayFile.IsOpen());
+  rc.TimerTimer();  // a tick after the run ended stops quietly
+  ExpectIdle();
+  EXPECT_FALSE(core.sync.CalcDataEvent.IsSet() || core.run.ReplayTickBusy);
+  EXPECT_EQ(prompter.shown.size(), 1u) << "only the file dialog";
+
+  // Calculation Only: the calculation thread reads the file without the timer;
+  // Stop ends the run at once.
+  core.settings.CalcOnly = true;
+  rc.bStartClick();
+  EXPECT_TRUE(c.bStop && !c.bPause && !c.timerEnabled && core.sync.CalcRunEvent.IsSet());
+  rc.TimerTimer();
+  EXPECT_FALSE(core.sync.CalcDataEvent.IsSet());
+  core.run.RunContinuous = true;
+  rc.bStopClick();
+  ExpectIdle();
+  EXPECT_FALSE(core.run.RunContinuous);
 }
 
 TEST_F(RunControllerTest, EpochReviewAdvancesOneSecondPerAnswer) {
-  RunController& rc = StartOfflineReplay();
+  RunController& rc = Offline();
+  rc.bStartClick();
   rc.bStepExecClick();
-  ASSERT_TRUE(core.run.StepMode);
   for (int i = 0; i < 5; ++i) rc.TimerTimer();
   EXPECT_FALSE(core.sync.CalcDataEvent.IsSet()) << "no answer, no step";
   rc.bYesClick();
@@ -534,143 +374,116 @@ TEST_F(RunControllerTest, EpochReviewAdvancesOneSecondPerAnswer) {
   rc.bNoClick();
   EXPECT_FALSE(core.run.EpochAccepted);
   int steps = 0;
-  for (int i = 0; i < 6; ++i) {
-    rc.TimerTimer();
-    steps += core.sync.CalcDataEvent.Wait(0) ? 1 : 0;
-  }
+  for (int i = 0; i < 6; ++i, rc.TimerTimer()) steps += core.sync.CalcDataEvent.Wait(0) ? 1 : 0;
   EXPECT_EQ(steps, 2) << "two answers release exactly two seconds";
-  EXPECT_EQ(core.run.StepCredits, 0);
-  rc.bStepExecClick();
-  rc.TimerTimer();
-  EXPECT_TRUE(core.sync.CalcDataEvent.Wait(0)) << "review off: pacing resumes";
-
-  rc.bStepExecClick();
-  ASSERT_TRUE(core.run.StepMode);
   rc.StopSub();
   rc.bStartClick();
   EXPECT_FALSE(core.run.StepMode) << "every start switches review off";
 }
 
-TEST_F(RunControllerTest, OfflineStopIsAnsweredByTheCalculationThread) {
-  RunController& rc = StartOfflineReplay(/*withCalcThread=*/true);
-  ASSERT_FALSE(rc.Controls().bStart);
-  rc.bStopClick();
-  EXPECT_FALSE(rc.Controls().timerEnabled);
-  EXPECT_TRUE(prompter.shown.size() == 1u) << "offline Stop asks nothing";
-  ASSERT_TRUE(ui.RunUntil([&] { return rc.Controls().bStart; }, 5000));
-  ExpectIdle(rc.Controls());
-  EXPECT_FALSE(core.run.ReplayFile.IsOpen());
-}
+// ------------------------------------------------------------ what the workers show
 
-TEST_F(RunControllerTest, CalculationOnlyRunsWithoutTimerAndEndsWithItsInput) {
-  Create(/*withCalcThread=*/true);
-  RunController& rc = *controller;
-  prompter.files = {MakeFile("c.eeg")};
-  rc.oOfflineClick();
-  core.settings.CalcOnly = true;
-  rc.bStartClick();
-  EXPECT_FALSE(rc.Controls().bPause) << "Calculation Only cannot be paused";
-  EXPECT_FALSE(rc.Controls().timerEnabled);
-  EXPECT_TRUE(rc.Controls().bStop);
-  // Without processing stages the replay has no input: the thread ends the run.
-  ASSERT_TRUE(ui.RunUntil([&] { return rc.Controls().bStart; }, 5000));
-  EXPECT_FALSE(core.run.RunContinuous);
-}
-
-TEST_F(RunControllerTest, ATickAfterTheRunEndedStopsQuietly) {
-  RunController& rc = StartOfflineReplay();
-  rc.StopSub();
-  view.changes = 0;
-  rc.TimerTimer();
-  ExpectIdle(rc.Controls());
-  EXPECT_FALSE(core.sync.CalcDataEvent.IsSet());
-  EXPECT_FALSE(core.run.ReplayTickBusy);
-}
-
-// ------------------------------------------------------------ trend paging, windows, exit
-
-TEST_F(RunControllerTest, ThreeQuickPrevClicksQueueThreeRequestsButSignalOnce) {
+TEST_F(RunControllerTest, IntervalValuesIndicatorsAndPagesFromTheWorkers) {
   RunController& rc = Create();
+  const MainControls& c = rc.Controls();
+  core.settings.OptionButton = true;
+  core.settings.LogInterval = 2;
+  IntervalTexts t;
+  FieldText* fields[] = {&t.sef, &t.bsr, &t.rbr, &t.bispr, &t.amp, &t.bis, &t.pbicLow, &t.pbicHigh};
+  for (int i = 0; i < 8; ++i) fields[i]->Set(std::to_string(i + 1));
+  rc.ShowInterval(t);
+  EXPECT_EQ(c.eSEF90 + c.eBSR + c.eBratio + c.eSyncFS + c.eAmp + c.eBIS + c.ePBICl + c.ePBICh, "12345678");
+  EXPECT_EQ(core.logLines.Count(), 0) << "the first of two intervals";
+  rc.ShowInterval(t);
+  EXPECT_EQ(core.logLines.Count() + view.logChanges, 2) << "a log line every second interval";
+
+  rc.ShowDataClock("10:00:01");
+  rc.ShowNoise("Noise");
+  EXPECT_EQ(c.lTime + "|" + c.lNoise, "10:00:01|Noise");
   rc.bPrevClick();
   EXPECT_TRUE(core.sync.DrawEvent.Wait(0));
   rc.bPrevClick();
-  rc.bPrevClick();
-  EXPECT_FALSE(core.sync.DrawEvent.IsSet());
   rc.bNextClick();
-  EXPECT_EQ(DrainQueue(), (std::vector<DrawRequest>{
-                              {PrevHour, 0, 0}, {PrevHour, 0, 0}, {PrevHour, 0, 0}, {NextHour, 0, 0}}));
+  EXPECT_FALSE(core.sync.DrawEvent.IsSet()) << "quick clicks queue their pages but signal once";
+  EXPECT_EQ(DrainQueue(), (std::vector<DrawRequest>{{PrevHour, 0, 0}, {PrevHour, 0, 0}, {NextHour, 0, 0}}));
+
+  rc.bStartClick();  // every start empties the boxes and the noise text
+  EXPECT_EQ(c.eBIS + c.lNoise, "***");
+  core.settings.CalcOnly = true;  // only the log is kept up to date
+  for (int i = 0; i < 2; ++i) rc.ShowInterval(t);
+  EXPECT_EQ(c.eBIS + std::to_string(core.logLines.Count()), "***2");
 }
 
-TEST_F(RunControllerTest, SecondaryWindowsOpenOneAtATime) {
+// ------------------------------------------------------------ windows
+
+TEST_F(RunControllerTest, SecondaryWindowsOpenOneAtATimeAndChangeTheMainWindow) {
   RunController& rc = Create();
-  rc.oCOMClick();
-  rc.oProcessClick();
+  const MainControls& c = rc.Controls();
+  for (auto click : {&RunController::oProcessClick, &RunController::oCOMClick, &RunController::oViewClick})
+    (rc.*click)();
+  EXPECT_EQ(view.shown, std::vector<SecondaryWindow>{SecondaryWindow::Process});
+  EXPECT_FALSE(c.formEnabled) << "the processing window is modal";
+  rc.SecondaryWindowClosed(SecondaryWindow::Process);
+  EXPECT_TRUE(c.formEnabled && !core.run.WindowOpen);
   rc.oViewClick();
-  EXPECT_EQ(view.shown, std::vector<SecondaryWindow>{SecondaryWindow::Com});
-  // The log item toggles on the shared flag: with the COM window open it
-  // closes the (hidden) log window and clears the flag.
-  rc.oLogClick();
-  EXPECT_EQ(view.closed, std::vector<SecondaryWindow>{SecondaryWindow::Log});
-  EXPECT_FALSE(core.run.WindowOpen);
-  rc.oCommentClick();
-  EXPECT_EQ(view.shown.back(), SecondaryWindow::Comments);
+  EXPECT_TRUE(c.formEnabled && core.run.WindowOpen);
+  rc.SecondaryWindowClosed(SecondaryWindow::View);
+  rc.oCOMClick();
+  EXPECT_EQ(view.shown.back(), SecondaryWindow::Com);
+  // The log and comments items toggle on the shared flag: with the COM window
+  // open they close their (hidden) window and clear the flag.
+  for (auto [click, window] : {std::pair{&RunController::oLogClick, SecondaryWindow::Log},
+                               std::pair{&RunController::oCommentClick, SecondaryWindow::Comments}}) {
+    (rc.*click)();
+    EXPECT_EQ(view.closed.back(), window);
+    (rc.*click)();
+    EXPECT_EQ(view.shown.back(), window);
+  }
   rc.SecondaryWindowClosed(SecondaryWindow::Comments);
   EXPECT_FALSE(core.run.WindowOpen);
-
-  core.logLines.Append("a");
-  core.logLines.Append("b");
   rc.bCommentClick();
-  rc.bCommentClick();
-  EXPECT_EQ(core.run.CommentAnchorLine, 2);
-  EXPECT_EQ(std::count(view.shown.begin(), view.shown.end(), SecondaryWindow::CommentInput), 1);
   rc.SecondaryWindowClosed(SecondaryWindow::CommentInput);
   EXPECT_FALSE(core.run.CommentInputOpen);
+
+  // What the settings windows change here.
+  rc.ShowSef(true);
+  EXPECT_EQ(c.lSEF90 + "|" + c.eSEF90Hint, "SEF90|Spectral Edge Frequency 90%");
+  rc.SetMapTitle(4);
+  EXPECT_EQ(c.lBsp, "Bispectrum") << "an unknown map type reads as 0";
+  // The log rebuilt for a new logging interval: every third record for 30 s.
+  TrendStore& history = core.buffers.trend;
+  for (int i = 0; i < 10; ++i, history.Advance()) history.Current()[EpochResult::Sef] = static_cast<float>(i);
+  core.run.FileStartSec = 36000;
+  rc.RebuildLog(3);
+  ASSERT_EQ(core.logLines.Count(), 3) << "records 2, 5 and 8";
+  EXPECT_EQ(core.logLines[2].substr(0, 14), "10:01:23,8.00,") << "from the file's start";
+  EXPECT_EQ(view.logChanges, 1);
 }
 
-TEST_F(RunControllerTest, ExitOnlyFromIdleAndOnlyOnYes) {
-  RunController& rc = Create();
-  rc.bStartClick();  // online, waiting for the monitor
-  rc.oExitClick();
-  EXPECT_FALSE(rc.FormCloseQuery());
-  EXPECT_TRUE(prompter.shown.empty()) << "a run blocks both ways out without a message";
-  EXPECT_TRUE(view.exitCodes.empty());
-
-  prompter.answers = {true};
-  rc.bStopClick();
-  prompter.answers = {false};
-  EXPECT_FALSE(rc.FormCloseQuery());
-  EXPECT_TRUE(prompter.Saw("Are you sure to Exit?", "Quellscope"));
-  EXPECT_TRUE(view.exitCodes.empty()) << "No keeps the program running";
-  ExpectIdle(rc.Controls());
-
-  prompter.answers = {true};
-  rc.oExitClick();
-  EXPECT_TRUE(prompter.Saw("Are you sure to Exit", "Quellscope"));
-  EXPECT_EQ(view.exitCodes, std::vector<int>{0});
-}
+// ------------------------------------------------------------ log, comments and exports
 
 TEST_F(RunControllerTest, TheLogWindowSavesUnderTheReplayedFilesNameAndClearsOnlyOnYes) {
-  RunController& rc = Create();
-  const std::string replayed = MakeFile("case.v2.eeg");
-  prompter.files = {replayed};
-  rc.oOfflineClick();
-  const std::string empty = (dir / "empty.log").string();
-  prompter.files = {empty};
+  RunController& rc = Offline("case.v2.eeg");
+  const std::string existing = MakeFile("old.log");
+  prompter.files = {existing, existing, std::nullopt};
+  prompter.answers = {false, true};
   rc.LogSaveClick();
-  ASSERT_EQ(prompter.dialogs.size(), 2u);
-  EXPECT_EQ(prompter.dialogs[1].fileName, (dir / "case.v2.log").string())
-      << "only the last extension is replaced";
-  EXPECT_EQ(prompter.dialogs[1].title, "Logged Data File Save");
-  EXPECT_EQ(fs::file_size(empty), 0u) << "an empty log saves an empty file";
-
+  EXPECT_EQ(fs::file_size(existing), 1u) << "No to the overwrite keeps the file";
+  rc.LogSaveClick();
+  rc.CommentSaveClick();
+  ASSERT_EQ(prompter.dialogs.size(), 4u);
+  // Only the last extension is replaced.
+  EXPECT_EQ(prompter.dialogs[1].fileName, (dir / "case.v2.log").string());
+  EXPECT_EQ(Dialog(prompter.dialogs[1]), "Logged Data File Save|log|3");
+  EXPECT_TRUE(prompter.Saw("File already exists", "Overwrite ") && prompter.shown.size() == 6u) << "no error";
+  EXPECT_EQ(fs::file_size(existing), 0u) << "an empty log saves an empty file";
+  EXPECT_EQ(Dialog(prompter.dialogs[3]) + prompter.dialogs[3].fileName,
+            "Comments File Save|cmt|4" + (dir / "case.v2.cmt").string());
   core.logLines.Append("a");
   prompter.answers = {false};
   rc.LogClearClick();
   EXPECT_TRUE(prompter.Saw("Are you sure to Clear", "Log Clear"));
   EXPECT_EQ(core.logLines.Count(), 1) << "No keeps every line";
-  prompter.answers = {true};
-  rc.LogClearClick();
-  EXPECT_EQ(core.logLines.Count(), 0);
 }
 
 TEST_F(RunControllerTest, CommentsLandOnTheLogLineThatWasCurrentWhenTheInputOpened) {
@@ -678,108 +491,73 @@ TEST_F(RunControllerTest, CommentsLandOnTheLogLineThatWasCurrentWhenTheInputOpen
   rc.bCommentClick();
   ASSERT_EQ(rc.CommentShownTime().size(), 8u) << "hh:mm:ss of the opening";
   rc.ApplyComment("", "intubation");
-  EXPECT_EQ(core.commentLines[0], rc.CommentShownTime() + ",intubation")
-      << "an empty time uses the one shown";
+  EXPECT_EQ(core.commentLines[0], rc.CommentShownTime() + ",intubation") << "the time shown";
   EXPECT_EQ(core.logLines.Count(), 0) << "without CommentOnLog the log is never touched";
   EXPECT_FALSE(core.run.CommentInputOpen);
 
   core.settings.CommentOnLog = true;
   rc.bCommentClick();
   rc.ApplyComment("10:00:00", "ope_start");
-  ASSERT_EQ(core.logLines.Count(), 1);
-  EXPECT_EQ(core.logLines[0], "10:00:00,ope_start") << "an empty log gets a line of its own";
-
+  EXPECT_EQ(core.logLines.Lines(), std::vector<std::string>{"10:00:00,ope_start"}) << "a line of its own";
   for (const char* line : {"l2", "l3"}) core.logLines.Append(line);
   rc.bCommentClick();  // three log lines now
   for (const char* line : {"l4", "l5"}) core.logLines.Append(line);
   rc.ApplyComment("10:05:00", "bucking");
-  EXPECT_EQ(core.logLines[2], "l3,10:05:00,bucking") << "the third line, not the fifth";
-  EXPECT_EQ(core.logLines[4], "l5");
-
   rc.bCommentClick();  // five lines
+  rc.ApplyComment("10:05:30", "cough");
+  EXPECT_EQ(core.logLines[2], "l3,10:05:00,bucking") << "the third line, not the fifth";
+  EXPECT_EQ(core.logLines[4], "l5,10:05:30,cough");
+  rc.bCommentClick();
   core.logLines.Clear();
   rc.ApplyComment("10:06:00", "extubation");
-  ASSERT_EQ(core.logLines.Count(), 1) << "the anchored line is gone: the comment is not lost";
-  EXPECT_EQ(core.logLines[0], "10:06:00,extubation");
+  // The anchored line is gone: the comment is not lost.
+  EXPECT_EQ(core.logLines.Lines(), std::vector<std::string>{"10:06:00,extubation"});
 
   prompter.answers = {false};
   rc.CommentClearClick();
   EXPECT_TRUE(prompter.Saw("Are you sure to Clear", "Comments Clear"));
-  EXPECT_EQ(core.commentLines.Count(), 4) << "No keeps every comment";
-  prompter.answers = {true};
-  rc.CommentClearClick();
-  EXPECT_EQ(core.commentLines.Count(), 0);
-  EXPECT_EQ(core.logLines.Count(), 1) << "comments already in the log stay there";
+  EXPECT_EQ(core.commentLines.Count(), 5) << "No keeps every comment";
 }
 
-TEST_F(RunControllerTest, SaveCommandsOpenTheirExportAndWarnWhenOneIsOpen) {
+TEST_F(RunControllerTest, EachSaveCommandOpensItsExportAndWarnsWhenOneIsOpen) {
   RunController& rc = Create();
-  core.run.PowExportBinary = false;
-  prompter.files = {std::nullopt};
-  rc.oPowBinaryClick();
-  EXPECT_FALSE(core.run.PowExportFile.IsOpen()) << "a cancelled dialog changes nothing";
-  EXPECT_FALSE(core.run.PowExportBinary);
-
-  prompter.files = {(dir / "pow.bda").string()};
-  rc.oPowBinaryClick();
-  ASSERT_EQ(prompter.dialogs.size(), 2u);
-  EXPECT_EQ(prompter.dialogs[1].title, "ShowPower Spectrum Data File Save in Binary");
-  EXPECT_EQ(prompter.dialogs[1].defaultExt, "bda");
-  EXPECT_EQ(prompter.dialogs[1].filterIndex, 2);
-  EXPECT_TRUE(core.run.PowExportFile.IsOpen());
-  EXPECT_TRUE(core.run.PowExportBinary);
-  prompter.files = {(dir / "pow.dat").string()};
-  rc.oPowAsciiClick();
-  EXPECT_TRUE(prompter.Saw("Save file already open", "PowSpec File Error"));
-  EXPECT_EQ(core.run.PowExportFile.Path(), (dir / "pow.dat").string()) << "the new file is the target";
-  EXPECT_FALSE(core.run.PowExportBinary);
-
-  // One wave file at a time: the text wave replaces the binary one.
-  prompter.files = {(dir / "w.eeg").string(), (dir / "w.dat").string()};
-  rc.oWaveBClick();
-  EXPECT_TRUE(core.run.RecordFile.IsOpen() && core.run.WaveFileBinary);
-  rc.oWaveAClick();
-  EXPECT_TRUE(prompter.Saw("Save file already open", "Wave File Error"));
-  EXPECT_FALSE(core.run.RecordFile.IsOpen());
-  EXPECT_TRUE(core.run.WaveAsciiFile.IsOpen());
-  EXPECT_FALSE(core.run.WaveFileBinary);
-
-  const std::string title = rc.SaveDialog().title;
-  prompter.files = {(dir / "missing" / "vars.csv").string()};
+  RunState& run = core.run;
+  prompter.files = {(dir / "missing" / "x.csv").string()};
   rc.oBISValClick();
+  EXPECT_EQ(prompter.dialogs.at(0).fileName.size(), 8u) << "yyyymmdd proposed when the dialog has no name";
   EXPECT_TRUE(prompter.Saw("BIS Variables File open error", "File Error"));
-  EXPECT_EQ(prompter.dialogs.back().title, title) << "this command keeps the dialog's title";
-  EXPECT_EQ(prompter.dialogs.back().filterIndex, 5);
-  EXPECT_FALSE(core.run.BisVariablesFile.IsOpen());
 
+  // Pairs on one file: the second warns that it is open and takes it over,
+  // binary first, then text; one wave at a time: the text wave closes the
+  // binary one. Without a title the dialog keeps its last one.
+  using RC = RunController;
+  const std::tuple<void (RC::*)(), std::string, DataFile*, Relaxed<bool>*> cases[] = {
+      {&RC::oBicBinaryClick, "BIC Data File Save in Binary|bda|2", &run.BicExportFile, &run.BicExportBinary},
+      {&RC::oBicAsciiClick, "BIC Data File Save in Ascii|dat|1", &run.BicExportFile, &run.BicExportBinary},
+      {&RC::oPowBinaryClick, "ShowPower Spectrum Data File Save in Binary|bda|2", &run.PowExportFile,
+       &run.PowExportBinary},
+      {&RC::oPowAsciiClick, "ShowPower Spectrum Data File Save in Ascii|dat|1", &run.PowExportFile,
+       &run.PowExportBinary},
+      {&RC::oWaveBClick, "Packet Data File Save in Binary|eeg|2", &run.RecordFile, &run.WaveFileBinary},
+      {&RC::oWaveAClick, "Wave Data (at 128Hz sampling) Save in ASCII|dat|1", &run.WaveAsciiFile,
+       &run.WaveFileBinary},
+      {&RC::oBISValClick, "|csv|5", &run.BisVariablesFile, nullptr},
+      {&RC::oAmpClick, "|csv|5", &run.AmpExportFile, nullptr},
+  };
+  for (int i = 0; i < 8; ++i) {
+    const auto& [click, dialog, file, binary] = cases[i];
+    const std::string path = (dir / ("export" + std::to_string(i))).string(), title = rc.SaveDialog().title;
+    SCOPED_TRACE(path);
+    prompter.files = {path};
+    (rc.*click)();
+    EXPECT_EQ(Dialog(prompter.dialogs.back()), (dialog[0] == '|' ? title : "") + dialog);
+    EXPECT_TRUE(file->IsOpen() && file->Path() == path);
+    if (binary) EXPECT_EQ(binary->load(), i % 2 == 0);
+    EXPECT_EQ(prompter.shown.end()[-2].text == "Save file already open", i % 2 == 1 && i < 6);
+  }
+  EXPECT_FALSE(run.RecordFile.IsOpen()) << "the text wave replaced the binary one";
   rc.StopSub();
-  EXPECT_FALSE(core.run.PowExportFile.IsOpen() || core.run.WaveAsciiFile.IsOpen())
-      << "Stop closes the exports";
-}
-
-TEST_F(RunControllerTest, SnapWritesTheSnapshotFile) {
-  CalcEngine engine(core, nullptr);
-  controller = std::make_unique<RunController>(RunControllerDeps{
-      core, ui, prompter, view, link, records, ProgramWorkers(&engine), (dir / "none.ini").string()});
-  ASSERT_TRUE(controller->FormCreate());
-  const std::string snap = (dir / "snap.dat").string();
-  prompter.files = {snap};
-  controller->bSnapClick();
-  EXPECT_EQ(prompter.dialogs.back().title, "Snap Data File Save in Ascii");
-  std::ifstream in(snap, std::ios::binary);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  ASSERT_EQ(lines.size(), 4u + 2256u + 100u + 512u);
-  EXPECT_EQ(lines[0], "#  00:00:00\r");
-  EXPECT_EQ(lines[1], "0 *** *** *** *** ***\r");
-  EXPECT_EQ(lines[2], "0.000000 0.000000\r");
-  EXPECT_EQ(lines[2258], "# Power\r");
-  EXPECT_EQ(lines[2359], "# wave\r");
-}
-
-TEST_F(RunControllerTest, VersionBox) {
-  Create().oVersionClick();
-  EXPECT_TRUE(prompter.Saw("Ver 4.17B2 (for V2000/XP/VISTA)", "Version"));
+  for (const auto& c : cases) EXPECT_FALSE(std::get<2>(c)->IsOpen()) << "Stop closes the exports";
 }
 
 }  // namespace
