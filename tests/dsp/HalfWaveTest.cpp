@@ -2,7 +2,8 @@
 // 60-s window, Amp_Dur 6, BSR as a fraction, long quiet stretches across
 // blocks) is pinned by the reference case; these tests hold the boundaries it
 // cannot reach: the 0.5-s minimum, the half-wave of exactly twice BS_Threshold,
-// artifact gaps, short Amp windows, BSR in percent and the veto.
+// short Amp windows, BSR in percent and the veto. (Artifact gaps are frequent
+// in the reference case's burst suppression: the block after an overshoot.)
 #include <gtest/gtest.h>
 
 #include <array>
@@ -21,11 +22,6 @@ namespace {
 
 constexpr float kBs = 5.0f;  // BS_Threshold: half-waves up to 10 uV are small
 
-struct RecordingSink : HalfWaveSink {
-  void HalfWave(float d) override { values.push_back(d); }
-  std::vector<float> values;
-};
-
 // Drives the stage the way the calculation cycle does: block after block
 // round the ring, closing a slot after every 20 blocks. Signals are given as
 // decimated (64 Hz) samples y(n); both 128 Hz samples of a pair carry y(n), so
@@ -36,22 +32,19 @@ class Driver {
     stage.Reset(kBs);
     power.Reset();
   }
-  void Block(const std::function<float(int)>& y, std::uint32_t flags = 0) {
-    for (int j = 0; j < 64; ++j) ring_->DetrendedWave[static_cast<std::size_t>(block_ * 64 + j)] = y((m_ + j) / 2);
-    ring_->BlockFlags[static_cast<std::size_t>(block_)] = flags;
-    stage.AnalyseBlock(*ring_, block_, kBs, sink);
-    m_ += 64;
-    block_ = NextBlock(block_);
-    if (++blocksInSlot_ % 20 == 0) results.push_back(stage.CloseInterval(ampDur_, kBs, srPct_, power));
-  }
   void Blocks(const std::function<float(int)>& y, int count) {
-    for (int k = 0; k < count; ++k) Block(y);
+    for (int k = 0; k < count; ++k) {
+      for (int j = 0; j < 64; ++j) ring_->DetrendedWave[static_cast<std::size_t>(block_ * 64 + j)] = y((m_ + j) / 2);
+      stage.AnalyseBlock(*ring_, block_, kBs, nullptr);
+      m_ += 64;
+      block_ = NextBlock(block_);
+      if (++blocksInSlot_ % 20 == 0) results.push_back(stage.CloseInterval(ampDur_, kBs, srPct_, power));
+    }
   }
   const SuppressionSlot& Slot() const { return stage.CurrentSlot(); }
 
   SuppressionStage stage;
   PowerStage power;
-  HalfWaveSink* sink = nullptr;
   std::vector<SuppressionResult> results;
 
  private:
@@ -73,58 +66,34 @@ float QuietStretch(int n, int length) {
   return Alternate(n < 10 ? n : n - (length + 11), 50.0f);
 }
 
-TEST(HalfWave, AQuietStretchIsSuppressedFromThirtyTwoSamplesOn) {
-  for (const int length : {31, 32}) {
-    SCOPED_TRACE(length);
+// +-50 waves, then 41 extrema of +-m, then +-50 again: 40 half-waves of 2 m.
+std::function<float(int)> Within(float m) {
+  return [m](int n) { return Alternate(n, n >= 10 && n < 51 ? m : 50.0f); };
+}
+
+TEST(HalfWave, QuietStretchesOfSmallHalfWavesAreSuppressedFromHalfASecondOn) {
+  struct Case {
+    const char* what;
+    std::function<float(int)> y;
+    int suppressed, smallCount;
+    float smallSum;
+  };
+  const Case cases[] = {
+      {"31 quiet samples", [](int n) { return QuietStretch(n, 31); }, 0, 1, 2.0f},
+      {"32 quiet samples", [](int n) { return QuietStretch(n, 32); }, 32, 1, 2.0f},
+      {"half-waves of exactly 2 x BS_Threshold are small", Within(5.0f), 40, 40, 400.0f},
+      {"half-waves of 10.5 uV are not", Within(5.25f), 0, 0, 0.0f},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     Driver d;
-    RecordingSink sink;
-    d.sink = &sink;
-    d.Blocks([length](int n) { return QuietStretch(n, length); }, 3);
-    EXPECT_EQ(d.Slot().suppressed, length == 32 ? 32 : 0);
-    // Every decimated sample from the first extremum (1) to the last (94);
-    // suppressed samples are valid samples too.
+    d.Blocks(c.y, 3);
+    EXPECT_EQ(d.Slot().suppressed, c.suppressed);
+    EXPECT_EQ(d.Slot().smallCount, c.smallCount);
+    EXPECT_EQ(d.Slot().smallSum, c.smallSum);
+    // From the first extremum (1) to the last (94); suppressed samples are valid too.
     EXPECT_EQ(d.Slot().valid, 93);
-    EXPECT_EQ(d.Slot().smallCount, 1);
-    ASSERT_EQ(sink.values.size(), static_cast<std::size_t>(94 - length)) << "extrema 1 .. 10, 10 + length .. 94";
-    EXPECT_EQ(sink.values[9], 2.0f) << "the quiet half-wave from +1 to -1";
   }
-}
-
-TEST(HalfWave, AHalfWaveOfExactlyTwiceTheThresholdIsSmallAndExtendsTheRun) {
-  // +-50 waves, then 41 extrema of +-m, then +-50 again: 40 half-waves of 2 m.
-  const auto signal = [](float m) { return [m](int n) { return Alternate(n, n >= 10 && n < 51 ? m : 50.0f); }; };
-  Driver atLimit;
-  atLimit.Blocks(signal(5.0f), 3);  // peak to peak 10 = 2 x BS_Threshold
-  EXPECT_EQ(atLimit.Slot().smallCount, 40);
-  EXPECT_EQ(atLimit.Slot().smallSum, 400.0f);
-  EXPECT_EQ(atLimit.Slot().suppressed, 40);
-  EXPECT_EQ(atLimit.Slot().valid, 93);
-  Driver above;
-  above.Blocks(signal(5.25f), 3);  // peak to peak 10.5
-  EXPECT_EQ(above.Slot().smallCount, 0);
-  EXPECT_EQ(above.Slot().suppressed, 0);
-  EXPECT_EQ(above.Slot().valid, 93);
-}
-
-TEST(HalfWave, AnArtifactBlockClosesTheRunAndCountsNoneOfItsSamples) {
-  // Large waves up to sample 11, +-1 up to sample 83 (the 20th of the third
-  // block), then large waves again.
-  const auto signal = [](int n) { return Alternate(n, n < 12 || n >= 84 ? 50.0f : 1.0f); };
-  Driver clean;
-  clean.Blocks(signal, 3);
-  EXPECT_EQ(clean.Slot().suppressed, 71) << "without the artifact: one stretch, extrema 12 .. 83";
-  EXPECT_EQ(clean.Slot().valid, 93);
-  Driver gap;
-  gap.Block(signal);
-  EXPECT_EQ(gap.stage.State().run, 18) << "extrema 12 .. 30";
-  gap.Block(signal, 0x01);
-  EXPECT_EQ(gap.Slot().valid, 29) << "11 from the large waves, the run of 18 closed as valid";
-  EXPECT_EQ(gap.stage.State().lastExtremumPosition, -1) << "reset at sample 31, then one block back";
-  gap.Block(signal);
-  // The third block alone: extrema at its samples 1 .. 30; the quiet part
-  // (1 .. 19) is too short to be suppressed.
-  EXPECT_EQ(gap.Slot().valid, 29 + 29);
-  EXPECT_EQ(gap.Slot().suppressed, 0);
 }
 
 // A cosine whose peaks fall on samples (exactly +-amplitude).
@@ -182,34 +151,31 @@ TEST(Suppression, NoiseLevelIsFiveTimesTheMeanSmallHalfWave) {
 }
 
 TEST(Suppression, TheVetoForcesZeroWhenWavesAreNoiseSizedAndTheSpectrumIsNotSuppressed) {
-  // A power window of one accepted spectrum: transform amplitude a in bin k
-  // gives power a x a there; 9 more in bin 40 make the epoch count.
   struct Case {
     const char* name;
-    float large, quiet;               // FiveAndFive
-    std::vector<std::pair<int, float>> bins;  // none: an empty power window
+    float large, quiet;  // FiveAndFive
+    float theta, alpha;  // transform amplitudes in bins 12 and 22; theta < 0: an empty power window
     bool vetoed;
   };
+  // Large waves of 30 uV peak to peak against small ones of 8 (noise level 40).
   const Case cases[] = {
-      // Large waves of 30 uV peak to peak against small ones of 8 (noise level 40).
-      {"empty power window never vetoes", 15.0f, 4.0f, {}, false},
-      {"more power in 5-7.5 Hz than in 10-12.5 Hz", 15.0f, 4.0f, {{12, 3.0f}}, true},
-      {"log10(9 / 1 / 6) = 0.18 > -0.8", 15.0f, 4.0f, {{22, 3.0f}}, true},
-      {"equal weak bands: 0.25 not above 0.25, log10(0.25 / 6) < -0.8", 15.0f, 4.0f, {{12, 0.5f}, {22, 0.5f}},
-       false},
-      {"waves far above their noise level (10)", 20.0f, 1.0f, {{12, 3.0f}}, false},
+      {"an empty power window never vetoes", 15.0f, 4.0f, -1.0f, 0.0f, false},
+      {"more power in 5-7.5 Hz than in 10-12.5 Hz", 15.0f, 4.0f, 3.0f, 0.0f, true},
+      {"log10(9 / 1 / 6) = 0.18 > -0.8", 15.0f, 4.0f, 0.0f, 3.0f, true},
+      {"equal weak bands: 0.25 not above 0.25, log10(0.25 / 6) < -0.8", 15.0f, 4.0f, 0.5f, 0.5f, false},
+      {"waves far above their noise level (10)", 20.0f, 1.0f, 3.0f, 0.0f, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Driver d;
-    if (!c.bins.empty()) {
+    if (c.theta >= 0.0f) {  // one accepted spectrum; 9 in bin 40 make the epoch count
       std::array<float, 256> re{}, im{};
+      re[12] = c.theta;
+      re[22] = c.alpha;
       re[40] = 3.0f;
-      for (auto [k, amplitude] : c.bins) re[static_cast<std::size_t>(k)] = amplitude;
       ASSERT_TRUE(d.power.AddEpoch(re.data(), im.data(), 0.95f));
       Spectrum average{};
       d.power.CloseInterval(1, average);
-      ASSERT_EQ(d.power.WindowCount(), 1);
     }
     d.Blocks(FiveAndFive(c.large, c.quiet), 120);
     EXPECT_EQ(d.results[5].bsr, c.vetoed ? 0.0f : static_cast<float>(kSuppressed6 / kValid6));
