@@ -17,10 +17,7 @@ namespace {
 constexpr float kHigh = 5000.0f;  // a threshold nothing in the test reaches
 
 TEST(OvershootThreshold, FollowsAQuietNonSuppressedAmplitudeWithinItsRange) {
-  struct Case {
-    const char* why;
-    float amp, bsr, threshold;
-  };
+  struct Case { const char* why; float amp, bsr, threshold; };
   const Case cases[] = {
       {"8 x 12 = 96 <= 160 and above 80", 12.0f, 0.0f, 96.0f},
       {"8 x 6 = 48: never below the setting", 6.0f, 0.1f, 80.0f},
@@ -87,42 +84,19 @@ TEST_F(ConditioningTest, ADifferenceAtTheSpikeThresholdDoesNotFlagOneAboveDoes) 
   EXPECT_EQ(Flags(3), 0u) << "a spike flags only its own block";
 }
 
+// The 2-s window: the detrend starts at block 2, cleaning two blocks ahead, and
+// divides by 255. Blocks 0 and 1 are not cleaned in the first lap and still
+// hold zeros, so the windows of blocks 2 and 3 see a part of the signal.
 TEST_F(ConditioningTest, AConstantSignalWithTheTwoSecondWindow) {
   for (int p = 0; p < kRingSamples; ++p) Scaled(p) = 0.5f;
   c.Reset(true);
-  EXPECT_EQ(c.DetrendBlock(), 2);
-  c.DetrendNext(ring(), kHigh, kHigh);  // block 2: window 1 .. 255, blocks 0 and 1 still zero
-  for (int j = 0; j < 64; ++j)
-    EXPECT_EQ(Detrended(128 + j), 0.5f - static_cast<float>(0.5 * (128 + j)) / 255.0f) << j;
-  c.DetrendNext(ring(), kHigh, kHigh);  // block 3: window 65 .. 319, block 1 still zero
-  for (int j = 0; j < 64; ++j)
-    EXPECT_EQ(Detrended(192 + j), 0.5f - static_cast<float>(0.5 * (192 + j)) / 255.0f) << j;
-  c.DetrendNext(ring(), kHigh, kHigh);  // block 4: window 129 .. 383, all cleaned
+  for (int block : {2, 3}) {
+    Run(c, 1);
+    for (int p = 64 * block; p < 64 * block + 64; ++p)
+      EXPECT_EQ(Detrended(p), 0.5f - static_cast<float>(0.5 * p) / 255.0f) << p;
+  }
+  Run(c, 1);  // block 4: window 129 .. 383, all cleaned
   for (int p = 256; p < 320; ++p) EXPECT_EQ(Detrended(p), 0.0f) << "0.5 - 127.5 / 255 at " << p;
-}
-
-// Sample j of every block has the value j. A block cleaned with the threshold
-// 20.5 + n keeps samples 1 .. 20 + n, so the count of non-zero clean samples
-// tells which call n cleaned it (-1: not cleaned).
-TEST_F(ConditioningTest, TwoSecondWindowCleansTwoBlocksAheadOncePerLap) {
-  for (int p = 0; p < kRingSamples; ++p) Scaled(p) = static_cast<float>(p % kBlockSamples);
-  const auto call = [this](int n) { c.DetrendNext(ring(), 20.5f + static_cast<float>(n), kHigh); };
-  const auto cleanedBy = [this](int block) {
-    int kept = 0;
-    for (int j = 0; j < kBlockSamples; ++j) kept += Clean(block * kBlockSamples + j) != 0.0f ? 1 : 0;
-    return kept == 0 ? -1 : kept - 20;
-  };
-  c.Reset(true);
-  call(0);  // detrend block 2: its window reaches block 4
-  const int firstLap[] = {-1, -1, 0, 0, 0, -1};
-  for (int k = 0; k < 6; ++k) EXPECT_EQ(cleanedBy(k), firstLap[k]) << k;
-  for (int n = 1; n < 14; ++n) call(n);  // detrend blocks 3 .. 15
-  EXPECT_EQ(cleanedBy(0), 12);
-  EXPECT_EQ(cleanedBy(1), 13);
-  for (int k = 5; k < 16; ++k) EXPECT_EQ(cleanedBy(k), k - 4) << k;
-  call(14);  // second lap, detrend block 0: cleans block 2 again
-  EXPECT_EQ(cleanedBy(2), 14);
-  EXPECT_EQ(cleanedBy(3), 0);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The export streams' line and record forms. The reference case's exports
 // (power binary and text, bispectrum binary, amplitude; the shape of the
 // bispectrum text and the wave) are compared byte for byte in the CLI tests;
-// these tests hold the forms that case never writes.
+// these tests hold the forms that case never writes: the bispectrum text
+// forms, the clock past midnight, the logging cadence.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -42,25 +43,6 @@ class ExportsTest : public ::testing::Test {
   std::string path_ = (std::filesystem::temp_directory_path() / ("qs_exports_" + std::to_string(::getpid()))).string();
 };
 
-TEST_F(ExportsTest, PowerTextLineHoldsBinsOneTo93AsPrintfF) {
-  std::vector<float> spectrum(101);
-  for (int k = 0; k < 101; ++k) spectrum[static_cast<std::size_t>(k)] = 0.25f * static_cast<float>(k);
-  spectrum[1] = -1.5f;
-  spectrum[3] = -0.0f;
-  spectrum[4] = -1e-7f;   // rounds to a negative zero text
-  spectrum[6] = 3.4e38f;  // the longest a float can print: the line is written out in pieces
-  spectrum[93] = 0.0000005f;
-  const std::string text = Written([&](DataFile& file) {
-    WritePowerExport(file, /*binary=*/false, spectrum.data(), 10 * 3600 + 2 * 60 + 3, /*online=*/false);
-    WritePowerExport(file, false, spectrum.data(), 25 * 3600 + 4, /*online=*/true);
-  });
-  // Online runs write the clock with blanks; hours wrap at 24; bin 94 is not shown.
-  std::string expected[2] = {"10:02:03,", " 1: 0: 4,"};
-  for (std::string& line : expected)
-    for (int k = 1; k <= 93; ++k) line += Printf("%f", spectrum[static_cast<std::size_t>(k)]) + (k < 93 ? "," : "\r\n");
-  EXPECT_EQ(text, expected[0] + expected[1]);
-}
-
 TEST_F(ExportsTest, BispectrumTextForms) {
   std::vector<float> magnitude(kBicExportPairs), sums(kBicExportPairs), profile(kBicExportProfile);
   for (int i = 0; i < kBicExportPairs; ++i) {
@@ -68,7 +50,8 @@ TEST_F(ExportsTest, BispectrumTextForms) {
     sums[static_cast<std::size_t>(i)] = -static_cast<float>(i);
   }
   for (int j = 0; j < kBicExportProfile; ++j) profile[static_cast<std::size_t>(j)] = 1.25f + static_cast<float>(j);
-  BicExportData data{magnitude.data(), sums.data(), profile.data(), 61, 12, 10 * 3600 + 5};
+  // Both clock forms take the hours modulo 24.
+  BicExportData data{magnitude.data(), sums.data(), profile.data(), 61, 12, 34 * 3600 + 5};
 
   // The header form: the interval time with blanks, the power window's count.
   const std::string text = Written([&](DataFile& file) { WriteBicExport(file, false, false, data); });
@@ -82,23 +65,16 @@ TEST_F(ExportsTest, BispectrumTextForms) {
     expected += (j > 0 ? "," : "") + Printf("%3.1f", profile[static_cast<std::size_t>(j)]);
   EXPECT_EQ(Written([&](DataFile& file) { WriteBicExport(file, false, true, data); }), expected + "\r\n");
   TextLine line;
-  data.n = 59;
-  FormatBicProfileLine(line, data);
-  EXPECT_EQ(line.View(), "10:00:05,59,\r\n");
-  data.n = 60;
-  sums[static_cast<std::size_t>(TriangleIndex(3, 91))] = 0.0f;
-  FormatBicProfileLine(line, data);
-  EXPECT_EQ(line.View(), "10:00:05,60,\r\n");
+  for (const auto& [n, sum] : {std::pair{59, 1.0f}, std::pair{60, 0.0f}}) {
+    data.n = n;
+    sums[static_cast<std::size_t>(TriangleIndex(3, 91))] = sum;
+    FormatBicProfileLine(line, data);
+    EXPECT_EQ(line.View(), "10:00:05," + std::to_string(n) + ",\r\n");
+  }
 }
 
-TEST_F(ExportsTest, AmplitudeLineAndLogCadence) {
-  TextLine line;
-  FormatAmplitudeLine(line, 9 * 3600 + 59 * 60 + 59, 1.2345f);
-  EXPECT_EQ(line.View(), "09:59:59,1.235\r\n") << "1.2345f is 1.23450005...";
-  FormatAmplitudeLine(line, 86400 + 1, 123.4567f);
-  EXPECT_EQ(line.View(), "00:00:01,123.457\r\n");
-
-  // The bispectrum export follows the log window's count of interval closes.
+// The bispectrum export follows the log window's count of interval closes.
+TEST(LogCadence, CountsLikeTheLogWindow) {
   LogCadence every, minute;
   std::vector<int> logged;
   for (int close = 1; close <= 20; ++close) {

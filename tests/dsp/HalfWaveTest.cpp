@@ -140,16 +140,6 @@ TEST(Suppression, BsrAsAFractionOrInPercentOnceSqiTimeReachesOneFifth) {
   }
 }
 
-TEST(Suppression, NoiseLevelIsFiveTimesTheMeanSmallHalfWave) {
-  Driver d;
-  EXPECT_EQ(d.stage.NoiseLevel(), 5.0f * kBs);
-  d.Blocks(FiveAndFive(15.0f, 4.0f), 20);
-  EXPECT_EQ(d.stage.NoiseLevel(), 40.0f) << "small half-waves of 8 uV";
-  Driver few;
-  few.Blocks([](int n) { return Cosine(n, 20.0f, 16); }, 20);
-  EXPECT_EQ(few.stage.NoiseLevel(), 5.0f * kBs) << "no small half-waves: BS_Threshold x 5";
-}
-
 TEST(Suppression, TheVetoForcesZeroWhenWavesAreNoiseSizedAndTheSpectrumIsNotSuppressed) {
   struct Case {
     const char* name;
@@ -157,7 +147,8 @@ TEST(Suppression, TheVetoForcesZeroWhenWavesAreNoiseSizedAndTheSpectrumIsNotSupp
     float theta, alpha;  // transform amplitudes in bins 12 and 22; theta < 0: an empty power window
     bool vetoed;
   };
-  // Large waves of 30 uV peak to peak against small ones of 8 (noise level 40).
+  // Large waves of 30 uV peak to peak against small ones of 8: the noise level
+  // is five times the mean small half-wave, 40.
   const Case cases[] = {
       {"an empty power window never vetoes", 15.0f, 4.0f, -1.0f, 0.0f, false},
       {"more power in 5-7.5 Hz than in 10-12.5 Hz", 15.0f, 4.0f, 3.0f, 0.0f, true},

@@ -34,9 +34,6 @@ void AddTone(PowerStage& stage, int bin, float power) {
 TEST(PowerStage, LowPowerEpochsAreSummedButNotCounted) {
   PowerStage stage;
   std::array<float, 256> re{}, im{};
-  re[70] = 100.0f;  // all power above 30 Hz: T = 0
-  EXPECT_FALSE(stage.AddEpoch(re.data(), im.data(), 0.05f));
-  re = {};
   re[20] = 2.0f;  // T = 4 < 5
   EXPECT_FALSE(stage.AddEpoch(re.data(), im.data(), 0.05f));
   EXPECT_EQ(stage.IntervalCount(), 0);
@@ -47,7 +44,6 @@ TEST(PowerStage, LowPowerEpochsAreSummedButNotCounted) {
   stage.CloseInterval(6, average);
   EXPECT_EQ(stage.WindowCount(), 10);
   EXPECT_FLOAT_EQ(average[20], (9 * 16.0f + 4.0f + 4.0f) / 10) << "the rejected spectrum stays in the sum";
-  EXPECT_FLOAT_EQ(average[70], 10000.0f / 10);
   EXPECT_FLOAT_EQ(stage.WindowSef(false, 0), (9 * 21 + 22) * 0.5f / 10);
 }
 
