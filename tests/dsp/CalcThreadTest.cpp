@@ -1,13 +1,17 @@
+// The calculation thread's events and the online cycle it runs. (Data events
+// in an online run are exercised through the online harness of the link tests.)
 #include "dsp/CalcThread.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "dsp/CalcEngine.h"
 #include "platform/QueuedUiBridge.h"
 
 namespace qs {
@@ -78,17 +82,40 @@ TEST_F(CalcFixture, ContinuousModeRunsToTheEndOfTheInputAndStopsNameTheRunThatSt
   EXPECT_EQ(requests.Stops(), (std::vector<std::uint32_t>{3, 3}));
 }
 
-TEST_F(CalcFixture, OneDataEventRunsExactlyOneCycle) {
-  CountedInput input(100);
-  TCalcThread thread(core, ui, requests, &input);
-  thread.Start();
-  for (int i = 1; i <= 3; ++i) {
-    core.sync.CalcDataEvent.Set();
-    ASSERT_TRUE(WaitUntil([&] { return thread.CyclesRun() == static_cast<std::uint32_t>(i); }));
-  }
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(thread.CyclesRun(), 3u);
-  EXPECT_TRUE(requests.Stops().empty());
+// The calculation cycle of an online run takes whole seconds only, as many as
+// wait: data signals that arrive while it is busy merge into one wake-up
+// (auto-reset events do not count), and a signal left from an earlier run
+// must find nothing to take.
+TEST(OnlineCycle, ACycleTakesEveryWholeSecondWaitingAndNoPartOfOne) {
+  auto core = std::make_unique<AppCore>();
+  ASSERT_TRUE(core->buffers.Allocate(8));
+  CalcEngine engine(*core, nullptr);
+  ASSERT_TRUE(engine.Allocate());
+  core->run.OnlineMode = true;
+  core->run.WaveGain = 0.03125f;
+  engine.StartRun();
+  RawWaveBuffer& wave = core->buffers.rawWave;
+  const auto arrive = [&wave](int samples) {
+    wave.Wave128Write = (wave.Wave128Write + samples) % RawWaveBuffer::kSize128;
+    wave.Wave128Pending += samples;
+  };
+
+  EXPECT_TRUE(engine.RunCycle()) << "a left-over signal with nothing waiting";
+  EXPECT_EQ(engine.SecondsProcessed(), 0u);
+  EXPECT_EQ(wave.Wave128Pending, 0);
+
+  arrive(64);
+  engine.RunCycle();
+  EXPECT_EQ(engine.SecondsProcessed(), 0u) << "half a second is left for the next cycle";
+  EXPECT_EQ(wave.Wave128Read, 0);
+
+  arrive(3 * 128 + 64);  // three more seconds came before the thread woke
+  engine.RunCycle();
+  EXPECT_EQ(engine.SecondsProcessed(), 4u);
+  EXPECT_EQ(wave.Wave128Pending, 0);
+  EXPECT_EQ(wave.Wave128Read, 4 * 128);
+  EXPECT_EQ(engine.BlocksTaken(), 8);
+  EXPECT_EQ(core->buffers.monitorFlags.acquisitionBlock, 8);
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,31 +18,20 @@
 namespace qs {
 namespace {
 
-class ExportsTest : public ::testing::Test {
- protected:
-  void TearDown() override { std::filesystem::remove(path_); }
+// What a bispectrum export of `data` leaves in a fresh file.
+std::string WrittenBic(const BicExportData& data, bool profileForm) {
+  const auto path = std::filesystem::temp_directory_path() / ("qs_exports_" + std::to_string(::getpid()));
+  DataFile file;
+  EXPECT_TRUE(file.Open(path.string(), "wb"));
+  WriteBicExport(file, /*binary=*/false, profileForm, data);
+  file.Close();
+  std::stringstream s;
+  s << std::ifstream(path, std::ios::binary).rdbuf();
+  std::filesystem::remove(path);
+  return s.str();
+}
 
-  // What `write` leaves in a fresh file.
-  std::string Written(const std::function<void(DataFile&)>& write) {
-    DataFile file;
-    EXPECT_TRUE(file.Open(path_, "wb"));
-    write(file);
-    file.Close();
-    std::ifstream in(path_, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  static std::string Printf(const char* format, float v) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, format, static_cast<double>(v));
-    return buffer;
-  }
-
-  std::string path_ = (std::filesystem::temp_directory_path() / ("qs_exports_" + std::to_string(::getpid()))).string();
-};
-
-TEST_F(ExportsTest, BispectrumTextForms) {
+TEST(Exports, BispectrumTextForms) {
   std::vector<float> magnitude(kBicExportPairs), sums(kBicExportPairs), profile(kBicExportProfile);
   for (int i = 0; i < kBicExportPairs; ++i) {
     magnitude[static_cast<std::size_t>(i)] = 0.5f * static_cast<float>(i);
@@ -54,16 +42,19 @@ TEST_F(ExportsTest, BispectrumTextForms) {
   BicExportData data{magnitude.data(), sums.data(), profile.data(), 61, 12, 34 * 3600 + 5};
 
   // The header form: the interval time with blanks, the power window's count.
-  const std::string text = Written([&](DataFile& file) { WriteBicExport(file, false, false, data); });
+  const std::string text = WrittenBic(data, false);
   EXPECT_EQ(text.rfind("# 10: 0: 5,12\r\n0.000000,-0.000000\r\n0.500000,-1.000000\r\n", 0), 0u);
   EXPECT_EQ(text.substr(text.size() - 28), "\r\n1127.500000,-2255.000000\r\n");
 
   // The profile form: only with a sum at (3, 91) above 0 and N >= 60.
   sums[static_cast<std::size_t>(TriangleIndex(3, 91))] = 1.0f;
-  std::string expected = "10:00:05,61,";
-  for (int j = 0; j < kBicExportProfile; ++j)
-    expected += (j > 0 ? "," : "") + Printf("%3.1f", profile[static_cast<std::size_t>(j)]);
-  EXPECT_EQ(Written([&](DataFile& file) { WriteBicExport(file, false, true, data); }), expected + "\r\n");
+  std::string expected = "10:00:05,61";
+  for (int j = 0; j < kBicExportProfile; ++j) {
+    char value[16];
+    std::snprintf(value, sizeof value, ",%3.1f", static_cast<double>(profile[static_cast<std::size_t>(j)]));
+    expected += value;
+  }
+  EXPECT_EQ(WrittenBic(data, true), expected + "\r\n");
   TextLine line;
   for (const auto& [n, sum] : {std::pair{59, 1.0f}, std::pair{60, 0.0f}}) {
     data.n = n;

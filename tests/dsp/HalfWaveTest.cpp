@@ -72,12 +72,7 @@ std::function<float(int)> Within(float m) {
 }
 
 TEST(HalfWave, QuietStretchesOfSmallHalfWavesAreSuppressedFromHalfASecondOn) {
-  struct Case {
-    const char* what;
-    std::function<float(int)> y;
-    int suppressed, smallCount;
-    float smallSum;
-  };
+  struct Case { const char* what; std::function<float(int)> y; int suppressed, smallCount; float smallSum; };
   const Case cases[] = {
       {"31 quiet samples", [](int n) { return QuietStretch(n, 31); }, 0, 1, 2.0f},
       {"32 quiet samples", [](int n) { return QuietStretch(n, 32); }, 32, 1, 2.0f},
@@ -141,12 +136,9 @@ TEST(Suppression, BsrAsAFractionOrInPercentOnceSqiTimeReachesOneFifth) {
 }
 
 TEST(Suppression, TheVetoForcesZeroWhenWavesAreNoiseSizedAndTheSpectrumIsNotSuppressed) {
-  struct Case {
-    const char* name;
-    float large, quiet;  // FiveAndFive
-    float theta, alpha;  // transform amplitudes in bins 12 and 22; theta < 0: an empty power window
-    bool vetoed;
-  };
+  // FiveAndFive(large, quiet); theta, alpha: transform amplitudes in bins 12
+  // and 22 of the power window's one spectrum (theta < 0: an empty window).
+  struct Case { const char* name; float large, quiet, theta, alpha; bool vetoed; };
   // Large waves of 30 uV peak to peak against small ones of 8: the noise level
   // is five times the mean small half-wave, 40.
   const Case cases[] = {

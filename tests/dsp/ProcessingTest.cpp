@@ -26,13 +26,12 @@ class Processing : public ::testing::Test {
     files_.push_back(fs::temp_directory_path() / ("qs_proc_" + name + "_" + std::to_string(::getpid())));
     return files_.back().string();
   }
-  std::string Generate(const char* scenario, int seconds, RawLayout layout = RawLayout::TwoChannels128) {
+  // An awake recording.
+  std::string Generate(int seconds, RawLayout layout = RawLayout::TwoChannels128) {
     recgen::GeneratorOptions o;
     o.seconds = seconds;
     o.seed = 3;
     o.layout = layout;
-    EXPECT_EQ(recgen::ParseScenario(scenario, &o.scenario), "");
-    EXPECT_EQ(recgen::ResolveScenario(&o.scenario, &o.seconds), "");
     const std::string path = TempPath(std::string("gen") + std::to_string(files_.size()) + ".eeg");
     EXPECT_TRUE(recgen::WriteRecording(path, recgen::GenerateRecording(o)));
     return path;
@@ -48,8 +47,7 @@ class Processing : public ::testing::Test {
 TEST_F(Processing, A256HzRecordingExportsEverySampleOfItsBlocks) {
   std::size_t lines[2] = {}, records[2] = {};
   for (const int wide : {0, 1}) {
-    const std::string eeg =
-        Generate("awake:0-10,deep:10-20", 20, wide ? RawLayout::TwoChannels256 : RawLayout::TwoChannels128);
+    const std::string eeg = Generate(20, wide ? RawLayout::TwoChannels256 : RawLayout::TwoChannels128);
     const std::string wave = TempPath(wide ? "w256.dat" : "w128.dat");
     const auto run =
         test::RunEngine(eeg, "", [&](AppCore& core) { ASSERT_TRUE(core.run.WaveAsciiFile.Open(wave, "wb")); });
@@ -65,10 +63,13 @@ TEST_F(Processing, A256HzRecordingExportsEverySampleOfItsBlocks) {
 }
 
 TEST_F(Processing, TheFirstEpochWaitsForTheStartUpGates) {
-  const std::string path = Generate("awake", 20);
-  for (const int movingAverage : {1, 2}) {
+  const std::string path = Generate(20);
+  // 1 s: the third cycle (6 blocks taken) analyses one epoch block, later
+  // cycles two. 2 s: the same one cycle later.
+  const std::vector<std::uint64_t> expected[] = {{0, 0, 1, 3, 5}, {0, 0, 0, 1, 3}};
+  for (const int twoSeconds : {0, 1}) {
     auto core = std::make_unique<AppCore>();
-    core->settings.Moving_Average = movingAverage - 1;
+    core->settings.Moving_Average = twoSeconds;
     core->settings.Spike_Threshold = 50.0f;
     ASSERT_TRUE(core->buffers.Allocate(8));
     RecordFileService service(*core);
@@ -83,18 +84,14 @@ TEST_F(Processing, TheFirstEpochWaitsForTheStartUpGates) {
       ASSERT_TRUE(engine.RunCycle());
       epochs.push_back(engine.EpochsTransformed());
     }
-    // 1 s: the third cycle (6 blocks taken) analyses one epoch block, later
-    // cycles two. 2 s: the same one cycle later.
-    const std::vector<std::uint64_t> expected =
-        movingAverage == 1 ? std::vector<std::uint64_t>{0, 0, 1, 3, 5} : std::vector<std::uint64_t>{0, 0, 0, 1, 3};
-    EXPECT_EQ(epochs, expected) << "moving average " << movingAverage << " s";
+    EXPECT_EQ(epochs, expected[twoSeconds]) << "2-s moving average: " << twoSeconds;
   }
 }
 
 TEST_F(Processing, RecordsWrapAfterMaxMemHours) {
   const std::int32_t last = 8 * 360 - 1;
   const auto run =
-      test::RunEngine(Generate("awake", 60), "MaxMem:8\n", [&](AppCore& core) { core.buffers.trend.index = last - 1; });
+      test::RunEngine(Generate(60), "MaxMem:8\n", [&](AppCore& core) { core.buffers.trend.index = last - 1; });
   ASSERT_TRUE(run.ok);
   ASSERT_GE(run.records.size(), 4u);
   const std::int32_t expected[] = {last - 1, last, 0, 1};  // after MaxMem x 360 records the oldest is overwritten
