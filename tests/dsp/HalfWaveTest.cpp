@@ -28,10 +28,7 @@ constexpr float kBs = 5.0f;  // BS_Threshold: half-waves up to 10 uV are small
 // the decimation gives y(n) back exactly.
 class Driver {
  public:
-  explicit Driver(int ampDur = 6, bool srPct = false) : ampDur_(ampDur), srPct_(srPct) {
-    stage.Reset(kBs);
-    power.Reset();
-  }
+  explicit Driver(int ampDur = 6, bool srPct = false) : ampDur_(ampDur), srPct_(srPct) { stage.Reset(kBs); }
   void Blocks(const std::function<float(int)>& y, int count) {
     for (int k = 0; k < count; ++k) {
       for (int j = 0; j < 64; ++j) ring_->DetrendedWave[static_cast<std::size_t>(block_ * 64 + j)] = y((m_ + j) / 2);

@@ -40,10 +40,8 @@ std::vector<std::vector<double>> ReadReference(const fs::path& csv) {
     std::string cell;
     std::vector<double> row;
     int column = 0;
-    while (std::getline(fields, cell, ',')) {
-      if (column++ == 1) continue;  // the time
-      row.push_back(std::stod(cell));
-    }
+    while (std::getline(fields, cell, ','))
+      if (column++ != 1) row.push_back(std::stod(cell));  // all but the time
     rows.push_back(row);
   }
   return rows;
