@@ -1,12 +1,17 @@
+// The calculation thread's events and the online cycle it runs. (Data events
+// in an online run are exercised through the online harness of the link tests.)
 #include "dsp/CalcThread.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "dsp/CalcEngine.h"
 #include "platform/QueuedUiBridge.h"
 
 namespace qs {
@@ -14,7 +19,10 @@ namespace {
 
 class RecordingRequests final : public RunRequests {
  public:
-  void RequestStop(std::uint32_t id) override { Add(id); }
+  void RequestStop(std::uint32_t id) override {
+    std::lock_guard lock(mutex_);
+    stops_.push_back(id);
+  }
   void RequestStopNoMonitor(std::uint32_t) override {}
   void RequestStopAfterLink(std::uint32_t) override {}
   void RequestEnableStop(std::uint32_t) override {}
@@ -26,10 +34,6 @@ class RecordingRequests final : public RunRequests {
   }
 
  private:
-  void Add(std::uint32_t id) {
-    std::lock_guard lock(mutex_);
-    stops_.push_back(id);
-  }
   std::mutex mutex_;
   std::vector<std::uint32_t> stops_;
 };
@@ -47,10 +51,7 @@ class CountedInput final : public CalcCycle {
 };
 
 bool WaitUntil(const std::function<bool()>& done) {
-  for (int i = 0; i < 1500; ++i) {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
+  for (int i = 0; i < 1500 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
   return done();
 }
 
@@ -60,21 +61,9 @@ struct CalcFixture : ::testing::Test {
   RecordingRequests requests;
 };
 
-TEST_F(CalcFixture, StopEventAnswersWithAStopRequestForTheRunThatStarted) {
-  CountedInput input(100);
-  TCalcThread thread(core, ui, requests, &input);
-  thread.Start();
-  core.run.RunId = 7;
-  core.sync.CalcStartEvent.Set();
-  ASSERT_TRUE(WaitUntil([&] { return thread.StartsSeen() == 1; }));
-  EXPECT_EQ(input.starts.load(), 1);
-  core.run.RunId = 8;  // a later run has begun before the stop arrives
-  core.sync.CalcStopEvent.Set();
-  ASSERT_TRUE(WaitUntil([&] { return !requests.Stops().empty(); }));
-  EXPECT_EQ(requests.Stops(), std::vector<std::uint32_t>{7}) << "the request names the thread's own run";
-}
-
-TEST_F(CalcFixture, ContinuousModeRunsToTheEndOfTheInputThenEndsTheRun) {
+// Every stop request names the run the thread started, also when a later run
+// has begun before the request is made.
+TEST_F(CalcFixture, ContinuousModeRunsToTheEndOfTheInputAndStopsNameTheRunThatStarted) {
   core.run.OnlineMode = false;
   CountedInput input(25);
   TCalcThread thread(core, ui, requests, &input);
@@ -82,32 +71,51 @@ TEST_F(CalcFixture, ContinuousModeRunsToTheEndOfTheInputThenEndsTheRun) {
   core.run.RunId = 3;
   core.sync.CalcStartEvent.Set();
   ASSERT_TRUE(WaitUntil([&] { return thread.StartsSeen() == 1; }));
+  EXPECT_EQ(input.starts.load(), 1);
+  core.run.RunId = 4;
   core.sync.CalcRunEvent.Set();
   ASSERT_TRUE(WaitUntil([&] { return !requests.Stops().empty(); }));
   EXPECT_EQ(thread.CyclesRun(), 26u) << "25 seconds, then the cycle that finds the end";
   EXPECT_FALSE(core.run.RunContinuous);
-  EXPECT_EQ(requests.Stops(), std::vector<std::uint32_t>{3});
+  core.sync.CalcStopEvent.Set();
+  ASSERT_TRUE(WaitUntil([&] { return requests.Stops().size() == 2; }));
+  EXPECT_EQ(requests.Stops(), (std::vector<std::uint32_t>{3, 3}));
 }
 
-TEST_F(CalcFixture, OneDataEventRunsExactlyOneCycle) {
-  CountedInput input(100);
-  TCalcThread thread(core, ui, requests, &input);
-  thread.Start();
-  for (int i = 1; i <= 3; ++i) {
-    core.sync.CalcDataEvent.Set();
-    ASSERT_TRUE(WaitUntil([&] { return thread.CyclesRun() == static_cast<std::uint32_t>(i); }));
-  }
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(thread.CyclesRun(), 3u);
-  EXPECT_TRUE(requests.Stops().empty());
-}
+// The calculation cycle of an online run takes whole seconds only, as many as
+// wait: data signals that arrive while it is busy merge into one wake-up
+// (auto-reset events do not count), and a signal left from an earlier run
+// must find nothing to take.
+TEST(OnlineCycle, ACycleTakesEveryWholeSecondWaitingAndNoPartOfOne) {
+  auto core = std::make_unique<AppCore>();
+  ASSERT_TRUE(core->buffers.Allocate(8));
+  CalcEngine engine(*core, nullptr);
+  ASSERT_TRUE(engine.Allocate());
+  core->run.OnlineMode = true;
+  core->run.WaveGain = 0.03125f;
+  engine.StartRun();
+  RawWaveBuffer& wave = core->buffers.rawWave;
+  const auto arrive = [&wave](int samples) {
+    wave.Wave128Write = (wave.Wave128Write + samples) % RawWaveBuffer::kSize128;
+    wave.Wave128Pending += samples;
+  };
 
-TEST_F(CalcFixture, TerminationIsNoticedWithinOneWait) {
-  TCalcThread thread(core, ui, requests);
-  thread.Start();
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  thread.Terminate();
-  EXPECT_TRUE(thread.WaitFor(2000)) << "no event is needed: the 200 ms wait times out";
+  EXPECT_TRUE(engine.RunCycle()) << "a left-over signal with nothing waiting";
+  EXPECT_EQ(engine.SecondsProcessed(), 0u);
+  EXPECT_EQ(wave.Wave128Pending, 0);
+
+  arrive(64);
+  engine.RunCycle();
+  EXPECT_EQ(engine.SecondsProcessed(), 0u) << "half a second is left for the next cycle";
+  EXPECT_EQ(wave.Wave128Read, 0);
+
+  arrive(3 * 128 + 64);  // three more seconds came before the thread woke
+  engine.RunCycle();
+  EXPECT_EQ(engine.SecondsProcessed(), 4u);
+  EXPECT_EQ(wave.Wave128Pending, 0);
+  EXPECT_EQ(wave.Wave128Read, 4 * 128);
+  EXPECT_EQ(engine.BlocksTaken(), 8);
+  EXPECT_EQ(core->buffers.monitorFlags.acquisitionBlock, 8);
 }
 
 }  // namespace

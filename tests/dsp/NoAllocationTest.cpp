@@ -33,10 +33,8 @@ namespace {
 TEST(NoAllocation, ReplayAndProcessingCyclesAllocateNothing) {
   recgen::GeneratorOptions options;
   options.seconds = 200;
-  std::vector<recgen::ScenarioSegment> segments;
-  ASSERT_EQ(recgen::ParseScenario("awake:0-60,bs:60-140:fraction=0.5,deep:140-200", &segments), "");
-  ASSERT_EQ(recgen::ResolveScenario(&segments, &options.seconds), "");
-  options.scenario = segments;
+  ASSERT_EQ(recgen::ParseScenario("awake:0-60,bs:60-140:fraction=0.5,deep:140-200", &options.scenario), "");
+  ASSERT_EQ(recgen::ResolveScenario(&options.scenario, &options.seconds), "");
   const auto path = std::filesystem::temp_directory_path() / ("qs_noalloc_" + std::to_string(::getpid()) + ".eeg");
   ASSERT_TRUE(recgen::WriteRecording(path.string(), recgen::GenerateRecording(options)));
 

@@ -20,27 +20,14 @@ struct Tolerance {
 };
 
 // Per field, as the reference's README states them.
-Tolerance FieldTolerance(std::size_t field) {
-  switch (field) {
-    case EpochResult::SqiTime:
-    case EpochResult::SqiPower:
-    case EpochResult::SqiBisp:
-    case EpochResult::Bsr:
-    case EpochResult::Bis:
-      return {1e-6, 0};
-    case EpochResult::PbicLowFreq:
-    case EpochResult::PbicHighFreq:
-      return {0, 0};
-    case EpochResult::Sef:
-      return {1e-6, 0.01};  // an edge-bin flip on a knife-edge epoch
-    case EpochResult::Rbr:
-    case EpochResult::BispR:
-      return {0, 1e-4};
-    case EpochResult::Amp:
-      return {1e-4, 0};
-    default:  // DiagBic, PbicLow, PbicHigh
-      return {1e-3, 0.01};
-  }
+Tolerance FieldTolerance(std::size_t f) {
+  using R = EpochResult;
+  if (f == R::SqiTime || f == R::SqiPower || f == R::SqiBisp || f == R::Bsr || f == R::Bis) return {1e-6, 0};
+  if (f == R::PbicLowFreq || f == R::PbicHighFreq) return {0, 0};
+  if (f == R::Sef) return {1e-6, 0.01};  // an edge-bin flip on a knife-edge epoch
+  if (f == R::Rbr || f == R::BispR) return {0, 1e-4};
+  if (f == R::Amp) return {1e-4, 0};
+  return {1e-3, 0.01};  // DiagBic, PbicLow, PbicHigh
 }
 
 std::vector<std::vector<double>> ReadReference(const fs::path& csv) {
@@ -53,10 +40,8 @@ std::vector<std::vector<double>> ReadReference(const fs::path& csv) {
     std::string cell;
     std::vector<double> row;
     int column = 0;
-    while (std::getline(fields, cell, ',')) {
-      if (column++ == 1) continue;  // the time
-      row.push_back(std::stod(cell));
-    }
+    while (std::getline(fields, cell, ','))
+      if (column++ != 1) row.push_back(std::stod(cell));  // all but the time
     rows.push_back(row);
   }
   return rows;
