@@ -183,30 +183,26 @@ TEST_F(ProcessingSettingsTest, TheSefGroupKeepsTheEdgeFractionAndTheLabelTogethe
   EXPECT_EQ(host.sefHint, "Spectral Edge Frequency 95%");
 }
 
+// With history, a new logging interval offers to rebuild the log ("No" keeps
+// the lines); without it nothing is asked and the interval shown stays.
 TEST_F(ProcessingSettingsTest, ALoggingIntervalChangeOffersToRebuildTheLogOnlyWithHistory) {
   Open();
-  window.cbLogIntervalChange("20 sec");
-  EXPECT_EQ(s.LogInterval, 2);
-  EXPECT_EQ(window.ShownLogInterval(), 6) << "no history: nothing asked, still the interval shown at opening";
-  core.buffers.trend.index = 12;
-  window.cbLogIntervalChange("1 min");  // back to the interval shown
-  EXPECT_TRUE(prompter.shown.empty());
-
   prompter.answers = {true, false, false};
-  window.cbLogIntervalChange("30 sec");
+  // Entry, history records; then the interval, the interval shown, the item, questions and rebuilds.
+  const std::tuple<const char*, int, std::vector<int>> steps[] = {
+      {"20 sec", 0, {2, 6, 1, 0, 0}},  {"1 min", 12, {6, 6, 3, 0, 0}},  {"30 sec", 12, {3, 3, 2, 1, 1}},
+      {"30 sec", 12, {3, 3, 2, 1, 1}}, {"10 sec", 12, {1, 1, 0, 2, 1}}, {"whenever", 12, {6, 6, 3, 3, 1}}};
+  for (const auto& [entry, history, expected] : steps) {
+    core.buffers.trend.index = history;
+    window.cbLogIntervalChange(entry);
+    EXPECT_EQ(
+        std::vector<int>({s.LogInterval, window.ShownLogInterval(), C().cbLogInterval,
+                          static_cast<int>(prompter.shown.size()), static_cast<int>(host.rebuilds.size())}),
+        expected)
+        << entry;
+  }
   EXPECT_TRUE(prompter.Saw("Update Log Window", "Update"));
   EXPECT_EQ(host.rebuilds, std::vector<int>{3});
-  EXPECT_EQ(window.ShownLogInterval(), 3);
-  window.cbLogIntervalChange("30 sec");
-  EXPECT_EQ(prompter.shown.size(), 1u) << "the interval shown did not change";
-  window.cbLogIntervalChange("10 sec");
-  EXPECT_EQ(s.LogInterval, 1);
-  EXPECT_EQ(window.ShownLogInterval(), 1);
-  window.cbLogIntervalChange("whenever");  // typed: "1 min"
-  EXPECT_EQ(s.LogInterval, 6);
-  EXPECT_EQ(C().cbLogInterval, 3);
-  EXPECT_EQ(prompter.shown.size(), 3u);
-  EXPECT_EQ(host.rebuilds, std::vector<int>{3}) << "No keeps the lines";
 }
 
 TEST_F(ProcessingSettingsTest, TheGrayScaleIsCommittedOnClosingWithOnePowerFrameRequest) {
@@ -262,16 +258,13 @@ TEST_F(ViewSettingsTest, MapTypesAndOptionBoxesFollowOptionButton) {
 TEST_F(ViewSettingsTest, EachSpeedSetsItsExactPeriodAndTheTimerAtOnce) {
   ChooseFile(36000, 60);
   Open();
-  const int expected[] = {1000, 500, 267, 250, 200, 167, 142, 126};
-  for (int i = 0; i < 8; ++i) {
-    window.cbSpeedChange(kSpeedItems[i]);
-    EXPECT_EQ(s.ReplayIntervalMs, expected[i]) << kSpeedItems[i];
+  const int expected[] = {1000, 500, 267, 250, 200, 167, 142, 126, 1000};
+  for (int i = 0; i < 9; ++i) {
+    window.cbSpeedChange(i < 8 ? kSpeedItems[i] : "x9");  // typed text that names no item: x1
+    EXPECT_EQ(s.ReplayIntervalMs, expected[i]) << i;
     EXPECT_EQ(host.timerIntervals.back(), expected[i]);
-    EXPECT_EQ(C().cbSpeed, i);
+    EXPECT_EQ(C().cbSpeed, i % 8);
   }
-  window.cbSpeedChange("x9");
-  EXPECT_EQ(s.ReplayIntervalMs, 1000);
-  EXPECT_EQ(C().cbSpeed, 0);
   for (auto [period, item] : {std::pair{267, 2}, std::pair{126, 7}, std::pair{333, 0}}) {
     s.ReplayIntervalMs = period;
     Open();
@@ -279,25 +272,11 @@ TEST_F(ViewSettingsTest, EachSpeedSetsItsExactPeriodAndTheTimerAtOnce) {
   }
 }
 
-TEST_F(ViewSettingsTest, OnlineOrWithoutAFileTheSpeedIsDisabledAndNoTimesAreShown) {
-  ChooseFile(36000, 60);
-  Open();
-  EXPECT_TRUE(C().cbSpeedEnabled);
-  host.online = true;
-  Open();
-  EXPECT_FALSE(C().cbSpeedEnabled || C().timeControlsVisible);
-  EXPECT_EQ(Times(), "  ");
-  host.online = false;
-  core.run.ReplayFileName.clear();
-  Open();
-  EXPECT_FALSE(C().cbSpeedEnabled);
-  EXPECT_EQ(Times(), "  ");
-}
-
+// Only offline with a chosen file: the speed, the times and the start point.
 TEST_F(ViewSettingsTest, TheStartTimeControlsSetTheOffsetAndShowItsTimeOfDay) {
   ChooseFile(10 * 3600, 3600);
   Open();
-  EXPECT_TRUE(C().timeControlsVisible);
+  EXPECT_TRUE(C().timeControlsVisible && C().cbSpeedEnabled);
   EXPECT_EQ(C().timeMax, 3600);
   EXPECT_EQ(Times(), "10:00:00 10:00:00 11:00:00");
   // The offset stays within the file: past its end nothing would be left to replay.
@@ -332,6 +311,16 @@ TEST_F(ViewSettingsTest, TheStartTimeControlsSetTheOffsetAndShowItsTimeOfDay) {
   EXPECT_EQ(Times(), "23:50:00 24:10:00 25:50:00");
   EXPECT_EQ(ReplayTimeText(0), "00:00:00");
   EXPECT_EQ(ReplayTimeText(100 * 3600 + 61), "100:01:01");
+
+  host.online = true;
+  Open();
+  EXPECT_FALSE(C().cbSpeedEnabled || C().timeControlsVisible);
+  EXPECT_EQ(Times(), "  ");
+  host.online = false;
+  core.run.ReplayFileName.clear();
+  Open();
+  EXPECT_FALSE(C().cbSpeedEnabled);
+  EXPECT_EQ(Times(), "  ");
 }
 
 TEST_F(ViewSettingsTest, ScalesAndWaveBoxesFollowTheirSettingsAndQueueTheirRedraw) {
