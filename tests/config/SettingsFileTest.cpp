@@ -97,19 +97,7 @@ SettingsLoadResult LoadFile(AppSettings& s, const std::string& bytes) {
   return result;
 }
 
-TEST(SettingsFileLoad, MissingFileOrDirectoryKeepsTheDefaultsAndReportsNothing) {
-  for (const std::string& path : {testing::TempDir() + "qs_no_such_dir/Kvo_V2000.ini", testing::TempDir()}) {
-    SCOPED_TRACE(path);
-    AppSettings s;
-    const SettingsLoadResult result = qs::LoadSettings(s, path);
-    EXPECT_FALSE(result.fileRead);
-    EXPECT_EQ(result.linesRead, 0);
-    EXPECT_EQ(Dump(s), kDefaults);
-    EXPECT_EQ(qs::DescribeSettingsProblem(result), "");
-  }
-}
-
-TEST(SettingsFileLoad, ReadsCrLfFilesAndReportsAMalformedLineWithoutItsLineEnd) {
+TEST(SettingsFileLoad, ReadsCrLfFilesAndAMissingFileKeepsTheDefaults) {
   AppSettings s;
   SettingsLoadResult result = LoadFile(s,
                                        "# Quellscope\r\nShow_Raw:false\r\nWorkDir:C:\\data\\eeg\r\n"
@@ -119,12 +107,21 @@ TEST(SettingsFileLoad, ReadsCrLfFilesAndReportsAMalformedLineWithoutItsLineEnd) 
   EXPECT_EQ(result.malformedLine, 0);
   EXPECT_EQ(Dump(s), Expected("Show_Raw=0|WorkDir=C:\\data\\eeg|Defect_Str=n/a|BS_Threshold=2.5|Bisp_Dur=30|"
                               "COM_Port=5"));
-
+  // A malformed line is reported without its line end.
   AppSettings t;
   result = LoadFile(t, "Show_Raw:false\r\nMaxMem:lots\r\nShow_Proc:true\r\n");
   EXPECT_EQ(result.malformedLine, 2);
   EXPECT_EQ(result.malformedText, "MaxMem:lots");
   EXPECT_EQ(Dump(t), Expected("Show_Raw=0"));
+
+  for (const std::string& path : {testing::TempDir() + "qs_no_such_dir/Kvo_V2000.ini", testing::TempDir()}) {
+    AppSettings u;
+    result = qs::LoadSettings(u, path);
+    EXPECT_FALSE(result.fileRead) << path;
+    EXPECT_EQ(result.linesRead, 0);
+    EXPECT_EQ(Dump(u), kDefaults);
+    EXPECT_EQ(qs::DescribeSettingsProblem(result), "");
+  }
 }
 
 TEST(SettingsFileLines, KeysFieldsCommentsAndRepeats) {
@@ -167,17 +164,10 @@ void ExpectKey(const std::string& key, const std::vector<std::pair<std::string, 
   ExpectRows(rows);
 }
 
-const char* const kFlagKeys[] = {"Show_Raw",       "Show_Proc", "Proc_Trend", "Use_BIS_BSR", "Use_BIS_SEF",
-                                 "SynchFastSlow?", "Log_BIC",   "Log_EMG",    "AutoRec",     "CommentOnLog",
-                                 "BicRatio",       "pBIC",      "Child",      "Pow_real",    "OptionButton",
-                                 "mBIC_filter",    "SR_PCT",    "Test_Mode"};
-const char* const kValueKeys[] = {
-    "Wave_Scale",  "Moving_Average", "Overshoot_Threshold", "Spike_Threshold", "BS_Threshold", "Defect_Str",
-    "WorkDir",     "COM_Port",       "Power_Dur",           "Bisp_Dur",        "Amp_Dur",      "MaxMem",
-    "LogInterval", "SamplingRate",   "PowerScale",          "FigType",         "COM_Device"};
-
 TEST(SettingsFileValues, FlagsTakeExactlyTrueOrFalseAndSetOnlyTheirField) {
-  for (const char* key : kFlagKeys)
+  for (const char* key : {"Show_Raw", "Show_Proc", "Proc_Trend", "Use_BIS_BSR", "Use_BIS_SEF",
+                          "SynchFastSlow?", "Log_BIC", "Log_EMG", "AutoRec", "CommentOnLog", "BicRatio",
+                          "pBIC", "Child", "Pow_real", "OptionButton", "mBIC_filter", "SR_PCT", "Test_Mode"})
     ExpectKey(key, {{"true", "1"}, {"false", "0"}},
               {"True", "False", "FALSE", "1", "0", "yes", "true false", "truex", "\"true\""});
 }
@@ -271,36 +261,30 @@ TEST(SettingsFileMalformed, ANonNumberStopsTheReadingAtItsLine) {
 // A line is what fgets with a 1000-byte buffer returns: at most 999 bytes, and
 // a NUL ends its text but not the piece.
 TEST(SettingsFilePieces, LinesAreCutAfter999BytesAndAtNul) {
-  AppSettings s;
-  SettingsLoadResult result = Read(s, "#" + std::string(998, 'x') + "BS_Threshold:2\n");
-  EXPECT_EQ(result.linesRead, 2);
-  EXPECT_EQ(s.BS_Threshold, 2.0f);  // the tail is a line of its own
-
-  AppSettings t;
-  result = Read(t, "#" + std::string(997, 'x') + "BS_Threshold:2\n");
-  EXPECT_EQ(Dump(t), kDefaults);  // one byte shorter and the key is cut
-
-  result = Read(t, "#" + std::string(998, 'x') + "\nShow_Raw:false\nWave_Scale:x\n");
-  EXPECT_EQ(result.malformedLine, 4);  // the line end after 999 bytes is a piece
-  EXPECT_FALSE(t.Show_Raw);
-
-  AppSettings u;
-  result = Read(u, "Defect_Str:" + std::string(2500, 'a') + "\nShow_Raw:false\n");
-  EXPECT_EQ(result.linesRead, 4);
-  EXPECT_EQ(Dump(u), Expected("Show_Raw=0|Defect_Str=" + std::string(999 - 11, 'a')));
-
-  EXPECT_EQ(Read(u, "").linesRead, 0);
-
-  AppSettings v;
-  result = Read(v, "Show_Raw:fal\0se\nShow_Proc:true\0junk\nProc_Trend:false"s);
-  EXPECT_EQ(result.linesRead, 3);
-  EXPECT_EQ(Dump(v), Expected("Show_Proc=1|Proc_Trend=0"));  // "Show_Raw:fal" changes nothing
-
-  result = Read(s, "MaxMem:4\0 hours\nShow_Raw:false\nCOM_Port:x\0yz\n"s);
-  EXPECT_EQ(s.MaxMem, 8);
-  EXPECT_FALSE(s.Show_Raw);
-  EXPECT_EQ(result.malformedLine, 3);
-  EXPECT_EQ(result.malformedText, "COM_Port:x");
+  const std::string comment998 = "#" + std::string(997, 'x');
+  const struct {
+    std::string text;
+    int lines, malformed;
+    std::string changes, malformedText;
+  } cases[] = {
+      {comment998 + "xBS_Threshold:2\n", 2, 0, "BS_Threshold=2"},  // the tail is a line of its own
+      {comment998 + "BS_Threshold:2\n", 2, 0, ""},                 // one byte shorter and the key is cut
+      {comment998 + "x\nShow_Raw:false\nWave_Scale:x\n", 4, 4, "Show_Raw=0",
+       "Wave_Scale:x"},  // the line end is a piece
+      {"Defect_Str:" + std::string(2500, 'a') + "\nShow_Raw:false\n", 4, 0,
+       "Show_Raw=0|Defect_Str=" + std::string(999 - 11, 'a')},
+      {"", 0, 0, ""},
+      {"Show_Raw:fal\0se\nShow_Proc:true\0junk\nProc_Trend:false"s, 3, 0, "Show_Proc=1|Proc_Trend=0"},
+      {"MaxMem:4\0 hours\nShow_Raw:false\nCOM_Port:x\0yz\n"s, 3, 3, "Show_Raw=0|MaxMem=8", "COM_Port:x"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.text.substr(0, 60)));
+    AppSettings s;
+    const SettingsLoadResult result = Read(s, c.text);
+    EXPECT_EQ(result.linesRead, c.lines);
+    EXPECT_EQ(result.malformedLine, c.malformed);
+    EXPECT_EQ(result.malformedText, c.malformedText);
+    EXPECT_EQ(Dump(s), Expected(c.changes));
+  }
 }
 
 }  // namespace
