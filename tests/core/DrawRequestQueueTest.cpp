@@ -1,6 +1,6 @@
-#include "core/DrawRequestQueue.h"
-
 #include <gtest/gtest.h>
+
+#include "core/DrawRequestQueue.h"
 
 namespace qs {
 namespace {
@@ -12,27 +12,17 @@ struct QueueFixture : ::testing::Test {
   DrawRequestQueue queue{lock, wake, 4};
 };
 
-TEST_F(QueueFixture, OnlyThePushIntoAnEmptyQueueSignals) {
-  queue.Push({PrevHour, 0, 0});
-  EXPECT_TRUE(wake.Wait(0));
-  queue.Push({PrevHour, 0, 0});
-  queue.Push({PrevHour, 0, 0});
-  EXPECT_FALSE(wake.IsSet()) << "the queue was not empty before these pushes";
-  EXPECT_EQ(queue.Size(), 3u);
-}
-
-TEST_F(QueueFixture, BatchSignalsEvenWhenTheQueueHoldsRequests) {
+// A push signals only into an empty queue; a batch signals always.
+TEST_F(QueueFixture, OnlyThePushIntoAnEmptyQueueOrABatchSignals) {
   queue.Push({TrendRecord, 0, 0});
-  ASSERT_TRUE(wake.Wait(0));
-  queue.PushBatch({{WaveReset, 0, 0}, {PowerFrame, 0, 0}, {BicReset, 0, 0}, {TrendReset, 0, 0}});
   EXPECT_TRUE(wake.Wait(0));
-  DrawRequest r;
+  queue.Push({PrevHour, 0, 0});
+  EXPECT_FALSE(wake.IsSet()) << "the queue was not empty before this push";
+  queue.PushBatch({{WaveReset, 0, 0}, {PowerFrame, 0, 0}, {BicReset, 0, 0}});
+  EXPECT_TRUE(wake.Wait(0));
   std::vector<int> kinds;
-  while (queue.Front(r)) {
-    kinds.push_back(r.kind);
-    queue.PopFront();
-  }
-  EXPECT_EQ(kinds, (std::vector<int>{TrendRecord, WaveReset, PowerFrame, BicReset, TrendReset}));
+  for (DrawRequest r; queue.Front(r); queue.PopFront()) kinds.push_back(r.kind);
+  EXPECT_EQ(kinds, (std::vector<int>{TrendRecord, PrevHour, WaveReset, PowerFrame, BicReset}));
 }
 
 TEST_F(QueueFixture, GrowsPastItsCapacityKeepingOrderAcrossTheWrap) {

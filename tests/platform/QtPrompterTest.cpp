@@ -13,85 +13,60 @@
 namespace qs {
 namespace {
 
-constexpr const char* kSaveFilter =
-    "Ascii data file (*dat)|*.dat|EEG data file (*.eeg)|*.eeg|Log file (*.log)|*.log|comment file "
-    "(*.cmt)|*.cmt| csv file (*.csv)| *.csv| all file (*.*)| *.*";
-
+// Each description and pattern pair is one name filter; several patterns are
+// joined with blanks, and a description without a pattern is ignored.
 TEST(QtPrompterFilters, EachDescriptionAndPatternPairBecomesOneNameFilter) {
-  EXPECT_EQ(NameFiltersFromList(kSaveFilter),
-            (QStringList{"Ascii data file (*dat) (*.dat)", "EEG data file (*.eeg) (*.eeg)",
-                         "Log file (*.log) (*.log)", "comment file (*.cmt) (*.cmt)",
-                         "csv file (*.csv) (*.csv)", "all file (*.*) (*)"}));
-}
-
-TEST(QtPrompterFilters, SeveralPatternsOfOneEntryAreJoinedWithBlanks) {
-  EXPECT_EQ(NameFiltersFromList("Data|*.dat; *.txt"), QStringList{"Data (*.dat *.txt)"});
-}
-
-TEST(QtPrompterFilters, ADescriptionWithoutPatternIsIgnored) {
-  EXPECT_EQ(NameFiltersFromList("Data|*.dat|Dangling"), QStringList{"Data (*.dat)"});
-  EXPECT_TRUE(NameFiltersFromList("").isEmpty());
-}
-
-FileDialogState SaveState(const QString& dir) {
-  FileDialogState s;
-  s.title = "Logged Data File Save";
-  s.filter = kSaveFilter;
-  s.filterIndex = 3;
-  s.defaultExt = "log";
-  s.initialDir = dir.toStdString();
-  s.fileName = "20240102";
-  return s;
+  const std::pair<const char*, QStringList> cases[] = {
+      {"Ascii data file (*dat)|*.dat|Log file (*.log)|*.log| csv file (*.csv)| *.csv| all file (*.*)| *.*",
+       {"Ascii data file (*dat) (*.dat)", "Log file (*.log) (*.log)", "csv file (*.csv) (*.csv)",
+        "all file (*.*) (*)"}},
+      {"Data|*.dat; *.txt", {"Data (*.dat *.txt)"}},
+      {"Data|*.dat|Dangling", {"Data (*.dat)"}},
+      {"", {}}};
+  for (const auto& [list, filters] : cases) EXPECT_EQ(NameFiltersFromList(list), filters) << list;
 }
 
 TEST(QtPrompterDialogs, ASaveDialogLeavesTheOverwriteQuestionToTheCaller) {
-  QTemporaryDir dir;
+  QTemporaryDir dir, other;
+  FileDialogState s;
+  s.title = "Logged Data File Save";
+  s.filter = "EEG data file (*.eeg)|*.eeg|comment file (*.cmt)|*.cmt|Log file (*.log)|*.log";
+  s.filterIndex = 3;  // counted from 1
+  s.defaultExt = "log";
+  s.initialDir = dir.path().toStdString();
+  s.fileName = "20240102";
   QFileDialog dialog;
-  ConfigureFileDialog(dialog, SaveState(dir.path()), FileDialogKind::Save);
-
+  ConfigureFileDialog(dialog, s, FileDialogKind::Save);
   EXPECT_EQ(dialog.windowTitle(), "Logged Data File Save");
   EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptSave);
   EXPECT_TRUE(dialog.testOption(QFileDialog::DontConfirmOverwrite));
   EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
-  EXPECT_EQ(dialog.selectedNameFilter(), "Log file (*.log) (*.log)");  // index 3, counted from 1
+  EXPECT_EQ(dialog.selectedNameFilter(), "Log file (*.log) (*.log)");
   EXPECT_EQ(dialog.defaultSuffix(), "log");
   EXPECT_EQ(QDir(dialog.directory()).canonicalPath(), QDir(dir.path()).canonicalPath());
   ASSERT_EQ(dialog.selectedFiles().size(), 1);
   // The proposed name, completed with the default extension as the dialog returns it.
   EXPECT_TRUE(dialog.selectedFiles().front().endsWith("/20240102.log"))
       << dialog.selectedFiles().front().toStdString();
+
+  s.fileName = (other.path() + "/20240102.log").toStdString();  // a proposed path opens its folder
+  QFileDialog withFolder;
+  ConfigureFileDialog(withFolder, s, FileDialogKind::Save);
+  EXPECT_EQ(QDir(withFolder.directory()).canonicalPath(), QDir(other.path()).canonicalPath());
 }
 
-TEST(QtPrompterDialogs, AnOpenDialogAcceptsOnlyAnExistingFile) {
-  FileDialogState s;
-  s.title = "Wave Data File Open";
-  s.filter = "Ascii data file (*dat)|*.dat|EEG data file (*.eeg)|*.eeg|all file (*.*)|*.*";
-  s.filterIndex = 2;
-  s.defaultExt = "eeg";
-  QFileDialog dialog;
-  ConfigureFileDialog(dialog, s, FileDialogKind::Open);
-
-  EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptOpen);
-  EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFile);
-  EXPECT_EQ(dialog.selectedNameFilter(), "EEG data file (*.eeg) (*.eeg)");
-}
-
-TEST(QtPrompterDialogs, AnIndexOutsideTheListKeepsTheFirstFilter) {
-  FileDialogState s;
-  s.filter = "A|*.a|B|*.b";
-  s.filterIndex = 7;
-  QFileDialog dialog;
-  ConfigureFileDialog(dialog, s, FileDialogKind::Open);
-  EXPECT_EQ(dialog.selectedNameFilter(), "A (*.a)");
-}
-
-TEST(QtPrompterDialogs, AProposedPathWithAFolderOpensThatFolder) {
-  QTemporaryDir dir;
-  FileDialogState s = SaveState(QDir::homePath());
-  s.fileName = (dir.path() + "/20240102.log").toStdString();
-  QFileDialog dialog;
-  ConfigureFileDialog(dialog, s, FileDialogKind::Save);
-  EXPECT_EQ(QDir(dialog.directory()).canonicalPath(), QDir(dir.path()).canonicalPath());
+TEST(QtPrompterDialogs, AnOpenDialogAcceptsOnlyAnExistingFileAndKeepsTheFirstFilterForABadIndex) {
+  for (const auto& [index, selected] :
+       {std::pair{2, "B (*.b)"}, std::pair{7, "A (*.a)"}, std::pair{0, "A (*.a)"}}) {
+    FileDialogState s;
+    s.filter = "A|*.a|B|*.b";
+    s.filterIndex = index;
+    QFileDialog dialog;
+    ConfigureFileDialog(dialog, s, FileDialogKind::Open);
+    EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptOpen);
+    EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFile);
+    EXPECT_EQ(dialog.selectedNameFilter(), selected) << index;
+  }
 }
 
 }  // namespace
