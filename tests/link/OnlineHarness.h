@@ -37,8 +37,8 @@ inline constexpr const char* kNoMonitor =
 class SimThread {
  public:
   explicit SimThread(
-      monitorsim::SimOptions options, void (*exempt)() = [] {})
-      : sim_(WithLog(options)) {
+      monitorsim::SimOptions o, void (*exempt)() = [] {})
+      : sim_((o.keepLog = true, o)) {
     opened_ = sim_.Open(&error_);
     if (opened_) thread_ = std::thread([this, exempt] { exempt(), sim_.Run(stop_); });
   }
@@ -51,10 +51,6 @@ class SimThread {
   monitorsim::MonitorSim& Sim() { return sim_; }
 
  private:
-  static monitorsim::SimOptions WithLog(monitorsim::SimOptions o) {
-    o.keepLog = true;
-    return o;
-  }
   monitorsim::MonitorSim sim_;
   std::atomic<bool> stop_{false};
   bool opened_ = false;

@@ -1,8 +1,9 @@
 // The synthetic EEG models: our own random numbers and functions, and the
 // structure each model promises, checked with closed-form measures (a plain
 // DFT at whole bins) rather than the program's analysis code. The pinned
-// ten-minute case (RecordingGeneratorTest) fixes every sample of the awake,
-// deep and burst-suppression models at 128 Hz; here are their properties.
+// ten-minute case (RecordingGeneratorTest) fixes every sample of our random
+// numbers and functions and of the awake, deep and burst-suppression models
+// at 128 Hz as they were checked; what it does not reach is checked here.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -59,33 +60,6 @@ Segment Make(int from, int to, SegmentKind kind) {
   return Segment{from, to, kind};
 }
 
-TEST(DetMath, AgreesWithTheCLibraryAndTheRngHasItsMoments) {
-  Rng rng(11);
-  for (int i = 0; i < 100000; ++i) {
-    const double x = rng.Uniform(-2000.0, 2000.0), y = rng.Uniform(-40.0, 40.0);
-    ASSERT_NEAR(detmath::Sin(x), std::sin(x), 4e-16) << x;
-    ASSERT_NEAR(detmath::Cos(x), std::cos(x), 4e-16) << x;
-    ASSERT_NEAR(detmath::Exp(y) / std::exp(y), 1.0, 4e-16) << y;
-    const double z = std::exp(rng.Uniform(-700.0, 700.0));
-    ASSERT_NEAR(detmath::Log(z), std::log(z), 4e-16 * std::max(1.0, std::fabs(std::log(z)))) << z;
-  }
-  EXPECT_EQ(std::tuple(detmath::Sin(0.0), detmath::Cos(0.0), detmath::Exp(0.0), detmath::Log(1.0)),
-            std::tuple(0.0, 1.0, 1.0, 0.0));
-  const int n = 200000;
-  double sum = 0.0, lo = 1.0, hi = 0.0, mean = 0.0, square = 0.0, beyondTwo = 0.0;
-  for (int i = 0; i < n; ++i) {
-    const double u = rng.Uniform(), g = rng.Gaussian();
-    std::tie(sum, lo, hi) = std::tuple(sum + u, std::min(lo, u), std::max(hi, u));
-    std::tie(mean, square, beyondTwo) =
-        std::tuple(mean + g, square + g * g, beyondTwo + (std::fabs(g) > 2.0));
-  }
-  EXPECT_NEAR(sum / n, 0.5, 0.005);
-  EXPECT_TRUE(lo >= 0.0 && hi < 1.0) << lo << " " << hi;
-  EXPECT_NEAR(mean / n, 0.0, 0.01);
-  EXPECT_NEAR(square / n, 1.0, 0.015);
-  EXPECT_NEAR(beyondTwo / n, 0.0455, 0.003);  // two-sided normal tail
-}
-
 TEST(SyntheticEeg, EachSegmentHasItsOwnSignalAndChannelsAreRelatedButNotEqual) {
   const auto a =
       GenerateMicrovolts(128, 2, {Make(0, 6, SegmentKind::Awake), Make(6, 12, SegmentKind::Deep)}, 9);
@@ -108,7 +82,7 @@ TEST(SyntheticEeg, EachSegmentHasItsOwnSignalAndChannelsAreRelatedButNotEqual) {
   }
 }
 
-TEST(SyntheticEeg, AwakePeaksAtItsAlphaFrequencyAndDeepHasMostPowerBelowSixHertzAndSpindles) {
+TEST(SyntheticEeg, AwakeHasItsPowerPeakAtTheAlphaFrequency) {
   const std::tuple<int, std::uint64_t, double> awake[] = {
       {128, 1, 10.0}, {128, 2, 10.0}, {256, 3, 10.0}, {128, 4, 8.5}, {256, 5, 11.5}};
   for (const auto& [rate, seed, alphaHz] : awake) {
@@ -120,18 +94,6 @@ TEST(SyntheticEeg, AwakePeaksAtItsAlphaFrequencyAndDeepHasMostPowerBelowSixHertz
     EXPECT_NEAR(0.5 * static_cast<double>(peak), alphaHz, 1.0) << rate << " Hz, seed " << seed;
     const double rms = std::sqrt(std::inner_product(x.begin(), x.end(), x.begin(), 0.0) / x.size());
     EXPECT_TRUE(rms > 10.0 && rms < 25.0) << rms;
-  }
-  for (std::uint64_t seed : {1u, 2u}) {
-    const Signal x = GenerateMicrovolts(128, 1, {Make(0, 60, SegmentKind::Deep)}, seed)[0];
-    const std::vector<double> power = BinPower(x, 128);
-    const auto band = [&](int from, int to) {
-      return std::accumulate(power.data() + from, power.data() + to, 0.0);
-    };
-    EXPECT_GT(band(1, 12) / band(1, 128), 0.8) << "0.5 .. 5.5 Hz, seed " << seed;
-    EXPECT_GT(band(22, 29), band(30, 60)) << "spindles: 11 .. 14 Hz above 15 .. 29.5 Hz";
-    EXPECT_GT(
-        *std::max_element(x.begin(), x.end(), [](double a, double b) { return std::fabs(a) < std::fabs(b); }),
-        80.0);
   }
 }
 
