@@ -40,8 +40,9 @@ TEST(ComSettingsWindow, ListsAndChoicesAreWiredToTheSettingsAndTheDevicePath) {
   std::tie(settings.COM_Port, settings.EegChannel, settings.SamplingRate) = std::tuple(4, 1, 1);
   std::tie(run.MonitorModel, run.EngineKind) = std::tuple(0, 0);
   w.FormOnShow();
-  EXPECT_EQ(std::tuple(w.cbCOM->currentText(), w.cbChannel->currentText(), w.cbRate->currentText()),
-            std::tuple(QString("COM5"), QString("ch. 1"), QString("256Hz")));
+  EXPECT_EQ(std::tuple(w.cbCOM->currentText(), w.cbChannel->currentText(), w.cbRate->currentText(),
+                       w.lDevice->text()),
+            std::tuple(QString("COM5"), QString("ch. 1"), QString("256Hz"), QString("Device: /dev/ttyS4")));
   EXPECT_EQ(w.cbChannel->maxVisibleItems(), 2);
   run.MonitorModel = 2;
   run.EngineKind = 2;
