@@ -232,8 +232,11 @@ TEST_F(OnlineForms, FourChannelEngineAsksFor1025AndRecords1122) {
   EXPECT_NE(std::find(acknowledged.begin(), acknowledged.end(), kMsgRequestVars4), acknowledged.end());
   EXPECT_EQ(std::pair(body[0].size(), body[1].size()),
             (std::pair<std::size_t, std::size_t>(kProcessed4Bytes, kRawEegBytesWide)));
-  EXPECT_GE(p->Core().buffers.monitor.MonBis, 0)
-      << "channel 3 exists in this layout: its block's values came";
+  // Channel 3 exists in this layout: the monitor's values of its block came.
+  const ChannelVariables v = recgen::DefaultVariables({0, 30, recgen::SegmentKind::Awake}, 3);
+  const MonitorValues& m = p->Core().buffers.monitor;
+  EXPECT_EQ(std::tuple(m.MonBis.load(), m.MonSqi.load(), m.MonFlags.load()),
+            std::tuple(v.bis, v.sqi, v.artifactFlags));
 }
 
 TEST_F(OnlineForms, ExtendedProcessedVariablesAreRecordedAsTheir142BytePart) {
