@@ -1,16 +1,69 @@
-// The drawing requests as the drawing thread handles them: what reaches the
-// screen (pictures, the data clock, the artifact indicator) and what does not.
-#include "display/GraphDrawing.h"
-
+// The drawing thread and the drawing requests it hands to the graphs: what
+// reaches the screen (pictures, the data clock, the artifact indicator) and
+// what does not.
 #include <gtest/gtest.h>
 
+#include <mutex>
+#include <thread>
 #include <vector>
 
+#include "Pixels.h"
+#include "display/DrawThread.h"
+#include "display/GraphDrawing.h"
 #include "platform/QueuedUiBridge.h"
 #include "support/GuiTestApp.h"
 
 namespace qs {
 namespace {
+
+using namespace test;
+
+class RecordingHandlers final : public DrawHandlers {
+ public:
+  void Handle(const DrawRequest& r) override {
+    if (blockFirst && Seen().empty()) {
+      entered.Set();
+      release.Wait(kInfinite);
+    }
+    std::lock_guard lock(mutex);
+    handled.push_back(r);
+  }
+  std::vector<DrawRequest> Seen() {
+    std::lock_guard lock(mutex);
+    return handled;
+  }
+  EventGroup group;
+  AutoResetEvent entered{group}, release{group};
+  bool blockFirst = false;
+  std::mutex mutex;
+  std::vector<DrawRequest> handled;
+};
+
+TEST(DrawThread, HandlesRequestsInArrivalOrderAndStopEndsAfterTheOneInProgress) {
+  for (const bool stop : {false, true}) {
+    AppCore core;
+    QueuedUiBridge ui;
+    RecordingHandlers handlers;
+    handlers.blockFirst = stop;
+    TDrawThread thread(core, ui, &handlers);
+    thread.Start();
+    const std::vector<DrawRequest> requests = {{NextHour, 0, 0}, {PrevHour, 0, 0}, {WaveSecond, 5, 4}};
+    for (const DrawRequest& r : requests) core.drawQueue.Push(r);
+    if (!stop) {
+      for (int i = 0; i < 1000 && thread.Handled() < 3; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      EXPECT_EQ(handlers.Seen(), requests);
+      EXPECT_EQ(core.drawQueue.Size(), 0u) << "each request leaves the queue after its handler";
+      continue;
+    }
+    ASSERT_TRUE(handlers.entered.Wait(5000));
+    thread.Stop();
+    handlers.release.Set();
+    ASSERT_TRUE(thread.WaitFor(2000));
+    EXPECT_EQ(handlers.Seen().size(), 1u);
+    EXPECT_EQ(core.drawQueue.Size(), 2u) << "requests queued after the stop are never handled";
+  }
+}
 
 class FakeScreen final : public GraphScreen {
  public:
@@ -25,137 +78,113 @@ class FakeScreen final : public GraphScreen {
   std::vector<std::string> clock, noise;
 };
 
+constexpr GraphId kGraphs[] = {GraphId::Wave, GraphId::Power, GraphId::Bic, GraphId::Trend, GraphId::Sqi};
+
 class Drawing : public ::testing::Test {
  protected:
-  Drawing() { map.assign(BicMap::kValues, 50.0f); }
-  GraphDrawing& Make() {
-    drawing = std::make_unique<GraphDrawing>(core, ui, GraphDrawingOptions{&screen, map.data(), 0});
-    return *drawing;
-  }
-  // Announces second `block` as the calculation thread does.
-  void Announce(int block, int flagBlock, std::uint32_t clock) {
+  // Announces second `block` as the calculation thread does, and draws it.
+  void Second(int block, int flagBlock, std::uint32_t clock) {
     core.buffers.waveDisplay.Publish(ring, block, flagBlock, clock);
+    drawing.Handle({WaveSecond, block, flagBlock});
   }
+  QImage Picture(GraphId g) { return drawing.Picture(g); }
 
   AppCore core;
   QueuedUiBridge ui;  // created on this thread: synchronized steps run at once
   FakeScreen screen;
   BlockRing ring;
-  std::vector<float> map;
-  std::unique_ptr<GraphDrawing> drawing;
+  std::vector<float> map = std::vector<float>(BicMap::kValues, 50.0f);
+  GraphDrawing drawing{core, ui, GraphDrawingOptions{&screen, map.data(), 0}};
 };
 
 TEST_F(Drawing, ConstructionShowsEveryFirstPicture) {
-  Make();
-  EXPECT_EQ(screen.shown,
-            (std::vector<GraphId>{GraphId::Wave, GraphId::Power, GraphId::Bic, GraphId::Trend, GraphId::Sqi}));
-  // The quality frame's texts stand on white until the first bars.
-  EXPECT_EQ(screen.last.pixel(110, 50) & 0xFFFFFF, MakeRgb(255, 255, 255));
-  EXPECT_EQ(screen.last.pixel(60, 80) & 0xFFFFFF, 0u) << "scale line";
+  EXPECT_EQ(screen.shown, std::vector<GraphId>(std::begin(kGraphs), std::end(kGraphs)));
+  // Regression: the quality frame's texts were black on navy at start-up;
+  // they stand on white until the first bars.
+  // 60,80 scale line
+  ExpectPixels(screen.last, {{110, 50, kWhite}, {60, 80, kBlack}});
 }
 
 TEST_F(Drawing, EachSecondShowsTheClockAndTheArtifactIndication) {
-  GraphDrawing& d = Make();
   screen.shown.clear();
-  Announce(3, 2, 90061);
-  d.Handle({WaveSecond, 3, 2});
+  Second(3, 2, 90061);
   EXPECT_EQ(screen.clock, (std::vector<std::string>{"25:01:01"})) << "offline hours are not wrapped";
   EXPECT_EQ(screen.noise, (std::vector<std::string>{""}));
   EXPECT_EQ(screen.shown, (std::vector<GraphId>{GraphId::Wave}));
-
-  ring.BlockFlags[4] = 0x40000000;  // the block after the second's first block
-  Announce(3, 2, 7);
-  d.Handle({WaveSecond, 3, 2});
-  EXPECT_EQ(screen.noise.back(), "Checking");
-  ring.BlockFlags[4] = 0;
-  ring.BlockFlags[2] = 0x02;  // the block whose flags open the word
-  Announce(3, 2, 8);
-  d.Handle({WaveSecond, 3, 2});
-  EXPECT_EQ(screen.noise.back(), "Artifact");
-  ring.BlockFlags[2] = 0x80000000;  // not an artifact on screen
-  Announce(3, 2, 9);
-  d.Handle({WaveSecond, 3, 2});
-  EXPECT_EQ(screen.noise.back(), "");
+  // flag block, flags => indicator: the second's first block's flags open
+  // the word, the next block's follow; the top bit is not an artifact.
+  const std::tuple<int, std::uint32_t, const char*> flags[] = {
+      {4, 0x40000000, "Checking"}, {2, 0x02, "Artifact"}, {2, 0x80000000, ""}};
+  for (const auto& [block, word, text] : flags) {
+    ring.BlockFlags.fill(0);
+    ring.BlockFlags[block] = word;
+    Second(3, 2, 9);
+    EXPECT_EQ(screen.noise.back(), text) << std::hex << word;
+  }
   EXPECT_EQ(screen.clock.back(), "00:00:09");
-}
 
-TEST(NoiseText, TestModeShowsTheMaskedWord) {
-  EXPECT_EQ(GraphDrawing::NoiseTextOf(0, true), "00000000");
-  EXPECT_EQ(GraphDrawing::NoiseTextOf(0x40000000, false), "Checking");
-  EXPECT_EQ(GraphDrawing::NoiseTextOf(0x40000000, true), "40000000");
-  EXPECT_EQ(GraphDrawing::NoiseTextOf(0xC0000001, true), "40000001");
-  EXPECT_EQ(GraphDrawing::NoiseTextOf(0x80000000, false), "");
-  EXPECT_EQ(GraphDrawing::NoiseTextOf(0x00000020, false), "") << "0x20 is outside the mask";
+  // word, test mode => text: test mode shows the word under the mask.
+  const std::tuple<std::uint32_t, bool, const char*> texts[] = {
+      {0, true, "00000000"},          {0x40000000, false, "Checking"}, {0x40000000, true, "40000000"},
+      {0xC0000001, true, "40000001"}, {0x80000000, false, ""},         {0x20, false, ""}};
+  for (const auto& [word, testMode, text] : texts)
+    EXPECT_EQ(GraphDrawing::NoiseTextOf(word, testMode), text) << std::hex << word;
   EXPECT_EQ(GraphDrawing::ClockTextOf(36000 + 600), "10:10:00");
 }
 
 TEST_F(Drawing, TheWaveShownIsTheSecondAsAnnounced) {
-  GraphDrawing& d = Make();
   for (int s = 0; s < 64; ++s) {
-    ring.ScaledWave[static_cast<std::size_t>(5 * 64 + s)] = 50.0f;  // block 5: +50 uV, y = 22
+    ring.ScaledWave[static_cast<std::size_t>(5 * 64 + s)] = 50.0f;   // block 5: +50 uV, y = 22
     ring.ScaledWave[static_cast<std::size_t>(6 * 64 + s)] = -50.0f;  // block 6: -50 uV, y = 121
   }
-  Announce(5, 5, 0);
+  core.buffers.waveDisplay.Publish(ring, 5, 5, 0);
   ring.ScaledWave.fill(0.0f);  // the next cycle refills the ring; the copy stays
-  d.Handle({WaveSecond, 5, 5});
-  const QImage& shown = screen.last;
-  EXPECT_EQ(shown.pixel(450, 22) & 0xFFFFFF, MakeRgb(255, 255, 0));
-  EXPECT_EQ(shown.pixel(520, 121) & 0xFFFFFF, MakeRgb(255, 255, 0));
-  // After showing, the picture has scrolled: the second stands one second left.
-  const QImage now = d.Picture(GraphId::Wave);
-  EXPECT_EQ(now.pixel(450 - 128, 22) & 0xFFFFFF, MakeRgb(255, 255, 0));
-  EXPECT_EQ(now.pixel(450, 22) & 0xFFFFFF, 0u);
+  drawing.Handle({WaveSecond, 5, 5});
+  ExpectPixels(screen.last, {{450, 22, kYellow}, {520, 121, kYellow}});
+  // 450-128,22 scrolled one second left after showing
+  ExpectPixels(Picture(GraphId::Wave), {{450 - 128, 22, kYellow}, {450, 22, kBlack}});
 }
 
 TEST_F(Drawing, TheMapFollowsTheGraphTypeAndGrayScaleButTheTemplateStays) {
-  GraphDrawing& d = Make();
-  d.Handle({BicMapReady, 0, 0});
-  EXPECT_EQ(d.Picture(GraphId::Bic).pixel(33, 118) & 0xFFFFFF, ColourScale[50]);
-  core.settings.FigType = 3;
-  d.Handle({BicMapReady, 0, 0});
-  EXPECT_EQ(d.Picture(GraphId::Bic).pixel(33, 118) & 0xFFFFFF, ColourScale[100]);
-  core.settings.GrayScale = true;
-  d.Handle({BicMapReady, 0, 0});
-  const QImage gray = d.Picture(GraphId::Bic);
-  EXPECT_EQ(gray.pixel(33, 118) & 0xFFFFFF, MakeRgb(125, 125, 125));
-  EXPECT_EQ(gray.pixel(230, 10) & 0xFFFFFF, ColourScale[100]) << "the colour bar is the template's";
-  // A reset restores the template: the cells show the empty domain again.
-  d.Handle({BicReset, 3, 0});
-  EXPECT_EQ(d.Picture(GraphId::Bic).pixel(33, 118) & 0xFFFFFF, ColourScale[0]);
+  // figure type, gray => the colour of a cell holding 50
+  const std::tuple<int, bool, Rgb> cases[] = {
+      {1, false, ColourScale[50]}, {3, false, ColourScale[100]}, {3, true, MakeRgb(125, 125, 125)}};
+  for (const auto& [type, gray, colour] : cases) {
+    std::tie(core.settings.FigType, core.settings.GrayScale) = std::tuple(type, gray);
+    drawing.Handle({BicMapReady, 0, 0});
+    EXPECT_EQ(At(Picture(GraphId::Bic), 33, 118), colour) << type << " " << gray;
+  }
+  EXPECT_EQ(At(Picture(GraphId::Bic), 230, 10), ColourScale[100]) << "the colour bar is the template's";
+  drawing.Handle({BicReset, 3, 0});
+  EXPECT_EQ(At(Picture(GraphId::Bic), 33, 118), ColourScale[0]) << "a reset shows the empty domain again";
 }
 
 TEST_F(Drawing, UnknownKindsChangeNothing) {
-  GraphDrawing& d = Make();
   screen.shown.clear();
   std::vector<QImage> before;
-  for (GraphId g : {GraphId::Wave, GraphId::Power, GraphId::Bic, GraphId::Trend, GraphId::Sqi})
-    before.push_back(d.Picture(g));
-  for (int kind : {2, 7, 10, 13, -1, 1000}) d.Handle({kind, 1, 1});
-  d.Handle({WaveSecond, 16, 0});  // a block position outside the ring
+  for (GraphId g : kGraphs) before.push_back(Picture(g));
+  for (int kind : {2, 7, 10, 13, -1, 1000}) drawing.Handle({kind, 1, 1});
+  drawing.Handle({WaveSecond, 16, 0});  // a block position outside the ring
   EXPECT_TRUE(screen.shown.empty());
-  int i = 0;
-  for (GraphId g : {GraphId::Wave, GraphId::Power, GraphId::Bic, GraphId::Trend, GraphId::Sqi})
-    EXPECT_EQ(d.Picture(g), before[static_cast<std::size_t>(i++)]);
+  for (std::size_t i = 0; i < before.size(); ++i) EXPECT_EQ(Picture(kGraphs[i]), before[i]);
 }
 
 TEST_F(Drawing, ATrendRecordDrawsAColumnAndTheQualityBars) {
   ASSERT_TRUE(core.buffers.Allocate(1));
-  GraphDrawing& d = Make();
   EpochResult& r = core.buffers.trend.records[0];
   r.value.fill(kNotAvailable);
   r[EpochResult::Bis] = 0.0f;
   r[EpochResult::SqiTime] = 0.8f;
   core.buffers.trendSnapshot = {r, 0};
   screen.shown.clear();
-  d.Handle({TrendRecord, 0, 0});
+  drawing.Handle({TrendRecord, 0, 0});
   EXPECT_EQ(screen.shown, (std::vector<GraphId>{GraphId::Trend, GraphId::Sqi}));
-  EXPECT_EQ(d.Picture(GraphId::Trend).pixel(31, 270) & 0xFFFFFF, MakeRgb(255, 0, 255));
-  EXPECT_EQ(d.Picture(GraphId::Sqi).pixel(89, 20) & 0xFFFFFF, MakeRgb(0, 255, 0));
-  // Paging with nothing older to show redraws nothing.
+  EXPECT_EQ(At(Picture(GraphId::Trend), 31, 270), kMagenta);
+  EXPECT_EQ(At(Picture(GraphId::Sqi), 89, 20), kGreen);
   screen.shown.clear();
-  d.Handle({PrevHour, 0, 0});
-  d.Handle({NextHour, 0, 0});
-  EXPECT_TRUE(screen.shown.empty());
+  drawing.Handle({PrevHour, 0, 0});
+  drawing.Handle({NextHour, 0, 0});
+  EXPECT_TRUE(screen.shown.empty()) << "paging with nothing older to show redraws nothing";
 }
 
 }  // namespace

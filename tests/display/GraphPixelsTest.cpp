@@ -1,44 +1,47 @@
-// Pixel positions and colours of the map, waveform, power spectrum and SQI
-// graphs: what a user reads off the screen.
+// Pixel positions and colours of the map, waveform, power spectrum, SQI and
+// trend graphs: what a user reads off the screen.
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "Pixels.h"
 #include "display/BicMap.h"
 #include "display/PowerGraph.h"
 #include "display/SqiGraph.h"
+#include "display/TrendGraph.h"
 #include "display/WaveGraph.h"
 #include "support/GuiTestApp.h"
 
 namespace qs {
 namespace {
 
-constexpr Rgb kBlack = MakeRgb(0, 0, 0);
-constexpr Rgb kWhite = MakeRgb(255, 255, 255);
-constexpr Rgb kYellow = MakeRgb(255, 255, 0);
-constexpr Rgb kRed = MakeRgb(255, 0, 0);
-constexpr Rgb kGreen = MakeRgb(0, 255, 0);
+using namespace test;
 
-Rgb At(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFFu; }
+QImage Blank(int w, int h, Rgb fill = kBlack) {
+  QImage image(w, h, QImage::Format_RGB32);
+  image.fill(fill);
+  return image;
+}
+
+// A text drawn alone on black, to compare a graph's labels with.
+QImage Text(int w, int h, int points, std::initializer_list<std::tuple<int, int, const char*>> texts) {
+  QImage image = Blank(w, h);
+  Canvas canvas(image);
+  canvas.ClearBrush();
+  canvas.SetFont(points, kWhite);
+  for (const auto& [x, y, text] : texts) canvas.TextOut(x, y, text);
+  return image;
+}
 
 TEST(ColourScale, RampsFromBlueToRedWithTheOneIrregularEntry) {
-  EXPECT_EQ(ColourScale[0], MakeRgb(0, 0, 199));
-  EXPECT_EQ(ColourScale[1], MakeRgb(1, 1, 199));
-  EXPECT_EQ(ColourScale[34], MakeRgb(1, 199, 199));
-  EXPECT_EQ(ColourScale[35], MakeRgb(7, 199, 193));
-  EXPECT_EQ(ColourScale[48], MakeRgb(85, 199, 115));
-  EXPECT_EQ(ColourScale[49], MakeRgb(91, 199, 97));
-  EXPECT_EQ(ColourScale[50], MakeRgb(97, 199, 103));
-  EXPECT_EQ(ColourScale[67], MakeRgb(199, 199, 1));
-  EXPECT_EQ(ColourScale[68], MakeRgb(199, 193, 1));
-  EXPECT_EQ(ColourScale[100], MakeRgb(199, 1, 1));
-  for (Rgb c : ColourScale) {
-    EXPECT_LE(c >> 16 & 0xFF, 199u);
-    EXPECT_LE(c >> 8 & 0xFF, 199u);
-    EXPECT_LE(c & 0xFF, 199u);
-  }
-  EXPECT_EQ(ScaleColour(-3), ColourScale[0]);
-  EXPECT_EQ(ScaleColour(140), ColourScale[100]);
+  const std::pair<int, Rgb> entries[] = {{0, MakeRgb(0, 0, 199)},     {1, MakeRgb(1, 1, 199)},
+                                         {34, MakeRgb(1, 199, 199)},  {35, MakeRgb(7, 199, 193)},
+                                         {48, MakeRgb(85, 199, 115)}, {49, MakeRgb(91, 199, 97)},
+                                         {50, MakeRgb(97, 199, 103)}, {67, MakeRgb(199, 199, 1)},
+                                         {68, MakeRgb(199, 193, 1)},  {100, MakeRgb(199, 1, 1)}};
+  for (const auto& [i, colour] : entries) EXPECT_EQ(ColourScale[i], colour) << i;
+  for (Rgb c : ColourScale) EXPECT_LE(std::max({c >> 16 & 0xFF, c >> 8 & 0xFF, c & 0xFF}), 199u);
+  EXPECT_EQ(std::pair(ScaleColour(-3), ScaleColour(140)), std::pair(ColourScale[0], ColourScale[100]));
 }
 
 // Every pixel of every cell of the triangle, in triangle order.
@@ -57,187 +60,254 @@ TEST(BicMap, AZeroMapFillsTheWholeTriangleWithTheLowestColourOrBlack) {
     QImage image(BicMap::kWidth, BicMap::kHeight, QImage::Format_RGB32);
     Canvas canvas(image);
     BicMap::DrawTemplate(canvas, gray);
-    const Rgb expected = gray ? kBlack : MakeRgb(0, 0, 199);
-    // The template alone already shows the empty domain.
-    for (Rgb p : CellPixels(image)) ASSERT_EQ(p, expected) << "template, gray " << gray;
+    const std::vector<Rgb> expected(4u * BicMap::kValues, gray ? kBlack : MakeRgb(0, 0, 199));
+    EXPECT_EQ(CellPixels(image), expected) << "the template alone shows the empty domain, gray " << gray;
     image.fill(MakeRgb(12, 34, 56));
     BicMap::Paint(canvas, zeros.data(), 1, gray);
-    const std::vector<Rgb> cells = CellPixels(image);
-    EXPECT_EQ(cells.size(), 4u * BicMap::kValues);
-    for (Rgb p : cells) ASSERT_EQ(p, expected) << "painted, gray " << gray;
-    // Outside the triangle nothing is painted.
-    EXPECT_EQ(At(image, 221, 118), MakeRgb(12, 34, 56));
-    EXPECT_EQ(At(image, 32, 118), MakeRgb(12, 34, 56));
+    EXPECT_EQ(CellPixels(image), expected) << "painted, gray " << gray;
+    // 221,118 outside; 32,118 outside
+    ExpectPixels(image, {{221, 118, MakeRgb(12, 34, 56)}, {32, 118, MakeRgb(12, 34, 56)}});
   }
 }
 
-TEST(BicMap, CellsFollowTheTriangleOrder) {
+TEST(BicMap, CellsFollowTheTriangleOrderAndValuesRoundAndCap) {
   std::vector<float> map(BicMap::kValues, 0.0f);
   map[0] = 99.5f;      // (0.5 Hz, 0.5 Hz)
   map[93] = 34.0f;     // i = 94, j = 1: the last cell of the first row
   map[2254] = 67.0f;   // j = 47, i = 47
   map[2255] = 100.0f;  // j = 47, i = 48
-  QImage image(BicMap::kWidth, BicMap::kHeight, QImage::Format_RGB32);
-  image.fill(kBlack);
+  QImage image = Blank(BicMap::kWidth, BicMap::kHeight);
   Canvas canvas(image);
   BicMap::Paint(canvas, map.data(), 1, false);
-  for (int y : {118, 119})
-    for (int x : {33, 34}) EXPECT_EQ(At(image, x, y), MakeRgb(199, 1, 1));
-  EXPECT_EQ(At(image, 35, 118), ColourScale[0]);
-  EXPECT_EQ(At(image, 120, 120), kBlack) << "the first cell ends above y = 120";
-  EXPECT_EQ(At(image, 219, 119), ColourScale[34]);
-  EXPECT_EQ(At(image, 220, 118), ColourScale[34]);
-  EXPECT_EQ(At(image, 221, 118), kBlack) << "the first row ends at x = 220";
-  EXPECT_EQ(At(image, 125, 26), ColourScale[67]);
-  EXPECT_EQ(At(image, 128, 27), ColourScale[100]);
-  EXPECT_EQ(At(image, 129, 26), kBlack);
-  EXPECT_EQ(At(image, 126, 25), kBlack) << "row 47 is the top row";
-}
-
-TEST(BicMap, ValueToColourRoundsAndCaps) {
-  EXPECT_EQ(BicMap::CellColour(99.5f, 1, false), MakeRgb(199, 1, 1));
-  EXPECT_EQ(BicMap::CellColour(99.4f, 1, false), ColourScale[99]);
-  EXPECT_EQ(BicMap::CellColour(49.75f, 3, false), ColourScale[100]) << "mBIC doubles";
-  EXPECT_EQ(BicMap::CellColour(80.0f, 3, false), ColourScale[100]) << "mBIC is capped";
-  EXPECT_EQ(BicMap::CellColour(49.7f, 3, false), ColourScale[99]);
-  EXPECT_EQ(BicMap::CellColour(100.0f, 1, true), MakeRgb(250, 250, 250));
-  EXPECT_EQ(BicMap::CellColour(300.0f, 1, true), kWhite) << "gray levels stay within 0..255";
-  EXPECT_EQ(BicMap::CellColour(-7.0f, 0, false), ColourScale[0]);
+  // 120,120 the first cell ends above y = 120; 221,118 the first row ends at x = 220; 126,25 row 47 is the
+  // top row
+  // clang-format off
+  ExpectPixels(image, {{33, 118, ColourScale[100]}, {34, 118, ColourScale[100]}, {33, 119, ColourScale[100]},
+                       {34, 119, ColourScale[100]}, {35, 118, ColourScale[0]}, {120, 120, kBlack},
+                       {219, 119, ColourScale[34]}, {220, 118, ColourScale[34]}, {221, 118, kBlack},
+                       {125, 26, ColourScale[67]}, {128, 27, ColourScale[100]}, {129, 26, kBlack},
+                       {126, 25, kBlack}});
+  // clang-format on
+  // value, figure type (3: mBIC, doubled and capped), gray => colour
+  const std::tuple<float, int, bool, Rgb> colours[] = {{99.5f, 1, false, ColourScale[100]},
+                                                       {99.4f, 1, false, ColourScale[99]},
+                                                       {49.75f, 3, false, ColourScale[100]},
+                                                       {80.0f, 3, false, ColourScale[100]},
+                                                       {49.7f, 3, false, ColourScale[99]},
+                                                       {100.0f, 1, true, MakeRgb(250, 250, 250)},
+                                                       {300.0f, 1, true, kWhite},
+                                                       {-7.0f, 0, false, ColourScale[0]}};
+  for (const auto& [value, type, gray, colour] : colours)
+    EXPECT_EQ(BicMap::CellColour(value, type, gray), colour) << value << " type " << type << " gray " << gray;
 }
 
 TEST(BicMap, TemplateHasItsAxesAndColourBar) {
   QImage image(BicMap::kWidth, BicMap::kHeight, QImage::Format_RGB32);
   Canvas canvas(image);
   BicMap::DrawTemplate(canvas, false);
-  EXPECT_EQ(At(image, 31, 60), kYellow) << "vertical axis";
-  EXPECT_EQ(At(image, 150, 120), kYellow) << "horizontal axis";
-  EXPECT_EQ(At(image, 51, 121), kYellow) << "5 Hz tick";
-  EXPECT_EQ(At(image, 230, 110), ColourScale[0]) << "bottom of the colour bar";
-  EXPECT_EQ(At(image, 230, 10), ColourScale[100]) << "top of the colour bar";
-  EXPECT_EQ(At(image, 230, 60), ColourScale[50]);
-  EXPECT_EQ(At(image, 232, 60), kBlack) << "the bar's strokes end before x = 232";
+  // 31,60 vertical axis; 150,120 horizontal axis; 51,121 5 Hz tick; 230,110 bottom of the colour bar; 230,10
+  // top of the colour bar; 232,60 the bar's strokes end before x = 232
+  // clang-format off
+  ExpectPixels(image, {{31, 60, kYellow}, {150, 120, kYellow}, {51, 121, kYellow}, {230, 110, ColourScale[0]},
+                       {230, 10, ColourScale[100]}, {230, 60, ColourScale[50]}, {232, 60, kBlack}});
+  // clang-format on
   BicMap::DrawTemplate(canvas, true);
-  EXPECT_EQ(At(image, 230, 10), MakeRgb(250, 250, 250));
-  EXPECT_EQ(At(image, 2, 130), MakeRgb(128, 128, 128));
+  ExpectPixels(image, {{230, 10, MakeRgb(250, 250, 250)}, {2, 130, MakeRgb(128, 128, 128)}});
 }
 
 TEST(WaveGraph, SamplesMapToRowsAndClampAtTheDefaultScale) {
-  EXPECT_EQ(WaveGraph::SampleY(50.0f, 2.0f), 22);
-  EXPECT_EQ(WaveGraph::SampleY(-50.0f, 2.0f), 121) << "-49.5 truncates to -49";
-  EXPECT_EQ(WaveGraph::SampleY(100.0f, 2.0f), 0);
-  EXPECT_EQ(WaveGraph::SampleY(-100.0f, 2.0f), 143);
-  EXPECT_EQ(WaveGraph::SampleY(0.0f, 2.0f), 72);
-  EXPECT_EQ(WaveGraph::SampleY(25.0f, 4.0f), 22);
-  EXPECT_EQ(WaveGraph::SampleY(1e30f, 2.0f), 0);
-  EXPECT_EQ(WaveGraph::SampleY(-1e30f, 2.0f), 143);
+  // microvolts, scale => row; -49.5 truncates to -49
+  const std::tuple<float, float, int> rows[] = {{50, 2, 22}, {-50, 2, 121}, {100, 2, 0},   {-100, 2, 143},
+                                                {0, 2, 72},  {25, 4, 22},   {1e30f, 2, 0}, {-1e30f, 2, 143}};
+  for (const auto& [uv, scale, y] : rows) EXPECT_EQ(WaveGraph::SampleY(uv, scale), y) << uv << " / " << scale;
 }
 
 TEST(WaveGraph, ASecondIsDrawnAtTheRightThenScrolledLeft) {
   QImage image(WaveGraph::kWidth, WaveGraph::kHeight, QImage::Format_RGB32);
   Canvas canvas(image);
   WaveGraph::DrawFrame(canvas, 1);
-  EXPECT_EQ(At(image, 43, 50), kWhite) << "axis";
-  EXPECT_EQ(At(image, 300, 72), kWhite) << "zero line";
+  // 43,50 axis; 300,72 zero line
+  ExpectPixels(image, {{43, 50, kWhite}, {300, 72, kWhite}});
   std::vector<float> raw(128, 50.0f), processed(128, -50.0f);
   WaveGraph graph;
   ASSERT_TRUE(graph.PrepareSecond(raw.data(), processed.data(), {true, true, 2.0f}));
   EXPECT_EQ(graph.RawPoints()[0], (Point{428, 72})) << "the first second starts on the zero line";
   EXPECT_EQ(graph.RawPoints()[128], (Point{555, 22}));
   graph.DrawSecond(canvas);
-  EXPECT_EQ(At(image, 500, 22), kYellow);
-  EXPECT_EQ(At(image, 500, 121), kRed);
-  EXPECT_EQ(At(image, 555, 22), kBlack) << "a polyline leaves out its last point";
+  // 555,22 a polyline leaves out its last point
+  ExpectPixels(image, {{500, 22, kYellow}, {500, 121, kRed}, {555, 22, kBlack}});
   WaveGraph::Scroll(canvas);
-  EXPECT_EQ(At(image, 372, 22), kYellow) << "moved one second (128 pixels) left";
-  EXPECT_EQ(At(image, 500, 22), kBlack) << "the newest second is cleared";
-  EXPECT_EQ(At(image, 500, 72), kWhite) << "with a zero line";
-  EXPECT_EQ(At(image, 555, 70), kWhite);
-  EXPECT_EQ(At(image, 555, 74), kWhite);
-  EXPECT_EQ(At(image, 555, 75), kBlack);
-  EXPECT_EQ(At(image, 43, 50), kWhite) << "the margin does not scroll";
-  // The next second joins the previous one at x = 427.
+  // 372,22 moved one second (128 pixels) left; 500,22 the newest second is cleared; 500,72 with a zero line;
+  // 43,50 the margin does not scroll
+  // clang-format off
+  ExpectPixels(image, {{372, 22, kYellow}, {500, 22, kBlack}, {500, 72, kWhite}, {555, 70, kWhite},
+                       {555, 74, kWhite}, {555, 75, kBlack}, {43, 50, kWhite}});
+  // clang-format on
   ASSERT_TRUE(graph.PrepareSecond(raw.data(), processed.data(), {true, false, 2.0f}));
-  EXPECT_EQ(graph.RawPoints()[0], (Point{427, 22}));
-  // Neither wave shown: nothing to draw, and the graph still scrolls.
-  EXPECT_FALSE(graph.PrepareSecond(raw.data(), processed.data(), {false, false, 2.0f}));
-}
+  EXPECT_EQ(graph.RawPoints()[0], (Point{427, 22})) << "the next second joins the previous one";
+  EXPECT_FALSE(graph.PrepareSecond(raw.data(), processed.data(), {false, false, 2.0f}))
+      << "neither wave shown";
 
-TEST(WaveGraph, FrameLabelsFollowTheScaleChoice) {
-  // The labels are text: compare the margin with the label drawn alone.
-  const auto margin = [](int scaleIndex) {
-    QImage image(WaveGraph::kWidth, WaveGraph::kHeight, QImage::Format_RGB32);
-    Canvas canvas(image);
+  // The scale labels are text: compare the margin with the labels drawn alone.
+  const QImage labels = Text(40, 144, 12, {{2, 15, "+50"}, {8, 65, "0"}, {2, 115, "-50"}});
+  for (const int scaleIndex : {1, 2}) {
     WaveGraph::DrawFrame(canvas, scaleIndex);
-    return image.copy(0, 0, 40, 144);
-  };
-  QImage expected(40, 144, QImage::Format_RGB32);
-  expected.fill(kBlack);
-  Canvas canvas(expected);
-  canvas.SetBrush(kBlack);
-  canvas.SetFont(12, kWhite);
-  canvas.TextOut(2, 15, "+50");
-  canvas.TextOut(8, 65, "0");
-  canvas.TextOut(2, 115, "-50");
-  EXPECT_EQ(margin(1), expected);
-  EXPECT_NE(margin(2), expected);
+    EXPECT_EQ(image.copy(0, 0, 40, 144) == labels, scaleIndex == 1) << "scale " << scaleIndex;
+  }
 }
 
-TEST(PowerGraph, LogarithmicAndLinearHeights) {
-  const PowerScaleSettings log{false, 0};
-  EXPECT_EQ(114 - PowerGraph::Height(1.0f, log), 54);
-  EXPECT_EQ(114 - PowerGraph::Height(0.001f, log), 114);
-  EXPECT_EQ(114 - PowerGraph::Height(0.0005f, log), 114);
-  EXPECT_EQ(114 - PowerGraph::Height(0.0f, log), 114);
-  EXPECT_EQ(114 - PowerGraph::Height(-3.0f, log), 114);
-  EXPECT_EQ(114 - PowerGraph::Height(1e6f, log), 14);
-  const PowerScaleSettings linear5{true, 0};
-  EXPECT_EQ(114 - PowerGraph::Height(5.0f, linear5), 14);
-  EXPECT_EQ(114 - PowerGraph::Height(7.0f, linear5), 14);
-  EXPECT_EQ(114 - PowerGraph::Height(2.5f, linear5), 64);
-  const PowerScaleSettings linear100{true, 4};
-  EXPECT_EQ(PowerGraph::Height(49.6f, linear100), 50);
-  EXPECT_EQ(PowerGraph::Height(100.0f, linear100), 100);
-}
+TEST(PowerGraph, LogarithmicAndLinearHeightsAndTheCurveOverBins1To100) {
+  // value, linear, scale index => pixels from the top of the frame (114 - height)
+  const std::tuple<float, bool, int, int> heights[] = {
+      {1.0f, false, 0, 54},   {0.001f, false, 0, 114}, {0.0005f, false, 0, 114}, {0.0f, false, 0, 114},
+      {-3.0f, false, 0, 114}, {1e6f, false, 0, 14},    {5.0f, true, 0, 14},      {7.0f, true, 0, 14},
+      {2.5f, true, 0, 64},    {49.6f, true, 4, 64},    {100.0f, true, 4, 14}};
+  for (const auto& [value, linear, scale, y] : heights)
+    EXPECT_EQ(114 - PowerGraph::Height(value, {linear, scale}), y) << value << " linear " << linear;
 
-TEST(PowerGraph, TheCurveRunsOverBins1To100) {
   QImage image(PowerGraph::kWidth, PowerGraph::kHeight, QImage::Format_RGB32);
   Canvas canvas(image);
   PowerGraph::DrawFrame(canvas, {false, 0});
-  EXPECT_EQ(At(image, 31, 60), kYellow);
-  EXPECT_EQ(At(image, 240, 114), kYellow) << "the frequency axis runs to x = 251";
+  // 240,114 the frequency axis runs to x = 251
+  ExpectPixels(image, {{31, 60, kYellow}, {240, 114, kYellow}});
   std::array<float, 101> spectrum{};
   spectrum.fill(1.0f);
   spectrum[0] = 1e6f;  // bin 0 is not drawn
   PowerGraph graph;
   graph.Prepare(spectrum, {false, 0});
-  EXPECT_EQ(graph.Points()[0], (Point{32, 54}));
-  EXPECT_EQ(graph.Points()[99], (Point{230, 54}));
+  EXPECT_EQ(std::pair(graph.Points()[0], graph.Points()[99]), std::pair(Point{32, 54}, Point{230, 54}));
   graph.DrawCurve(canvas);
-  EXPECT_EQ(At(image, 32, 54), kGreen);
-  EXPECT_EQ(At(image, 229, 54), kGreen);
-  EXPECT_EQ(At(image, 230, 54), kBlack) << "the curve's last point is left out";
-  EXPECT_EQ(At(image, 31, 14), kYellow) << "the frame outside the plot stays";
+  // 230,54 the curve's last point is left out; 31,14 the frame outside the plot stays
+  ExpectPixels(image, {{32, 54, kGreen}, {229, 54, kGreen}, {230, 54, kBlack}, {31, 14, kYellow}});
 }
 
 TEST(SqiGraph, BarLengthsAndColours) {
   QImage image(SqiGraph::kWidth, SqiGraph::kHeight, QImage::Format_RGB32);
   Canvas canvas(image);
   SqiGraph::DrawBars(canvas, {0.395f, 0.394f, 0.8f});
-  for (int y = 18; y <= 22; ++y) {
-    EXPECT_EQ(At(image, 10, y), kYellow);
-    EXPECT_EQ(At(image, 49, y), kYellow);
-  }
-  EXPECT_EQ(At(image, 50, 20), kWhite) << "0.395 is 40 pixels";
-  EXPECT_EQ(At(image, 30, 17), kWhite) << "5 pixels thick";
-  EXPECT_EQ(At(image, 48, 45), kRed);
-  EXPECT_EQ(At(image, 49, 45), kWhite) << "0.394 is 39 pixels";
-  EXPECT_EQ(At(image, 89, 70), kGreen);
-  EXPECT_EQ(At(image, 90, 70), kWhite);
+  for (int y = 18; y <= 22; ++y) ExpectPixels(image, {{10, y, kYellow}, {49, y, kYellow}});
+  // 50,20 0.395 is 40 pixels; 30,17 5 pixels thick; 49,45 0.394 is 39 pixels
+  // clang-format off
+  ExpectPixels(image, {{50, 20, kWhite}, {30, 17, kWhite}, {48, 45, kRed}, {49, 45, kWhite}, {89, 70, kGreen},
+                       {90, 70, kWhite}});
+  // clang-format on
   SqiGraph::DrawBars(canvas, {0.0f, -1024.0f, 1.0f});
-  EXPECT_EQ(At(image, 10, 20), kWhite) << "0 draws no bar";
-  EXPECT_EQ(At(image, 10, 45), kWhite) << "a missing value draws no bar";
-  EXPECT_EQ(At(image, 109, 70), kGreen);
-  EXPECT_EQ(At(image, 60, 80), kBlack) << "scale line";
+  // 10,20 0 draws no bar; 10,45 a missing value draws no bar; 60,80 scale line
+  ExpectPixels(image, {{10, 20, kWhite}, {10, 45, kWhite}, {109, 70, kGreen}, {60, 80, kBlack}});
+}
+
+TEST(TrendGraph, SeriesValuesMapToTheirBands) {
+  TrendSettings fraction, percent, child;
+  percent.srPct = true;
+  child.child = true;
+  // Missing values leave no point (-1): -1024 for the indices, exactly 0 for pBIC.
+  const std::tuple<TrendGraph::Series, float, const TrendSettings*, int> rows[] = {
+      {TrendGraph::Bis, 100.0f, &fraction, 170},    {TrendGraph::Bis, 0.0f, &fraction, 270},
+      {TrendGraph::Sef, 30.0f, &fraction, 20},      {TrendGraph::Rbr, -2.0f, &fraction, 249},  // -79.5 -> -79
+      {TrendGraph::Bsr, 50.0f, &percent, 110},      {TrendGraph::Bsr, 0.5f, &fraction, 110},
+      {TrendGraph::Amp, 30.0f, &fraction, 20},      {TrendGraph::Amp, 60.0f, &child, 20},
+      {TrendGraph::PbicLow, 40.0f, &fraction, 315}, {TrendGraph::Bis, kNotAvailable, &fraction, -1},
+      {TrendGraph::Rbr, -1000.5f, &fraction, -1},   {TrendGraph::PbicHigh, 0.0f, &fraction, -1}};
+  for (const auto& [series, value, settings, y] : rows)
+    EXPECT_EQ(TrendGraph::SeriesY(series, value, *settings), y) << series << " " << value;
+  EXPECT_EQ(std::tuple(TrendGraph::StripIndex(60.0f, 3), TrendGraph::StripIndex(20.4f, 3),
+                       TrendGraph::StripIndex(20.4f, 1)),
+            std::tuple(100, 41, 20))
+      << "mBIC strips are doubled and capped";
+}
+
+// A run's records, every one with BIS 50 except where set.
+class TrendRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    records.resize(4 * 360);
+    for (EpochResult& r : records) {
+      r.value.fill(kNotAvailable);
+      r[EpochResult::Bis] = 50.0f;
+      r[EpochResult::PbicLow] = r[EpochResult::PbicHigh] = 0.0f;
+      for (std::size_t b = 0; b < EpochResult::kDiagBicCount; ++b) r[EpochResult::DiagBic + b] = 67.0f;
+    }
+    store.records = records.data();
+    store.capacity = records.size();
+    graph.Reset(trend, sqi, settings);
+  }
+  void Reset(int startHour) {
+    settings.startHour = startHour;
+    graph.Reset(trend, sqi, settings);
+  }
+  bool Add(std::int32_t n) {
+    return graph.AddRecord(trend, sqi, settings, store, records[static_cast<std::size_t>(n)], n);
+  }
+  bool Prev(std::int32_t latest) { return graph.PrevHour(trend, sqi, settings, store, latest); }
+  bool Next(std::int32_t latest) { return graph.NextHour(trend, sqi, settings, store, latest); }
+
+  std::vector<EpochResult> records;
+  TrendStore store;
+  TrendSettings settings;
+  Bitmap trend{TrendGraph::kWidth, TrendGraph::kHeight};
+  Bitmap sqi{SqiGraph::kWidth, SqiGraph::kHeight};
+  TrendGraph graph;
+};
+
+TEST_F(TrendRun, TheFirstColumnIsColumnOneAndPagingBackStopsAtTheStartHour) {
+  Reset(10);
+  EXPECT_EQ(graph.FirstHour(), -1);
+  records[0][EpochResult::Bis] = 100.0f;
+  ASSERT_TRUE(Add(0));
+  EXPECT_EQ(std::pair(graph.FirstHour(), graph.Column()), std::pair(10, 1));
+  // 30,170 x = 30 is the axis; 31,447 strip, 2 Hz; 31,378 strip, 19 Hz
+  // clang-format off
+  ExpectPixels(trend.image, {{31, 170, kMagenta}, {30, 170, kWhite}, {31, 447, ColourScale[67]},
+                             {31, 378, ColourScale[67]}, {31, 377, kBlack}, {31, 448, kBlack}});
+  // clang-format on
+  ASSERT_TRUE(Add(2));
+  // 31,170 the line starts at the previous point; 32,220 and leaves out the new point
+  ExpectPixels(trend.image, {{31, 170, kMagenta}, {32, 220, kBlack}});
+
+  for (std::int32_t n = 4; n <= 3 * 360; n += 2) ASSERT_TRUE(Add(n)) << n;
+  EXPECT_EQ(std::pair(graph.FirstHour(), graph.LatestHour()), std::pair(12, 13));
+  ASSERT_TRUE(Prev(3 * 360));
+  ASSERT_TRUE(Prev(3 * 360));
+  EXPECT_EQ(graph.FirstHour(), 10);
+  // 30,170 record 0 is at column 0 after a redraw; 31,220 joined to record 2
+  ExpectPixels(trend.image, {{30, 170, kMagenta}, {31, 220, kMagenta}});
+  EXPECT_FALSE(Prev(3 * 360)) << "not before the start hour";
+  EXPECT_EQ(graph.FirstHour(), 10);
+
+  const QImage before = trend.image.copy();
+  EXPECT_FALSE(Add(3 * 360 + 2)) << "an older hour is shown: nothing is drawn";
+  EXPECT_EQ(trend.image, before);
+  ASSERT_TRUE(Next(3 * 360 + 2));
+  ASSERT_TRUE(Next(3 * 360 + 2));
+  EXPECT_EQ(graph.FirstHour(), 12);
+  EXPECT_FALSE(Next(3 * 360 + 2)) << "the newest hour is the second";
+  EXPECT_TRUE(Add(3 * 360 + 4));
+}
+
+TEST_F(TrendRun, MissingPbicLeavesAGapThatTheNextValueBridges) {
+  records[0][EpochResult::PbicLow] = 20.0f;  // y = 335
+  records[4][EpochResult::PbicLow] = 40.0f;  // y = 315
+  const Rgb pbicLow = MakeRgb(1, 175, 199);
+  ASSERT_TRUE(Add(0));
+  EXPECT_EQ(At(trend.image, 31, 335), pbicLow);
+  ASSERT_TRUE(Add(2));  // 0: missing
+  EXPECT_EQ(graph.Column(), 2);
+  ASSERT_TRUE(Add(4));
+  EXPECT_EQ(At(trend.image, 32, 325), pbicLow) << "the line from column 1 to column 3 crosses column 2";
+}
+
+TEST_F(TrendRun, HourLabelsWrapAfterMidnightWhileHoursCountOn) {
+  Reset(23);
+  ASSERT_TRUE(Add(0));
+  const auto label = [](const char* text) {
+    return Text(TrendGraph::kWidth, TrendGraph::kHeight, 10, {{195, 362, text}}).copy(195, 362, 45, 14);
+  };
+  const QImage shown = trend.image.copy(195, 362, 45, 14);
+  EXPECT_EQ(shown, label("00:00")) << "the label of the window's second hour";
+  EXPECT_NE(shown, label("24:00"));
+  for (std::int32_t n = 2; n <= 2 * 360; n += 2) ASSERT_TRUE(Add(n));
+  EXPECT_EQ(graph.FirstHour(), 24) << "hours count on past midnight";
+  EXPECT_EQ(trend.image.copy(15, 362, 45, 14), label("00:00"));
 }
 
 }  // namespace

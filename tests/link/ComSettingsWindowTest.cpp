@@ -1,101 +1,82 @@
-// The "Set COM port" window: its lists, the rules of channel and rate, and
-// the device path it shows.
+// The "Set COM port" window: the rules of channel and rate without the
+// window, then the window's lists and controls wired to them and to the
+// settings. (Its caption, size and close box are the start-up windows' test.)
 #include <gtest/gtest.h>
 
 #include <QComboBox>
 #include <QLabel>
 
-#include "core/RunState.h"
 #include "core/AppSettings.h"
+#include "core/RunState.h"
+#include "link/ComChoices.h"
 #include "link/ComSettingsWindow.h"
 #include "support/QtTestApp.h"
 
 namespace {
 
-struct Bound {
+TEST(ComChoices, ATwoChannelMonitorKeepsChannelsZeroAndOneAndAModel2MonitorRunsAt128Hz) {
+  // list index, engine kind => channel; the four-channel engine is kind 2
+  const std::tuple<int, int, int> channels[] = {{3, 0, 1}, {2, 1, 0}, {1, 0, 1}, {3, 2, 3}, {2, 2, 2}};
+  for (const auto& [index, engine, channel] : channels)
+    EXPECT_EQ(qs::ComChannelChoice(index, engine), channel);
+  // model, engine, rate => rate, channel rows
+  const std::tuple<int, int, int, int, int> shows[] = {
+      {0, 0, 1, 1, 2}, {1, 2, 0, 0, 2}, {1, 2, 7, 0, 2}, {2, 0, 1, 0, 2}, {2, 2, 1, 0, 4}};
+  for (const auto& [model, engine, rate, shownRate, rows] : shows) {
+    const qs::ComShowState s = qs::ComOnShow(model, engine, rate);
+    EXPECT_EQ(std::pair(s.samplingRate, s.channelRows), std::pair(shownRate, rows))
+        << model << engine << rate;
+  }
+}
+
+TEST(ComSettingsWindow, ListsAndChoicesAreWiredToTheSettingsAndTheDevicePath) {
   qs::AppSettings settings;
   qs::RunState run;
-  TForm3 window;
-  Bound() { window.Bind(settings, run); }
-};
-
-void Choose(QComboBox* list, int index, TForm3& w, void (TForm3::*handler)()) {
-  list->setCurrentIndex(index);
-  (w.*handler)();
-}
-
-TEST(ComSettingsWindow, ListsSixtyFourPortsFourChannelsAndTwoRatesWithTheirHints) {
   TForm3 w;
   ASSERT_EQ(w.cbCOM->count(), 64);
-  EXPECT_EQ(w.cbCOM->itemText(0), "COM1");
-  EXPECT_EQ(w.cbCOM->itemText(63), "COM64");
-  EXPECT_EQ(w.cbCOM->maxVisibleItems(), 16);
-  EXPECT_EQ(w.cbCOM->toolTip(), "Select Serial Port");
-  EXPECT_EQ(w.cbChannel->itemText(3), "ch. 3");
-  EXPECT_EQ(w.cbChannel->toolTip(), "Select EEG channel");
-  EXPECT_EQ(w.cbRate->itemText(1), "256Hz");
-  EXPECT_EQ(w.cbRate->toolTip(), "Select EEG Sampling Rate");
-  EXPECT_EQ(w.lSamplingRate->text(), "Set Sampling Rate ");
-  EXPECT_EQ(w.size(), QSize(TForm3::kClientWidth, TForm3::kClientHeight));
-}
+  EXPECT_EQ(std::tuple(w.cbCOM->itemText(63), w.cbChannel->itemText(3), w.cbRate->itemText(1)),
+            std::tuple(QString("COM64"), QString("ch. 3"), QString("256Hz")));
+  w.Bind(settings, run);
+  std::tie(settings.COM_Port, settings.EegChannel, settings.SamplingRate) = std::tuple(4, 1, 1);
+  std::tie(run.MonitorModel, run.EngineKind) = std::tuple(0, 0);
+  w.FormOnShow();
+  EXPECT_EQ(std::tuple(w.cbCOM->currentText(), w.cbChannel->currentText(), w.cbRate->currentText(),
+                       w.lDevice->text()),
+            std::tuple(QString("COM5"), QString("ch. 1"), QString("256Hz"), QString("Device: /dev/ttyS4")));
+  EXPECT_EQ(w.cbChannel->maxVisibleItems(), 2);
+  run.MonitorModel = 2;
+  run.EngineKind = 2;
+  w.FormOnShow();
+  EXPECT_EQ(std::tuple(settings.SamplingRate.load(), w.cbRate->currentText(), w.cbChannel->maxVisibleItems()),
+            std::tuple(0, QString("128Hz"), 4));
 
-TEST(ComSettingsWindow, ChoicesWriteTheSettingsAndATwoChannelMonitorKeepsChannelsZeroAndOne) {
-  Bound b;
-  b.window.FormOnShow();
-  Choose(b.window.cbCOM, 9, b.window, &TForm3::cbCOMChange);
-  EXPECT_EQ(b.settings.COM_Port, 9);
-  EXPECT_EQ(b.window.lDevice->text(), "Device: /dev/ttyS9");
-  Choose(b.window.cbRate, 1, b.window, &TForm3::cbRateChange);
-  EXPECT_EQ(b.settings.SamplingRate, 1);
+  w.cbCOM->setCurrentIndex(9);
+  w.cbCOMChange();
+  EXPECT_EQ(std::pair(settings.COM_Port.load(), w.lDevice->text()),
+            std::pair(9, QString("Device: /dev/ttyS9")));
+  settings.COM_Device = "/tmp/quellscope-monitor";
+  w.cbCOM->setCurrentIndex(2);
+  w.cbCOMChange();
+  EXPECT_EQ(std::pair(settings.COM_Port.load(), w.lDevice->text()),
+            std::pair(2, QString("Device: /tmp/quellscope-monitor")))
+      << "COM_Device overrides the port";
+  w.cbRate->setCurrentIndex(1);
+  w.cbRateChange();
+  EXPECT_EQ(settings.SamplingRate, 1);
+  for (const auto& [engine, channel] : {std::pair(2, 3), std::pair(0, 1)}) {
+    run.EngineKind = engine;
+    w.cbChannel->setCurrentIndex(3);
+    w.cbChannelChange();
+    EXPECT_EQ(std::pair(settings.EegChannel.load(), w.cbChannel->currentText()),
+              std::pair(channel, QString("ch. %1").arg(channel)));
+  }
 
-  Choose(b.window.cbChannel, 3, b.window, &TForm3::cbChannelChange);
-  EXPECT_EQ(b.settings.EegChannel, 1);
-  EXPECT_EQ(b.window.cbChannel->currentText(), "ch. 1");
-  b.run.EngineKind = 2;  // four-channel raw EEG
-  Choose(b.window.cbChannel, 3, b.window, &TForm3::cbChannelChange);
-  EXPECT_EQ(b.settings.EegChannel, 3);
-}
-
-TEST(ComSettingsWindow, OpensOnTheCurrentChoicesAndAModel2MonitorResetsTheRateTo128Hz) {
-  Bound b;
-  b.settings.COM_Port = 4;
-  b.settings.EegChannel = 1;
-  b.settings.SamplingRate = 1;
-  b.window.FormOnShow();
-  EXPECT_EQ(b.window.cbCOM->currentText(), "COM5");
-  EXPECT_EQ(b.window.cbChannel->currentText(), "ch. 1");
-  EXPECT_EQ(b.window.cbRate->currentText(), "256Hz");
-  EXPECT_EQ(b.window.cbChannel->maxVisibleItems(), 2);
-
-  b.run.MonitorModel = 2;
-  b.run.EngineKind = 2;
-  b.window.FormOnShow();
-  EXPECT_EQ(b.settings.SamplingRate, 0);
-  EXPECT_EQ(b.window.cbRate->currentText(), "128Hz");
-  EXPECT_EQ(b.window.cbChannel->maxVisibleItems(), 4);
-}
-
-TEST(ComSettingsWindow, ShowsTheDeviceTheNextStartOpensTheSettingsPathFirst) {
-  Bound b;
-  b.settings.COM_Device = "/tmp/quellscope-monitor";
-  b.window.FormOnShow();
-  EXPECT_EQ(b.window.lDevice->text(), "Device: /tmp/quellscope-monitor");
-  Choose(b.window.cbCOM, 2, b.window, &TForm3::cbCOMChange);
-  EXPECT_EQ(b.window.lDevice->text(), "Device: /tmp/quellscope-monitor") << "COM_Device overrides the port";
-  EXPECT_EQ(b.settings.COM_Port, 2);
-}
-
-TEST(ComSettingsWindow, CloseAndTheCloseBoxBothReportTheWindowClosed) {
-  Bound b;
   int closed = 0;
-  b.window.onClosed = [&] { ++closed; };
-  b.window.show();
-  b.window.bQuitClick();
+  w.onClosed = [&] { ++closed; };
+  w.show();
+  w.bQuitClick();
   EXPECT_EQ(closed, 1);
-  EXPECT_FALSE(b.window.isVisible());
-  b.window.show();
-  b.window.close();
-  EXPECT_EQ(closed, 2);
+  EXPECT_FALSE(w.isVisible());
 }
 
 }  // namespace

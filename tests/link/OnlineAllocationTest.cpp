@@ -10,7 +10,6 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <filesystem>
 #include <new>
 
 #include "OnlineHarness.h"
@@ -37,41 +36,26 @@ void operator delete(void* p, std::size_t) noexcept {
 namespace qs::test {
 namespace {
 
-TEST(OnlineAllocation, StreamingAndRecordingAllocateNothingPerPacket) {
+class OnlineAllocation : public TempFiles {};
+
+TEST_F(OnlineAllocation, StreamingAndRecordingAllocateNothingPerPacket) {
   exempt = true;
   monitorsim::SimOptions o;
-  o.speed = 20.0;
-  o.seconds = 30;
-  o.noise = true;
-  o.keepLog = false;
-  std::atomic<bool> stop{false};
-  monitorsim::MonitorSim sim(o);
-  std::string error;
-  ASSERT_TRUE(sim.Open(&error)) << error;
-  std::thread simThread([&] {
-    exempt = true;
-    sim.Run(stop);
-  });
-  {
-    // No calculation thread: its hand-off of each interval to the window is
-    // not part of the link.
-    OnlineProgram p(sim.DevicePath(), /*withCalc=*/false);
-    const auto record =
-        std::filesystem::temp_directory_path() / ("qs_alloc_" + std::to_string(::getpid()) + ".eeg");
-    ASSERT_TRUE(p.records_.CreateAt(record.string()));
-    p.Controller().bStartClick();
-    ASSERT_TRUE(p.Until([&] { return p.StopEnabled() && p.link.Receiver()->RawStored() >= 8; }));
-    counting = true;
-    const std::uint32_t from = p.link.Receiver()->RawStored();
-    ASSERT_TRUE(p.Until([&] { return p.link.Receiver()->RawStored() >= from + 5 * 8; }));
-    counting = false;
-    EXPECT_EQ(allocations.load(), 0) << "allocations while 5 s of data were received and recorded";
-    p.Stop();
-    ASSERT_TRUE(p.Until([&] { return !p.link.ThreadsRunning(); }));
-    std::filesystem::remove(record);
-  }
-  stop = true;
-  simThread.join();
+  std::tie(o.speed, o.seconds, o.noise) = std::tuple(20.0, 30, true);
+  SimThread sim(o, [] { exempt = true; });
+  ASSERT_TRUE(sim.Opened()) << sim.Error();
+  // No calculation thread: its hand-off of each interval to the window is
+  // not part of the link.
+  OnlineProgram p(sim.Sim().DevicePath(), /*withCalc=*/false);
+  ASSERT_TRUE(p.records_.CreateAt(Temp("alloc.eeg").string()));
+  p.Controller().bStartClick();
+  ASSERT_TRUE(p.Until([&] { return p.StopEnabled() && p.RawStored() >= 8; }));
+  counting = true;
+  const std::uint32_t from = p.RawStored();
+  ASSERT_TRUE(p.Until([&] { return p.RawStored() >= from + 5 * 8; }));
+  counting = false;
+  EXPECT_EQ(allocations.load(), 0) << "allocations while 5 s of data were received and recorded";
+  p.StopAndJoin();
 }
 
 }  // namespace

@@ -9,21 +9,27 @@
 #include <memory>
 #include <vector>
 
-#include "protocol/RxRing.h"
 #include "link/SerialPort.h"
+#include "protocol/RxRing.h"
 
 namespace qs {
 namespace {
 
-TEST(SerialPort, PortIndicesNameCom1ToCom64AndTheDeviceSettingOverridesThem) {
-  EXPECT_EQ(ComPortName(0), "COM1");
-  EXPECT_EQ(ComPortName(8), "COM9");
-  EXPECT_EQ(ComPortName(9), "COM10");
-  EXPECT_EQ(ComPortName(63), "COM64");
-  EXPECT_EQ(SerialDevicePath(0, ""), "/dev/ttyS0");
-  EXPECT_EQ(SerialDevicePath(9, ""), "/dev/ttyS9");
-  EXPECT_EQ(SerialDevicePath(99, ""), "/dev/ttyS63") << "an index beyond the list names the last port";
-  EXPECT_EQ(SerialDevicePath(3, "/dev/ttyUSB0"), "/dev/ttyUSB0");
+using Bytes = std::vector<std::uint8_t>;
+
+TEST(SerialPort, PortNamesDevicePathsAndADeviceThatDoesNotExist) {
+  const std::pair<int, const char*> names[] = {{0, "COM1"}, {8, "COM9"}, {9, "COM10"}, {63, "COM64"}};
+  for (const auto& [index, name] : names) EXPECT_EQ(ComPortName(index), name);
+  // index, COM_Device => path: an index beyond the list names the last port
+  // clang-format off
+  const std::tuple<int, const char*, const char*> paths[] = {{0, "", "/dev/ttyS0"}, {9, "", "/dev/ttyS9"},
+                                                             {99, "", "/dev/ttyS63"},
+                                                             {3, "/dev/ttyUSB0", "/dev/ttyUSB0"}};
+  // clang-format on
+  for (const auto& [index, device, path] : paths) EXPECT_EQ(SerialDevicePath(index, device), path) << index;
+  SerialPort port;
+  EXPECT_FALSE(port.Open("/nonexistent/quellscope-port"));
+  EXPECT_FALSE(port.IsOpen());
 }
 
 // A pseudo-terminal whose master side plays the monitor.
@@ -38,7 +44,7 @@ class PtyPort : public ::testing::Test {
     if (master_ >= 0) ::close(master_);
     ::close(slave_);
   }
-  void MonitorSends(const std::vector<std::uint8_t>& bytes) {
+  void MonitorSends(const Bytes& bytes) {
     ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
   }
   // Polls until n bytes have come or nothing more comes.
@@ -57,31 +63,28 @@ class PtyPort : public ::testing::Test {
 
 TEST_F(PtyPort, BytesPassUnchangedBothWays) {
   // Line ends, flow-control and interrupt characters are data on this line.
-  const std::vector<std::uint8_t> bytes = {0x0A, 0x0D, 0x11, 0x13, 0x03, 0x7F, 0x00, 0xBA, 0xAB, 0xFF};
+  const Bytes bytes = {0x0A, 0x0D, 0x11, 0x13, 0x03, 0x7F, 0x00, 0xBA, 0xAB, 0xFF};
   ASSERT_TRUE(port_.Write(bytes.data(), bytes.size()));
-  std::vector<std::uint8_t> seen(bytes.size());
-  std::size_t at = 0;
-  for (int i = 0; i < 40 && at < seen.size(); ++i) {
+  Bytes seen(bytes.size());
+  for (std::size_t i = 0, at = 0; i < 40 && at < seen.size(); ++i) {
     pollfd p{master_, POLLIN, 0};
     ::poll(&p, 1, 50);
-    const ssize_t n = ::read(master_, seen.data() + at, seen.size() - at);
-    if (n > 0) at += static_cast<std::size_t>(n);
+    at += static_cast<std::size_t>(std::max<ssize_t>(0, ::read(master_, seen.data() + at, seen.size() - at)));
   }
   EXPECT_EQ(seen, bytes);
 
   MonitorSends(bytes);
   ASSERT_EQ(PollFor(bytes.size()), bytes.size());
-  std::vector<std::uint8_t> received;
-  std::uint8_t b = 0;
-  while (ring_->TakeCommitted(b)) received.push_back(b);
+  Bytes received;
+  for (std::uint8_t b = 0; ring_->TakeCommitted(b);) received.push_back(b);
   EXPECT_EQ(received, bytes);
 }
 
 TEST_F(PtyPort, APollTakesNoMoreThanTheRingHasRoomFor) {
   EXPECT_EQ(port_.Poll(*ring_), 0u) << "nothing waiting";
-  const std::vector<std::uint8_t> unparsed(16000, 0x55);
+  const Bytes unparsed(16000, 0x55);
   ring_->Append(unparsed.data(), unparsed.size());
-  MonitorSends(std::vector<std::uint8_t>(1000, 0x66));
+  MonitorSends(Bytes(1000, 0x66));
   EXPECT_EQ(PollFor(1000), 384u);
   EXPECT_EQ(ring_->FreeSpace(), 0u);
   ring_->Reset();
@@ -104,12 +107,6 @@ TEST_F(PtyPort, ADeviceWhoseOtherSideClosesVanishesAndEveryCallThenDoesNothing) 
   port_.Close();  // twice is harmless
   EXPECT_FALSE(port_.IsOpen());
   EXPECT_FALSE(port_.Write(request, sizeof request));
-}
-
-TEST(SerialPort, ADeviceThatDoesNotExistDoesNotOpen) {
-  SerialPort port;
-  EXPECT_FALSE(port.Open("/nonexistent/quellscope-port"));
-  EXPECT_FALSE(port.IsOpen());
 }
 
 }  // namespace

@@ -1,12 +1,14 @@
 // The synthetic EEG models: our own random numbers and functions, and the
 // structure each model promises, checked with closed-form measures (a plain
-// DFT at whole bins) rather than the program's analysis code.
+// DFT at whole bins) rather than the program's analysis code. The pinned
+// ten-minute case (RecordingGeneratorTest) fixes every sample of our random
+// numbers and functions and of the awake, deep and burst-suppression models
+// at 128 Hz as they were checked; what it does not reach is checked here.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <complex>
-#include <cstdint>
 #include <map>
 #include <numeric>
 #include <stdexcept>
@@ -34,10 +36,9 @@ Complex Bin(const Signal& x, std::size_t start, int n, int k) {
 std::vector<double> BinPower(const Signal& x, int rate, int bins = 0) {
   const int n = 2 * rate;
   std::vector<double> power(static_cast<std::size_t>(bins > 0 ? bins : n / 2), 0.0);
-  for (std::size_t start = 0; start + n <= x.size(); start += n) {
+  for (std::size_t start = 0; start + n <= x.size(); start += n)
     for (std::size_t k = 1; k < power.size(); ++k)
       power[k] += std::norm(Bin(x, start, n, static_cast<int>(k)));
-  }
   return power;
 }
 
@@ -59,43 +60,7 @@ Segment Make(int from, int to, SegmentKind kind) {
   return Segment{from, to, kind};
 }
 
-TEST(DetMath, AgreesWithTheCLibraryToTheLastBitsOverTheRangesWeUse) {
-  Rng rng(11);
-  for (int i = 0; i < 100000; ++i) {
-    const double x = rng.Uniform(-2000.0, 2000.0);
-    ASSERT_NEAR(detmath::Sin(x), std::sin(x), 4e-16) << x;
-    ASSERT_NEAR(detmath::Cos(x), std::cos(x), 4e-16) << x;
-    const double y = rng.Uniform(-40.0, 40.0);
-    ASSERT_NEAR(detmath::Exp(y) / std::exp(y), 1.0, 4e-16) << y;
-    const double z = std::exp(rng.Uniform(-700.0, 700.0));
-    ASSERT_NEAR(detmath::Log(z), std::log(z), 4e-16 * std::max(1.0, std::fabs(std::log(z)))) << z;
-  }
-  EXPECT_EQ(std::tuple(detmath::Sin(0.0), detmath::Cos(0.0), detmath::Exp(0.0), detmath::Log(1.0)),
-            std::tuple(0.0, 1.0, 1.0, 0.0));
-}
-
-TEST(Rng, UniformAndGaussianHaveTheirMoments) {
-  Rng rng(3);
-  const int n = 200000;
-  double sum = 0.0, lo = 1.0, hi = 0.0, mean = 0.0, square = 0.0;
-  int beyondTwo = 0;
-  for (int i = 0; i < n; ++i) {
-    const double u = rng.Uniform(), g = rng.Gaussian();
-    sum += u;
-    lo = std::min(lo, u);
-    hi = std::max(hi, u);
-    mean += g;
-    square += g * g;
-    beyondTwo += std::fabs(g) > 2.0;
-  }
-  EXPECT_NEAR(sum / n, 0.5, 0.005);
-  EXPECT_TRUE(lo >= 0.0 && hi < 1.0) << lo << " " << hi;
-  EXPECT_NEAR(mean / n, 0.0, 0.01);
-  EXPECT_NEAR(square / n, 1.0, 0.015);
-  EXPECT_NEAR(static_cast<double>(beyondTwo) / n, 0.0455, 0.003);  // two-sided normal tail
-}
-
-TEST(SyntheticEeg, EachSegmentHasItsOwnSignal) {
+TEST(SyntheticEeg, EachSegmentHasItsOwnSignalAndChannelsAreRelatedButNotEqual) {
   const auto a =
       GenerateMicrovolts(128, 2, {Make(0, 6, SegmentKind::Awake), Make(6, 12, SegmentKind::Deep)}, 9);
   const auto b =
@@ -106,51 +71,29 @@ TEST(SyntheticEeg, EachSegmentHasItsOwnSignal) {
   EXPECT_EQ(second(a[0]), second(b[0])) << "a segment's signal does not depend on the others";
   EXPECT_NE(first(b[0]), second(b[0])) << "two segments of the same model differ";
   EXPECT_THROW(SyntheticEeg(128, 2, {Make(2, 10, SegmentKind::Awake)}, 1), std::invalid_argument) << "a gap";
-}
 
-TEST(SyntheticEeg, ChannelsAreRelatedButNotEqual) {
   const auto x = GenerateMicrovolts(128, 4, {Make(0, 30, SegmentKind::Awake)}, 2);
+  const auto dot = [](const Signal& p, const Signal& q) {
+    return std::inner_product(p.begin(), p.end(), q.begin(), 0.0);
+  };
   for (int c = 1; c < 4; ++c) {
-    const double xy = std::inner_product(x[0].begin(), x[0].end(), x[c].begin(), 0.0);
-    const double xx = std::inner_product(x[0].begin(), x[0].end(), x[0].begin(), 0.0);
-    const double yy = std::inner_product(x[c].begin(), x[c].end(), x[c].begin(), 0.0);
-    EXPECT_GT(xy / std::sqrt(xx * yy), 0.8) << "channel " << c;
-    EXPECT_LT(xy / std::sqrt(xx * yy), 0.999) << "channel " << c;
+    const double correlation = dot(x[0], x[c]) / std::sqrt(dot(x[0], x[0]) * dot(x[c], x[c]));
+    EXPECT_TRUE(correlation > 0.8 && correlation < 0.999) << "channel " << c << ": " << correlation;
   }
 }
 
 TEST(SyntheticEeg, AwakeHasItsPowerPeakAtTheAlphaFrequency) {
-  const struct {
-    int rate;
-    std::uint64_t seed;
-    double alphaHz;
-  } cases[] = {{128, 1, 10.0}, {128, 2, 10.0}, {256, 3, 10.0}, {128, 4, 8.5}, {256, 5, 11.5}};
-  for (const auto& c : cases) {
+  const std::tuple<int, std::uint64_t, double> awake[] = {
+      {128, 1, 10.0}, {128, 2, 10.0}, {256, 3, 10.0}, {128, 4, 8.5}, {256, 5, 11.5}};
+  for (const auto& [rate, seed, alphaHz] : awake) {
     Segment s = Make(0, 60, SegmentKind::Awake);
-    s.alphaHz = c.alphaHz;
-    const Signal x = GenerateMicrovolts(c.rate, 1, {s}, c.seed)[0];
-    const auto power = BinPower(x, c.rate);
-    const double peakHz =
-        0.5 * static_cast<double>(std::max_element(power.begin() + 1, power.end()) - power.begin());
-    EXPECT_NEAR(peakHz, c.alphaHz, 1.0) << c.rate << " Hz, seed " << c.seed;
+    s.alphaHz = alphaHz;
+    const Signal x = GenerateMicrovolts(rate, 1, {s}, seed)[0];
+    const auto power = BinPower(x, rate);
+    const auto peak = std::max_element(power.begin() + 1, power.end()) - power.begin();
+    EXPECT_NEAR(0.5 * static_cast<double>(peak), alphaHz, 1.0) << rate << " Hz, seed " << seed;
     const double rms = std::sqrt(std::inner_product(x.begin(), x.end(), x.begin(), 0.0) / x.size());
-    EXPECT_GT(rms, 10.0);
-    EXPECT_LT(rms, 25.0);
-  }
-}
-
-TEST(SyntheticEeg, DeepHasMostPowerBelowSixHertzAndSpindles) {
-  for (std::uint64_t seed : {1u, 2u}) {
-    const Signal x = GenerateMicrovolts(128, 1, {Make(0, 60, SegmentKind::Deep)}, seed)[0];
-    const std::vector<double> power = BinPower(x, 128);
-    const auto band = [&](int from, int to) {
-      return std::accumulate(power.data() + from, power.data() + to, 0.0);
-    };
-    EXPECT_GT(band(1, 12) / band(1, 128), 0.8) << "0.5 .. 5.5 Hz, seed " << seed;
-    EXPECT_GT(band(22, 29), band(30, 60)) << "spindles: 11 .. 14 Hz above 15 .. 29.5 Hz";
-    EXPECT_GT(
-        *std::max_element(x.begin(), x.end(), [](double a, double b) { return std::fabs(a) < std::fabs(b); }),
-        80.0);
+    EXPECT_TRUE(rms > 10.0 && rms < 25.0) << rms;
   }
 }
 
@@ -158,7 +101,8 @@ TEST(SyntheticEeg, DeepHasMostPowerBelowSixHertzAndSpindles) {
 // their count is round(fraction x length), and each cycle of 8-15 s is burst
 // first and holds its share of suppression within a second.
 TEST(SyntheticEeg, BurstSuppressionHasTheChosenSuppressedFraction) {
-  for (const auto& [fraction, rate] : {std::pair{0.5, 128}, {0.25, 256}, {0.8, 128}, {1.0, 128}, {0.0, 128}}) {
+  for (const auto& [fraction, rate] :
+       {std::pair{0.5, 128}, {0.25, 256}, {0.8, 128}, {1.0, 128}, {0.0, 128}}) {
     Segment bs = Make(10, 160, SegmentKind::BurstSuppression);
     bs.fraction = fraction;
     SyntheticEeg eeg(rate, 2, {Make(0, 10, SegmentKind::Awake), bs}, 7);
@@ -167,14 +111,11 @@ TEST(SyntheticEeg, BurstSuppressionHasTheChosenSuppressedFraction) {
     int suppressed = 0;
     for (int t = 0; eeg.NextSecond(second); ++t) {
       double peak = 0.0;
-      for (const auto& channel : second) {
+      for (const auto& channel : second)
         for (double v : channel) peak = std::max(peak, std::fabs(v));
-      }
       EXPECT_EQ(peak <= 4.0, truth[t].suppressed)
           << "second " << t << " peak " << peak << " fraction " << fraction;
-      if (!truth[t].suppressed && t >= 10) {
-        EXPECT_GT(peak, 30.0) << "a burst second is large";
-      }
+      EXPECT_TRUE(truth[t].suppressed || t < 10 || peak > 30.0) << "a burst second is large";
       suppressed += truth[t].suppressed;
     }
     EXPECT_EQ(suppressed, static_cast<int>(std::lround(fraction * 150)));
@@ -189,10 +130,8 @@ TEST(SyntheticEeg, BurstSuppressionHasTheChosenSuppressedFraction) {
       }
       const int length = t - start;
       ASSERT_GE(length, 1) << "cycle " << cycle;
-      if (t < 160) {
-        EXPECT_GE(length, 8);
-        EXPECT_LE(length, 15);
-      }
+      EXPECT_TRUE(t == 160 || (length >= 8 && length <= 15))
+          << "cycle at " << start << ": " << length << " s";
       EXPECT_LE(std::fabs(off - fraction * length), 1.0) << "cycle at " << start << " fraction " << fraction;
     }
   }
@@ -202,28 +141,23 @@ TEST(SyntheticEeg, BurstSuppressionHasTheChosenSuppressedFraction) {
 // 2-s epochs for qpc and not for qpc-random, whose power at the three
 // frequencies is the same; the phases themselves drift.
 TEST(SyntheticEeg, QpcIsPhaseCoupledAndQpcRandomIsNotWithTheSamePower) {
-  const struct {
-    int rate;
-    double f1, f2;
-    std::uint64_t seed;
-  } cases[] = {{128, 4.0, 6.0, 1}, {128, 4.0, 6.0, 2}, {256, 5.0, 9.5, 2}};
-  for (const auto& c : cases) {
+  const std::tuple<int, double, double, std::uint64_t> cases[] = {
+      {128, 4.0, 6.0, 1}, {128, 4.0, 6.0, 2}, {256, 5.0, 9.5, 2}};
+  for (const auto& [rate, f1, f2, seed] : cases) {
     Segment coupled = Make(0, 240, SegmentKind::Qpc);
-    coupled.f1 = c.f1;
-    coupled.f2 = c.f2;
+    std::tie(coupled.f1, coupled.f2) = std::tuple(f1, f2);
     Segment random = coupled;
     random.kind = SegmentKind::QpcRandom;
-    const Signal x = GenerateMicrovolts(c.rate, 1, {coupled}, c.seed)[0];
-    const Signal y = GenerateMicrovolts(c.rate, 1, {random}, c.seed)[0];
-    const int k1 = static_cast<int>(2 * c.f1), k2 = static_cast<int>(2 * c.f2);
-    EXPECT_GT(PhaseConsistency(x, c.rate, k1, k2), 0.9) << c.seed;
-    EXPECT_LT(PhaseConsistency(y, c.rate, k1, k2), 0.3) << c.seed;
-    EXPECT_LT(PhaseConsistency(x, c.rate, k1), 0.4) << "the f1 phase drifts";
-    const auto px = BinPower(x, c.rate, k1 + k2 + 2), py = BinPower(y, c.rate, k1 + k2 + 2);
-    for (const int k : {k1, k2, k1 + k2}) {
+    const Signal x = GenerateMicrovolts(rate, 1, {coupled}, seed)[0],
+                 y = GenerateMicrovolts(rate, 1, {random}, seed)[0];
+    const int k1 = static_cast<int>(2 * f1), k2 = static_cast<int>(2 * f2);
+    EXPECT_GT(PhaseConsistency(x, rate, k1, k2), 0.9) << seed;
+    EXPECT_LT(PhaseConsistency(y, rate, k1, k2), 0.3) << seed;
+    EXPECT_LT(PhaseConsistency(x, rate, k1), 0.4) << "the f1 phase drifts";
+    const auto px = BinPower(x, rate, k1 + k2 + 2), py = BinPower(y, rate, k1 + k2 + 2);
+    for (const int k : {k1, k2, k1 + k2})
       EXPECT_NEAR((px[k - 1] + px[k] + px[k + 1]) / (py[k - 1] + py[k] + py[k + 1]), 1.0, 0.05)
           << "bin " << k;
-    }
   }
 }
 
