@@ -13,7 +13,6 @@ namespace {
 
 TEST(EdfFuzz, DamagedFilesNeverCrashTheImport) {
   test::EdfShape a;
-  a.rate = 256;
   a.seconds = 3;
   a.wave = [](int s, double t) { return 80 * std::sin(6.28 * (3 + s) * t); };
   a.annotations = {{0.5, "a"}, {1.5, "b"}};
@@ -31,21 +30,11 @@ TEST(EdfFuzz, DamagedFilesNeverCrashTheImport) {
     for (int e = 0; e < edits; ++e) {
       const std::size_t at = rng() % bytes.size();
       switch (rng() % 5) {
-        case 0:
-          bytes[at] = static_cast<std::uint8_t>(rng());
-          break;
-        case 1:
-          bytes[at] = static_cast<std::uint8_t>("0123456789 .-+\x14\x15"[rng() % 16]);
-          break;
-        case 2:
-          bytes.resize(std::max<std::size_t>(at, 1));
-          break;
-        case 3:
-          bytes.insert(bytes.begin() + static_cast<long>(at), static_cast<std::uint8_t>(rng()));
-          break;
-        default:
-          bytes.erase(bytes.begin() + static_cast<long>(at));
-          break;
+        case 0: bytes[at] = static_cast<std::uint8_t>(rng()); break;
+        case 1: bytes[at] = static_cast<std::uint8_t>("0123456789 .-+\x14\x15"[rng() % 16]); break;
+        case 2: bytes.resize(std::max<std::size_t>(at, 1)); break;
+        case 3: bytes.insert(bytes.begin() + static_cast<long>(at), static_cast<std::uint8_t>(rng())); break;
+        default: bytes.erase(bytes.begin() + static_cast<long>(at));
       }
     }
     // The header's numbers are where a reader goes wrong: aim some edits there.

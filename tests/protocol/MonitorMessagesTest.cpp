@@ -15,10 +15,6 @@ namespace {
 
 using test::Bytes;
 
-void PutI32At(Bytes& p, std::size_t at, std::int32_t v) {
-  PutU32(&p[at], static_cast<std::uint32_t>(v));
-}
-
 auto Fields(const ChannelVariables& v) {
   return std::tuple(v.bsr, v.sef, v.bisBits, v.bis, v.extra1, v.extra2, v.emgLow, v.sqi, v.artifactFlags);
 }
@@ -27,64 +23,27 @@ TEST(DecodeCalibration, FractionsAtTheMessagesOffsetsDividedInDouble) {
   const struct {
     std::uint16_t id;
     std::size_t length, at;
-    std::int32_t gn, gd, on, od;
+    std::int32_t fractions[4];  // gain numerator, denominator, offset numerator, denominator
     std::optional<std::pair<float, float>> expected;
   } cases[] = {
-      {kMsgProcessed, 142, 28, 1, 4, -900, 3, {{0.25f, -300.0f}}},
-      {kMsgProcessed4, 310, 32, 3, -2, 10, 4, {{-1.5f, 2.5f}}},
+      {kMsgProcessed, 142, 28, {1, 4, -900, 3}, {{0.25f, -300.0f}}},
+      {kMsgProcessed4, 310, 32, {3, -2, 10, 4}, {{-1.5f, 2.5f}}},
       // In float, 16777219 / 10 would be 1677722; the double 1677721.9 is stored as 1677721.875.
-      {kMsgProcessed, 142, 28, 16777219, 10, 33554435, 7, {{1677721.875f, 4793490.5f}}},
-      {kMsgProcessed, 142, 28, 5, 0, 1, 1, std::nullopt},  // a zero denominator gives none
-      {kMsgProcessed, 142, 28, 5, 1, 1, 0, std::nullopt},
-      {kMsgProcessed4, 310, 32, 5, 0, 1, 1, std::nullopt},
-      {kMsgRawEeg, 310, 28, 1, 1, 1, 1, std::nullopt},
-      {kMsgProcessedExt, 310, 28, 1, 1, 1, 1, std::nullopt},
-      {kMsgMonitorInfo, 310, 28, 1, 1, 1, 1, std::nullopt},
+      {kMsgProcessed, 142, 28, {16777219, 10, 33554435, 7}, {{1677721.875f, 4793490.5f}}},
+      {kMsgProcessed, 142, 28, {5, 0, 1, 1}, std::nullopt},  // a zero denominator gives none
+      {kMsgProcessed, 142, 28, {5, 1, 1, 0}, std::nullopt},
+      {kMsgProcessed4, 310, 32, {5, 0, 1, 1}, std::nullopt},
+      {kMsgRawEeg, 310, 28, {1, 1, 1, 1}, std::nullopt},
+      {kMsgProcessedExt, 310, 28, {1, 1, 1, 1}, std::nullopt},
+      {kMsgMonitorInfo, 310, 28, {1, 1, 1, 1}, std::nullopt},
   };
   for (const auto& c : cases) {
     Bytes p(c.length, 0);
-    PutI32At(p, c.at, c.gn);
-    PutI32At(p, c.at + 4, c.gd);
-    PutI32At(p, c.at + 8, c.on);
-    PutI32At(p, c.at + 12, c.od);
+    for (std::size_t k = 0; k < 4; ++k) PutU32(&p[c.at + 4 * k], static_cast<std::uint32_t>(c.fractions[k]));
     const auto cal = DecodeCalibration(p.data(), c.id);
-    ASSERT_EQ(cal.has_value(), c.expected.has_value())
-        << "id " << c.id << " fractions " << c.gn << "/" << c.gd;
-    if (cal) {
-      EXPECT_EQ(std::pair(cal->gain, cal->offset), *c.expected);
-    }
+    EXPECT_EQ(cal ? std::optional(std::pair(cal->gain, cal->offset)) : std::nullopt, c.expected)
+        << "id " << c.id << " fractions " << c.fractions[0] << "/" << c.fractions[1];
   }
-}
-
-TEST(DecodeChannel, BlocksOfEveryChannelTheMessageHas) {
-  const struct {
-    std::uint16_t id;
-    std::size_t length, first, stride;
-    int channels;
-    std::size_t at[9];  // bsr, sef, bisBits, bis, extra1, extra2, emgLow, sqi, artifactFlags
-  } layouts[] = {{kMsgProcessed, 142, 68, 24, 3, {0, 2, 4, 6, 8, 10, 14, 16, 20}},
-                 {kMsgProcessed4, 310, 124, 44, 4, {0, 2, 6, 8, 10, 12, 16, 20, 24}}};
-  for (const auto& l : layouts) {
-    Bytes p(l.length, 0);
-    for (int c = 0; c < l.channels; ++c) {
-      const std::size_t block = l.first + l.stride * static_cast<std::size_t>(c);
-      for (int f = 0; f < 8; ++f) PutU16(&p[block + l.at[f]], static_cast<std::uint16_t>(1000 * c + 100 + f));
-      PutU32(&p[block + l.at[8]], 0x80000001u + static_cast<std::uint32_t>(c));
-    }
-    for (int c = 0; c < l.channels; ++c) {
-      const auto v = DecodeChannel(p.data(), l.id, c);
-      ASSERT_TRUE(v) << "id " << l.id << " channel " << c;
-      const auto field = [&](int f) { return static_cast<std::int16_t>(1000 * c + 100 + f); };
-      EXPECT_EQ(Fields(*v),
-                std::tuple(field(0), field(1), static_cast<std::uint16_t>(field(2)), field(3), field(4),
-                           field(5), field(6), field(7), 0x80000001u + static_cast<std::uint32_t>(c)))
-          << "id " << l.id << " channel " << c;
-    }
-    EXPECT_FALSE(DecodeChannel(p.data(), l.id, l.channels)) << "a channel the message lacks";
-    EXPECT_FALSE(DecodeChannel(p.data(), l.id, -1));
-  }
-  const Bytes p(310, 0x33);
-  EXPECT_FALSE(DecodeChannel(p.data(), kMsgRawEeg, 0));
 }
 
 TEST(ProcessedMessages, EncodedVariablesRoundTripThroughTheParser) {
@@ -108,6 +67,9 @@ TEST(ProcessedMessages, EncodedVariablesRoundTripThroughTheParser) {
     EXPECT_EQ(cal->offset, static_cast<float>(double(m.offsetNum) / double(m.offsetDen)));
   }
   EXPECT_EQ(parsed[0].bytes[22], m.engineByte);
+  for (const auto& [id, channel] : {std::pair{kMsgProcessed, 3}, {kMsgProcessed4, 4}, {kMsgProcessed, -1}})
+    EXPECT_FALSE(DecodeChannel(parsed[id == kMsgProcessed ? 0 : 2].bytes.data(), id, channel)) << "no channel " << channel;
+  EXPECT_FALSE(DecodeChannel(Bytes(310, 0x33).data(), kMsgRawEeg, 0));
 }
 
 TEST(ProcessedMessages, EngineByteDividedBy10Of13OrLessMeansEngineKind1) {
@@ -125,41 +87,29 @@ TEST(DecodeMonitorInfo, First28PayloadBytesAndTheirCharacters) {
   p[20 + 27] = 'V';
   const auto info = DecodeMonitorInfo(p.data(), 48);
   ASSERT_TRUE(info);
-  EXPECT_EQ(info->payload[0], 1);
-  EXPECT_EQ(info->payload[13], 14);
-  EXPECT_EQ(info->EngineChar(), '4');
-  EXPECT_EQ(info->ModelChar(), 'V');
+  EXPECT_EQ(info->payload[0] * 100 + info->payload[13], 114);
+  EXPECT_EQ(std::pair(info->EngineChar(), info->ModelChar()), std::pair('4', 'V'));
   EXPECT_FALSE(DecodeMonitorInfo(p.data(), 47)) << "too short for the fields";
-
-  for (const auto& [c, engine, model] : {std::tuple{'B', 1, 0},
-                                         {'4', 2, 0},
-                                         {'V', 0, 2},
-                                         {'C', 0, 1},
-                                         {'b', 0, 0},
-                                         {'v', 0, 0},
-                                         {'\0', 0, 0}}) {
+  for (const auto& [c, engine, model] :
+       {std::tuple{'B', 1, 0}, {'4', 2, 0}, {'V', 0, 2}, {'C', 0, 1}, {'b', 0, 0}, {'v', 0, 0}, {'\0', 0, 0}}) {
     EXPECT_EQ(EngineKindFromChar(c), engine) << c;
     EXPECT_EQ(MonitorModelFromChar(c), model) << c;
   }
 }
 
 TEST(RawLayouts, EngineKind2IsFourChannelsAtAnyRateAndRecordedLengths) {
-  for (const bool rate256 : {false, true}) {
-    EXPECT_EQ(RawLayoutFor(2, rate256), RawLayout::FourChannels128);
-    for (const int kind : {0, 1}) {
-      EXPECT_EQ(RawLayoutFor(kind, rate256), rate256 ? RawLayout::TwoChannels256 : RawLayout::TwoChannels128);
-    }
-  }
-  for (const RawLayout l :
-       {RawLayout::TwoChannels128, RawLayout::TwoChannels256, RawLayout::FourChannels128}) {
-    EXPECT_EQ(RawPacketBytes(l), kOffRawSamples + 2 * RawFrames(l) * RawChannels(l) + 2);
-    EXPECT_EQ(RecordedBytes(kMsgRawEeg, l), l == RawLayout::TwoChannels128 ? 90 : 154);
-  }
-  EXPECT_EQ(RecordedBytes(kMsgProcessed, RawLayout::TwoChannels128), 142);
-  EXPECT_EQ(RecordedBytes(kMsgProcessed4, RawLayout::FourChannels128), 310);
-  for (const int id : {int{kMsgMonitorInfo}, int{kMsgProcessedExt}, 777}) {
-    EXPECT_EQ(RecordedBytes(static_cast<std::uint16_t>(id), RawLayout::TwoChannels128), 0) << id;
-  }
+  using L = RawLayout;
+  EXPECT_EQ((std::vector{RawLayoutFor(0, false), RawLayoutFor(1, false), RawLayoutFor(0, true), RawLayoutFor(1, true),
+                         RawLayoutFor(2, false), RawLayoutFor(2, true)}),
+            (std::vector{L::TwoChannels128, L::TwoChannels128, L::TwoChannels256, L::TwoChannels256,
+                         L::FourChannels128, L::FourChannels128}));
+  EXPECT_EQ((std::vector{RawPacketBytes(L::TwoChannels128), RawPacketBytes(L::TwoChannels256),
+                         RawPacketBytes(L::FourChannels128), RecordedBytes(kMsgRawEeg, L::TwoChannels128),
+                         RecordedBytes(kMsgRawEeg, L::TwoChannels256), RecordedBytes(kMsgRawEeg, L::FourChannels128),
+                         RecordedBytes(kMsgProcessed, L::TwoChannels128), RecordedBytes(kMsgProcessed4, L::FourChannels128),
+                         RecordedBytes(kMsgMonitorInfo, L::TwoChannels128), RecordedBytes(kMsgProcessedExt, L::TwoChannels128),
+                         RecordedBytes(777, L::TwoChannels128)}),
+            (std::vector{90, 154, 154, 90, 154, 154, 142, 310, 0, 0, 0}));
 }
 
 // ---------------------------------------------------------------------------

@@ -1,10 +1,10 @@
+#include "protocol/RxRing.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <numeric>
 #include <vector>
-
-#include "protocol/RxRing.h"
 
 namespace qs {
 namespace {
@@ -15,83 +15,54 @@ std::vector<std::uint8_t> Counting(std::size_t n, std::uint8_t first = 0) {
   return v;
 }
 
-class RxRingTest : public ::testing::Test {
- protected:
-  std::unique_ptr<RxRing> holder_ = std::make_unique<RxRing>();
-  RxRing& ring_ = *holder_;
-  std::uint8_t b_ = 0;
-};
+// The parser's tests drive peeking and committing; here the edges: a full
+// ring, the wrap, what peeking and taking do to each other, and Reset.
+TEST(RxRing, KeepsOrderAcrossTheWrapNeverOverwritesUnreadBytesAndRollsBackPeeks) {
+  auto holder = std::make_unique<RxRing>();
+  RxRing& ring = *holder;
+  std::uint8_t b = 0;
+  const auto peek = [&](int times) {
+    for (int i = 0; i < times; ++i) ring.Peek(b);
+    return b;
+  };
+  EXPECT_FALSE(ring.TakeCommitted(b));
+  EXPECT_FALSE(ring.Peek(b));
+  const auto full = Counting(RxRing::kSize - 7), more = Counting(30, 100);
+  EXPECT_EQ(ring.Append(full.data(), full.size()), RxRing::kSize - 7);
+  EXPECT_EQ(ring.Append(more.data(), more.size()), 7u) << "only the room left";
+  EXPECT_EQ(ring.Append(more.data(), more.size()), 0u) << "a full ring takes nothing";
+  EXPECT_EQ(ring.PeekCount(), RxRing::kSize);
+  for (std::size_t i = 0; i < RxRing::kSize - 7; ++i) ASSERT_TRUE(ring.TakeCommitted(b) && b == std::uint8_t(i)) << i;
+  EXPECT_EQ(ring.Append(more.data() + 7, 23), 23u);  // 7 bytes at the end of the storage, 23 at the start
 
-TEST_F(RxRingTest, KeepsOrderAndNeverOverwritesUnreadBytes) {
-  EXPECT_FALSE(ring_.TakeCommitted(b_));
-  EXPECT_FALSE(ring_.Peek(b_));
-  const auto full = Counting(RxRing::kSize);
-  EXPECT_EQ(ring_.Append(full.data(), full.size()), RxRing::kSize);
-  EXPECT_EQ(ring_.PeekCount(), RxRing::kSize);
-  const std::vector<std::uint8_t> more(20, 0xEE);
-  EXPECT_EQ(ring_.Append(more.data(), more.size()), 0u) << "a full ring takes nothing";
-  for (int i = 0; i < 10; ++i) ring_.TakeCommitted(b_);
-  EXPECT_EQ(ring_.Append(more.data(), more.size()), 10u) << "only the room freed by taking";
-  for (std::size_t i = 10; i < RxRing::kSize + 10; ++i) {
-    ASSERT_TRUE(ring_.TakeCommitted(b_));
-    ASSERT_EQ(b_, i < RxRing::kSize ? static_cast<std::uint8_t>(i) : 0xEE) << "at " << i;
-  }
-  EXPECT_FALSE(ring_.TakeCommitted(b_));
-}
+  EXPECT_EQ(peek(12), 111);
+  EXPECT_EQ(ring.PeekCount(), 18u);
+  EXPECT_EQ(ring.FreeSpace(), RxRing::kSize - 30) << "peeked bytes may still be needed after a rollback";
+  ring.Rollback();
+  EXPECT_EQ(ring.PeekCount(), 30u);
+  EXPECT_EQ(peek(1), 100) << "the same bytes are peeked again after a rollback";
+  peek(2);
+  ring.Commit();
+  EXPECT_EQ(ring.CommittedCount(), 27u);
+  EXPECT_EQ(ring.FreeSpace(), RxRing::kSize - 27);
+  ring.Rollback();  // nothing to roll back to behind a commit
+  ASSERT_TRUE(ring.TakeCommitted(b));
+  EXPECT_EQ(b, 103);
+  peek(4);
+  ring.TakeCommitted(b);
+  EXPECT_EQ(b, 104);
+  EXPECT_EQ(ring.PeekCount(), 25u) << "taking a committed byte moves the peek position to it";
+  EXPECT_EQ(peek(1), 105);
+  for (int i = 105; i < 130; ++i) ASSERT_TRUE(ring.TakeCommitted(b) && b == i) << i;
+  EXPECT_FALSE(ring.TakeCommitted(b));
 
-TEST_F(RxRingTest, PeekCommitAndRollback) {
-  const auto bytes = Counting(100, 1);
-  ring_.Append(bytes.data(), bytes.size());
-  ring_.Peek(b_);
-  ring_.Peek(b_);
-  EXPECT_EQ(b_, 2);
-  EXPECT_EQ(ring_.PeekCount(), 98u);
-  EXPECT_EQ(ring_.CommittedCount(), 100u);
-  EXPECT_EQ(ring_.FreeSpace(), RxRing::kSize - 100) << "peeked bytes may still be needed after a rollback";
-  ring_.Rollback();
-  EXPECT_EQ(ring_.PeekCount(), 100u);
-  ring_.Peek(b_);
-  EXPECT_EQ(b_, 1) << "the same bytes are peeked again after a rollback";
-
-  ring_.Peek(b_);
-  ring_.Peek(b_);
-  ring_.Commit();
-  EXPECT_EQ(ring_.CommittedCount(), 97u);
-  EXPECT_EQ(ring_.FreeSpace(), RxRing::kSize - 97);
-  ring_.Rollback();  // nothing to roll back to behind a commit
-  ASSERT_TRUE(ring_.TakeCommitted(b_));
-  EXPECT_EQ(b_, 4);
-
-  for (int i = 0; i < 4; ++i) ring_.Peek(b_);
-  ring_.TakeCommitted(b_);
-  EXPECT_EQ(b_, 5);
-  EXPECT_EQ(ring_.PeekCount(), 95u) << "taking a committed byte moves the peek position to it";
-  ring_.Peek(b_);
-  EXPECT_EQ(b_, 6);
-}
-
-TEST_F(RxRingTest, WrapsAroundTheEndOfTheStorageAndResets) {
-  const auto first = Counting(RxRing::kSize - 7);
-  ring_.Append(first.data(), first.size());
-  while (ring_.TakeCommitted(b_)) {
-  }
-  const auto second = Counting(30, 100);  // 7 bytes at the end, 23 at the start
-  ASSERT_EQ(ring_.Append(second.data(), second.size()), 30u);
-  for (int i = 0; i < 10; ++i) ring_.Peek(b_);
-  EXPECT_EQ(b_, 109);
-  ring_.Rollback();
-  for (int i = 0; i < 30; ++i) {
-    ASSERT_TRUE(ring_.TakeCommitted(b_));
-    EXPECT_EQ(b_, 100 + i);
-  }
-
-  ring_.Append(second.data(), second.size());
-  ring_.Peek(b_);
-  ring_.Reset();
-  EXPECT_EQ(ring_.CommittedCount(), 0u);
-  EXPECT_EQ(ring_.PeekCount(), 0u);
-  EXPECT_EQ(ring_.FreeSpace(), RxRing::kSize);
-  EXPECT_FALSE(ring_.Peek(b_));
+  ring.Append(more.data(), more.size());
+  peek(1);
+  ring.Reset();
+  EXPECT_EQ(ring.CommittedCount(), 0u);
+  EXPECT_EQ(ring.PeekCount(), 0u);
+  EXPECT_EQ(ring.FreeSpace(), RxRing::kSize);
+  EXPECT_FALSE(ring.Peek(b));
 }
 
 }  // namespace

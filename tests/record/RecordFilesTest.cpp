@@ -3,43 +3,17 @@
 #include <filesystem>
 #include <fstream>
 
-#include "core/AppCore.h"
 #include "record/AutoRecordName.h"
-#include "record/RecordFileService.h"
 #include "record/RecordPrescan.h"
 #include "record/RecordWriter.h"
-#include "RecordTestFiles.h"
+#include "RecordFixture.h"
 
 namespace qs {
 namespace {
 
 namespace fs = std::filesystem;
 using test::RecordBuilder;
-
-class RecordFilesTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("qs_rec_" + std::to_string(::getpid()) + "_" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  std::string Path(const char* name) const { return (dir / name).string(); }
-  std::string Save(const RecordBuilder& b, const char* name) const {
-    b.Save(dir / name);
-    return Path(name);
-  }
-  std::string SaveBytes(const std::vector<std::uint8_t>& bytes, const char* name) const {
-    std::ofstream(dir / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return Path(name);
-  }
-
-  fs::path dir;
-  AppCore core;
-  RecordFileService service{core};
-};
+using RecordFilesTest = test::RecordFixture;
 
 TEST(RecordHeader, BuildsTheFixedLayoutAndReadsItBack) {
   RecordHeader h;
@@ -49,44 +23,34 @@ TEST(RecordHeader, BuildsTheFixedLayoutAndReadsItBack) {
   h.second = 58;
   h.info = test::InfoWith('4', 'V');
   const RecordHeaderBytes b = BuildRecordHeader(h);
-  EXPECT_EQ(b[0], 0x41);
-  EXPECT_EQ(b[1], 0x32);
-  EXPECT_EQ(b[2], 0x4B);
-  EXPECT_EQ(b[3], 0x20) << "unlisted bytes are blanks";
-  EXPECT_EQ(b[16], 0x00);
-  EXPECT_EQ(b[17], 0x01) << "256, little-endian";
-  EXPECT_EQ(b[20], 1);
-  EXPECT_EQ(b[27], 0x3F) << "float 1.0 is 00 00 80 3F";
-  EXPECT_EQ(b[83], '4');
-  EXPECT_EQ(b[91], 'V');
+  // Magic "A2K", unlisted bytes blank, rate 256 little-endian, float 1.0 is 00 00 80 3F.
+  for (const auto& [at, value] : {std::pair{0, 0x41}, {1, 0x32}, {2, 0x4B}, {3, 0x20}, {16, 0x00}, {17, 0x01},
+                                 {20, 1}, {27, 0x3F}, {83, '4'}, {91, 'V'}})
+    EXPECT_EQ(b[static_cast<std::size_t>(at)], value) << "byte " << at;
   const ParsedRecordHeader p = ParseRecordHeader(b);
   EXPECT_TRUE(p.magic && p.hasTime);
   EXPECT_EQ(p.StartSecondOfDay(), 86398);
   EXPECT_EQ(p.rateField, 256);
-  EXPECT_EQ(p.revision[2], 2);
-  EXPECT_EQ(p.revision[3], 5);
-
-  RecordHeaderBytes blankTime = b;
-  blankTime[40] = 0x20;
-  EXPECT_FALSE(ParseRecordHeader(blankTime).hasTime);
-  RecordHeaderBytes damaged = b;
-  damaged[40] = 200;
-  EXPECT_FALSE(ParseRecordHeader(damaged).hasTime) << "an impossible hour is no time";
+  EXPECT_EQ(p.revision[2] * 100 + p.revision[3], 205) << "host revision 2.05";
+  for (const std::uint8_t hour : {0x20, 200}) {  // a blank or an impossible hour is no time
+    RecordHeaderBytes other = b;
+    other[40] = hour;
+    EXPECT_FALSE(ParseRecordHeader(other).hasTime) << int{hour};
+  }
 }
 
 TEST_F(RecordFilesTest, AutomaticNamesCountUpWithinTheDayInWorkDir) {
   core.settings.WorkDir = dir.string();
-  std::string first, second;
-  ASSERT_EQ(service.CreateAutomatic(first), RecordCreateOutcome::Created);
-  core.run.RecordFile.Close();
-  ASSERT_EQ(service.CreateAutomatic(second), RecordCreateOutcome::Created);
-  core.run.RecordFile.Close();
   const TimeOfDay today = LocalNow();
-  EXPECT_EQ(first, AutoRecordPath(dir.string(), today, 1));
-  EXPECT_EQ(second, AutoRecordPath(dir.string(), today, 2));
+  for (int n = 1; n <= 2; ++n) {
+    std::string path;
+    ASSERT_EQ(service.CreateAutomatic(path), RecordCreateOutcome::Created);
+    core.run.RecordFile.Close();
+    EXPECT_EQ(path, AutoRecordPath(dir.string(), today, n));
+  }
   char expected[16];
   std::snprintf(expected, sizeof expected, "%04d%02d%02d1.eeg", today.year, today.month, today.day);
-  EXPECT_EQ(fs::path(first).filename().string(), expected);
+  EXPECT_EQ(fs::path(AutoRecordPath(dir.string(), today, 1)).filename().string(), expected);
   EXPECT_TRUE(core.run.WaveFileBinary);
   EXPECT_EQ(AutoRecordPath("", today, 7).find('/'), std::string::npos) << "no WorkDir: current directory";
 
@@ -105,15 +69,16 @@ TEST_F(RecordFilesTest, WriterPutsTheHeaderFirstAndPacketsAtTheirRecordedLength)
   RecordWriter writer(file);
   const std::uint8_t* vars = source.bytes.data() + kRecordHeaderBytes;
   const std::uint8_t* raw = vars + kProcessedBytes;
-  EXPECT_TRUE(writer.Append(vars, kMsgProcessed, RawLayout::TwoChannels128, 0.0f));  // no calibration yet
+  constexpr auto k128 = RawLayout::TwoChannels128;
+  EXPECT_TRUE(writer.Append(vars, kMsgProcessed, k128, 0.0f));  // no calibration yet
   RecordHeader h;
   h.hour = 9;
   h.minute = 30;
   h.info = test::InfoWith('B', 'C');
   EXPECT_TRUE(writer.WriteHeader(h));
-  EXPECT_TRUE(writer.Append(vars, kMsgProcessed, RawLayout::TwoChannels128, 0.03125f));
-  EXPECT_TRUE(writer.Append(raw, kMsgRawEeg, RawLayout::TwoChannels128, 0.03125f));
-  EXPECT_TRUE(writer.Append(raw, kMsgMonitorInfo, RawLayout::TwoChannels128, 0.03125f));  // not recorded
+  EXPECT_TRUE(writer.Append(vars, kMsgProcessed, k128, 0.03125f));
+  EXPECT_TRUE(writer.Append(raw, kMsgRawEeg, k128, 0.03125f));
+  EXPECT_TRUE(writer.Append(raw, kMsgMonitorInfo, k128, 0.03125f));  // not recorded
   h.hour = 11;
   EXPECT_TRUE(writer.WriteHeader(h)) << "a second monitor information writes nothing";
   file.Close();
@@ -126,7 +91,7 @@ TEST_F(RecordFilesTest, WriterPutsTheHeaderFirstAndPacketsAtTheirRecordedLength)
   // place free; the late header does not overwrite it.
   ASSERT_TRUE(file.Open(Path("late.eeg"), "wb"));
   writer.Reset();
-  EXPECT_TRUE(writer.Append(vars, kMsgProcessed, RawLayout::TwoChannels128, 1.0f));
+  EXPECT_TRUE(writer.Append(vars, kMsgProcessed, k128, 1.0f));
   EXPECT_TRUE(writer.WriteHeader(h));
   file.Close();
   const PrescanResult late = PrescanRecord(Path("late.eeg"));
@@ -135,72 +100,61 @@ TEST_F(RecordFilesTest, WriterPutsTheHeaderFirstAndPacketsAtTheirRecordedLength)
   EXPECT_EQ(late.firstPacketId, kMsgProcessed);
 }
 
-TEST_F(RecordFilesTest, PrescanCountsWholeSecondsAfterTheFirstPacket) {
-  RecordBuilder b(RawLayout::TwoChannels128, 10, 0, 0);
-  const std::string empty = Save(b, "empty.eeg");
-  PrescanResult r = PrescanRecord(empty);
-  ASSERT_EQ(r.outcome, ReplayOpenOutcome::Ok);
-  EXPECT_EQ(r.fileLength, 270);
-  EXPECT_EQ(r.fileSeconds, 0);
-  for (int i = 0; i < 3; ++i) b.AddSecond();
-  b.bytes.resize(b.bytes.size() + 500);  // most of a fourth second
-  r = PrescanRecord(Save(b, "three.eeg"));
-  EXPECT_EQ(r.fileSeconds, 3);
-  EXPECT_EQ(r.bytesPerSecond, 862);
-  EXPECT_EQ(r.engineKind, 1) << "a 52 first packet means engine kind 1";
-  EXPECT_EQ(r.fileStartSec, 36000u);
-  EXPECT_FLOAT_EQ(r.calibration.gain, 1.0f / 32.0f);
-
+TEST_F(RecordFilesTest, PrescanReadsLayoutModelRateAndCountsWholeSecondsAfterTheFirstPacket) {
+  const struct {
+    const char* name;
+    RawLayout layout;
+    char model, engine;
+    int seconds, extra;  // extra: bytes of a second not whole
+    int fileSeconds, bytesPerSecond, engineKind, monitorModel;
+    bool rate256;
+    int firstPacketBytes;
+  } cases[] = {
+      {"empty", RawLayout::TwoChannels128, 'C', 'B', 0, 0, 0, 862, 1, 1, false, 142},
+      {"most of a fourth second", RawLayout::TwoChannels128, 'C', 'B', 3, 500, 3, 862, 1, 1, false, 142},
+      {"256 Hz", RawLayout::TwoChannels256, 'C', 'B', 2, 0, 2, 1374, 1, 1, true, 142},
+      // A model V monitor runs at 128 Hz whatever the rate field says.
+      {"model V", RawLayout::TwoChannels256, 'V', 'B', 1, 0, 1, 862, 1, 2, false, 142},
+      // The first packet is a 1122 of 310 bytes with its own calibration offsets.
+      {"four channels", RawLayout::FourChannels128, 'V', '4', 5, 0, 5, 1542, 2, 2, false, 310},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RecordBuilder b(c.layout, 10, 0, 0, c.model, c.engine);
+    for (int i = 0; i < c.seconds; ++i) b.AddSecond();
+    b.bytes.resize(b.bytes.size() + static_cast<std::size_t>(c.extra));
+    const PrescanResult r = PrescanRecord(Save(b, "case.eeg"));
+    ASSERT_EQ(r.outcome, ReplayOpenOutcome::Ok);
+    EXPECT_EQ(r.fileLength, static_cast<long>(b.bytes.size()));
+    EXPECT_EQ(r.fileSeconds, c.fileSeconds);
+    EXPECT_EQ(r.bytesPerSecond, c.bytesPerSecond);
+    EXPECT_EQ(r.engineKind, c.engineKind);
+    EXPECT_EQ(r.monitorModel, c.monitorModel);
+    EXPECT_EQ(r.rate256, c.rate256);
+    EXPECT_EQ(r.firstPacketBytes, c.firstPacketBytes);
+    EXPECT_EQ(r.fileStartSec, 36000u);
+    EXPECT_FLOAT_EQ(r.calibration.gain, 1.0f / 32.0f);
+  }
   EXPECT_EQ(PrescanRecord(Path("missing.eeg")).outcome, ReplayOpenOutcome::OpenError);
+  RecordBuilder b(RawLayout::TwoChannels128, 7, 0, 0);
+  b.bytes[0] = 'X';  // no magic: accepted with no time; refused later at Start
+  const PrescanResult foreign = PrescanRecord(Save(b, "foreign.eeg"));
+  EXPECT_EQ(foreign.outcome, ReplayOpenOutcome::Ok);
+  EXPECT_EQ(foreign.fileStartSec, 0u);
   b.bytes.resize(269);
   EXPECT_EQ(PrescanRecord(Save(b, "short.eeg")).outcome, ReplayOpenOutcome::TypeError);
-}
-
-TEST_F(RecordFilesTest, PrescanReadsModelRateAndFourChannelFiles) {
-  RecordBuilder wide(RawLayout::TwoChannels256, 8, 0, 0, 'V', 'B');
-  wide.AddSecond();
-  PrescanResult r = PrescanRecord(Save(wide, "v256.eeg"));
-  EXPECT_EQ(r.monitorModel, 2);
-  EXPECT_FALSE(r.rate256) << "a model V monitor runs at 128 Hz whatever the rate field says";
-
-  RecordBuilder rate(RawLayout::TwoChannels256, 8, 0, 0, 'C', 'B');
-  for (int i = 0; i < 2; ++i) rate.AddSecond();
-  r = PrescanRecord(Save(rate, "c256.eeg"));
-  EXPECT_TRUE(r.rate256);
-  EXPECT_EQ(r.bytesPerSecond, 1374);
-  EXPECT_EQ(r.fileSeconds, 2);
-
-  // Four channels: the first packet is a 1122 of 310 bytes with its own
-  // calibration offsets.
-  RecordBuilder four(RawLayout::FourChannels128, 8, 0, 0, 'V', '4');
-  for (int i = 0; i < 5; ++i) four.AddSecond();
-  r = PrescanRecord(Save(four, "four.eeg"));
-  ASSERT_EQ(r.outcome, ReplayOpenOutcome::Ok);
-  EXPECT_EQ(r.engineKind, 2);
-  EXPECT_EQ(r.firstPacketBytes, 310);
-  EXPECT_EQ(r.bytesPerSecond, 1542);
-  EXPECT_EQ(r.fileSeconds, 5) << "the 1122's real length is counted";
-  EXPECT_FLOAT_EQ(r.calibration.gain, 1.0f / 32.0f) << "taken from the 1122 offsets, not the 52 ones";
-
-  // No magic: accepted with no time; refused later at Start.
-  RecordBuilder foreign(RawLayout::TwoChannels128, 7, 0, 0);
-  foreign.bytes[0] = 'X';
-  r = PrescanRecord(Save(foreign, "foreign.eeg"));
-  EXPECT_EQ(r.outcome, ReplayOpenOutcome::Ok);
-  EXPECT_EQ(r.fileStartSec, 0u);
 }
 
 TEST_F(RecordFilesTest, OpeningForReplayRefusesWhatCannotBeReplayed) {
   EXPECT_EQ(service.OpenReplay(""), ReplayOpenOutcome::NotSelected);
   EXPECT_EQ(service.OpenReplay(Path("missing.eeg")), ReplayOpenOutcome::OpenError);
-  EXPECT_EQ(service.OpenReplay(SaveBytes(std::vector<std::uint8_t>(127, 0x41), "tiny.eeg")),
-            ReplayOpenOutcome::SizeError);
+  std::ofstream(dir / "tiny.eeg") << std::string(127, 'A');
+  EXPECT_EQ(service.OpenReplay(Path("tiny.eeg")), ReplayOpenOutcome::SizeError);
   RecordBuilder b(RawLayout::TwoChannels128, 7, 0, 0);
-  RecordBuilder foreign = b;
+  RecordBuilder foreign = b, cut = b;
   foreign.bytes[2] = 'Q';
-  EXPECT_EQ(service.OpenReplay(Save(foreign, "foreign.eeg")), ReplayOpenOutcome::TypeError);
-  RecordBuilder cut = b;
   cut.bytes.resize(200);
+  EXPECT_EQ(service.OpenReplay(Save(foreign, "foreign.eeg")), ReplayOpenOutcome::TypeError);
   EXPECT_EQ(service.OpenReplay(Save(cut, "cut.eeg")), ReplayOpenOutcome::TypeError);
   EXPECT_FALSE(core.run.ReplayFile.IsOpen()) << "a refused file is not left open";
   EXPECT_EQ(service.OpenReplay(Save(b, "ok.eeg")), ReplayOpenOutcome::Ok);
@@ -208,8 +162,8 @@ TEST_F(RecordFilesTest, OpeningForReplayRefusesWhatCannotBeReplayed) {
 }
 
 TEST_F(RecordFilesTest, ReplayClockStartsOneSecondAfterTheHeaderTimeOrAtTheOffset) {
-  RecordBuilder late(RawLayout::TwoChannels128, 23, 59, 59);
-  ASSERT_EQ(service.OpenReplay(Save(late, "late.eeg")), ReplayOpenOutcome::Ok);
+  ASSERT_EQ(service.OpenReplay(Save(RecordBuilder(RawLayout::TwoChannels128, 23, 59, 59), "late.eeg")),
+            ReplayOpenOutcome::Ok);
   EXPECT_EQ(core.run.ClockSec, 0u) << "23:59:59 + 1 s reaches midnight";
 
   RecordBuilder b(RawLayout::TwoChannels128, 10, 0, 0);
