@@ -1,6 +1,8 @@
-// Decoding at the messages' byte offsets, and the encoder the generator and
-// the other tests build packets with. Packets are exactly as long as the
-// message, so a decoder reading past its fields shows up in the sanitizer build.
+// The messages both ways: decoding at their byte offsets, against the encoder
+// the generator and the other tests build packets with (whose bytes the
+// generator's pinned recording holds), and the requests the system sends.
+// Packets are exactly as long as the message, so a decoder reading past its
+// fields shows up in the sanitizer build.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -9,6 +11,7 @@
 
 #include "protocol/ProtocolTestSupport.h"
 #include "protocol/MonitorMessages.h"
+#include "protocol/Requests.h"
 
 namespace qs {
 namespace {
@@ -97,35 +100,37 @@ TEST(DecodeMonitorInfo, First28PayloadBytesAndTheirCharacters) {
   }
 }
 
-TEST(RawLayouts, EngineKind2IsFourChannelsAtAnyRateAndRecordedLengths) {
-  using L = RawLayout;
-  EXPECT_EQ((std::vector{RawLayoutFor(0, false), RawLayoutFor(1, false), RawLayoutFor(0, true), RawLayoutFor(1, true),
-                         RawLayoutFor(2, false), RawLayoutFor(2, true)}),
-            (std::vector{L::TwoChannels128, L::TwoChannels128, L::TwoChannels256, L::TwoChannels256,
-                         L::FourChannels128, L::FourChannels128}));
-  EXPECT_EQ((std::vector{RawPacketBytes(L::TwoChannels128), RawPacketBytes(L::TwoChannels256),
-                         RawPacketBytes(L::FourChannels128), RecordedBytes(kMsgRawEeg, L::TwoChannels128),
-                         RecordedBytes(kMsgRawEeg, L::TwoChannels256), RecordedBytes(kMsgRawEeg, L::FourChannels128),
-                         RecordedBytes(kMsgProcessed, L::TwoChannels128), RecordedBytes(kMsgProcessed4, L::FourChannels128),
-                         RecordedBytes(kMsgMonitorInfo, L::TwoChannels128), RecordedBytes(kMsgProcessedExt, L::TwoChannels128),
-                         RecordedBytes(777, L::TwoChannels128)}),
-            (std::vector{90, 154, 154, 90, 154, 154, 142, 310, 0, 0, 0}));
+// ---------------------------------------------------------------------------
+// Requests
+
+std::string Hex(const Request& r) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (std::size_t i = 0; i < r.length; ++i) out += {kDigits[r.bytes[i] >> 4], kDigits[r.bytes[i] & 15]};
+  return out;
 }
 
-// ---------------------------------------------------------------------------
-// Encoder
-
-TEST(PacketEncoder, AcknowledgementsAndMessageHeaderFields) {
-  Bytes ack, nak;
-  AppendAck(ack, 0x0102, true);
-  AppendAck(nak, 0x0102, false);
-  EXPECT_EQ(ack, (Bytes{0xBA, 0xAB, 0x02, 0x01, 0x00, 0x00, 0x02, 0x00, 0x05, 0x00}));
-  EXPECT_EQ(nak, (Bytes{0xBA, 0xAB, 0x02, 0x01, 0x00, 0x00, 0x03, 0x00, 0x06, 0x00}));
-
-  Bytes out = {0x99};  // appends, keeping what is there
-  AppendMessage(out, 0x1234, 0xA0B0C0D0, 0x4321, 0x5555, Bytes{7, 8, 9});
-  EXPECT_EQ(out, (Bytes{0x99, 0xBA, 0xAB, 0x34, 0x12, 15,   0, 1, 0, 0xD0, 0xC0, 0xB0, 0xA0,
-                        0x21, 0x43, 0,    0,    0x55, 0x55, 3, 0, 7, 8,    9,    0x5F, 0x04}));
+// Byte for byte: the packet counter numbers every request, the request counter
+// only the start requests; class 6 for 1004, else 4; a 115 or 1025 carries one
+// byte 0, a 111 the rate; the checksum sits right behind the data.
+TEST(Requests, EveryRequestByteForByteWithItsCounters) {
+  RequestBuilder builder;
+  EXPECT_EQ(builder.Build(50).length, 0u) << "not a request: empty, and takes no number";
+  const struct {
+    std::uint16_t id, rateHz;
+    const char* bytes;
+  } requests[] = {
+      // sync, packet counter, L = 12, type 1 | class 6, id 1004 | request counter, P = 0 | checksum
+      {kMsgRequestInfo, 256, "baab" "0000" "0c00" "0100" "06000000" "ec030000" "0000" "0000" "0201"},
+      {kMsgRequestVars, 256, "baab01000d000100040000007300000001000100008800"},
+      {kMsgRequestStream, 256, "baab02000e000100040000006f0000000200020000018900"},
+      {kMsgStopStream, 256, "baab03000c0001000400000070000000000000008400"},
+      {kMsgStopVars, 256, "baab04000c0001000400000074000000000000008900"},
+      {kMsgRequestInfo, 256, "baab05000c00010006000000ec030000030000000a01"},
+      {kMsgRequestVars4, 256, "baab06000d000100040000000104000004000100002200"},
+      {kMsgRequestStream, 128, "baab07000e000100040000006f0000000500020080001001"},
+  };
+  for (const auto& r : requests) EXPECT_EQ(Hex(builder.Build(r.id, r.rateHz)), r.bytes) << r.id;
 }
 
 }  // namespace

@@ -1,23 +1,14 @@
 #pragma once
 // Helpers shared by the protocol tests: a receiver (ring, parser, events), encoded
 // streams of every packet kind, and feeding a stream in pieces.
-#include <algorithm>
-#include <cstddef>
-#include <cstdint>
-#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <random>
-#include <span>
 #include <stdexcept>
 #include <utility>
-#include <vector>
 
-#include "platform/Events.h"
 #include "protocol/PacketEncoder.h"
-#include "protocol/PacketFormat.h"
 #include "protocol/PacketParser.h"
-#include "protocol/RxRing.h"
 
 namespace qs::test {
 
@@ -56,9 +47,12 @@ struct Receiver {
   void Feed(std::span<const std::uint8_t> bytes) {
     if (ring.Append(bytes.data(), bytes.size()) != bytes.size()) throw std::runtime_error("ring overfilled");
   }
+  // Copies each packet handed out to exactly its length. ParsePacket may
+  // return 0 only while the ring holds fewer bytes than it says it needs.
   void Drain(std::vector<Parsed>& out) {
     while (const std::uint16_t id = parser.ParsePacket())
       out.push_back(Parsed{id, Bytes(parser.Packet(), parser.Packet() + parser.PacketLength())});
+    if (ring.CommittedCount() >= parser.BytesNeeded()) throw std::logic_error("ParsePacket returned 0 with enough bytes");
   }
   std::vector<Parsed> ParseWhole(std::span<const std::uint8_t> stream) {
     std::vector<Parsed> out;
@@ -67,7 +61,8 @@ struct Receiver {
     return out;
   }
   // Feeds the stream in random pieces of 1 .. maxPiece bytes, draining after each.
-  std::vector<Parsed> ParseInPieces(std::span<const std::uint8_t> stream, std::mt19937& rng, std::size_t maxPiece) {
+  template <class Rng>
+  std::vector<Parsed> ParseInPieces(std::span<const std::uint8_t> stream, Rng& rng, std::size_t maxPiece) {
     std::vector<Parsed> out;
     for (std::size_t at = 0, n = 0; at < stream.size(); at += n) {
       n = std::min(std::uniform_int_distribution<std::size_t>(1, maxPiece)(rng), stream.size() - at);
