@@ -67,13 +67,13 @@ std::vector<std::int16_t> ExpectedSecond(int second, int channel) {
 // The channel setting past a layout's channels: a 52's third block, a 1122's
 // fourth. A model V header that says 256 Hz still replays its 128 Hz messages.
 TEST_F(ReplayTest, DeliversTheSelectedChannelOneSecondPerStepAndEndsWithTheFile) {
-  for (const auto& [layout, model, engine, channel] :
-       {std::tuple{RawLayout::TwoChannels128, 'C', 'B', 2}, {RawLayout::FourChannels128, 'V', '4', 3},
-        {RawLayout::TwoChannels128, 'V', 'B', 1}}) {
+  for (const auto& [layout, model, engine, channel, says256] :
+       {std::tuple{RawLayout::TwoChannels128, 'C', 'B', 2, false}, {RawLayout::FourChannels128, 'V', '4', 3, false},
+        {RawLayout::TwoChannels128, 'V', 'B', 1, true}}) {
     SCOPED_TRACE(channel);
     RecordBuilder b(layout, 12, 0, 0, model, engine);
     for (int i = 0; i < 3; ++i) b.AddSecond();
-    b.bytes[17] = model == 'V' ? 0x01 : 0x00;  // rate field 256 or 128
+    if (says256) std::tie(b.bytes[16], b.bytes[17]) = std::pair(0x00, 0x01);
     core.settings.EegChannel = channel;
     Open(b);
     EXPECT_FALSE(core.run.Rate256);
