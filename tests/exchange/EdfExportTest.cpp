@@ -68,7 +68,8 @@ TEST(EdfExport, EdflibReadsEveryLayoutsCountsScaleMonitorValuesAndComments) {
                                      "awake:0-10,deep:10-25:bis=na"},
                             edf, report, [&](EdfExportInput& in) {
                               in.date = RecordDate(record);
-                              in.comments = {ParseCommentLine("10:20:08,intubation"), ParseCommentLine("soon,ope_start"),
+                              in.comments = {ParseCommentLine("10:20:08,intubation"),
+                                             ParseCommentLine("soon,ope_start"),
                                              ParseCommentLine("11:00:00,after the end")};
                             });
     EXPECT_EQ(report.notes.size(), 2u) << "the comment without a time and the one after the end";

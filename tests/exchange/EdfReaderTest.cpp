@@ -133,7 +133,8 @@ TEST(EdfFuzz, DamagedFilesNeverCrashTheImport) {
   b.rate = 128;
   b.signals = 1;
   b.seconds = 3;
-  const std::vector<std::vector<std::uint8_t>> seeds = {ValidFile(), test::WriteEdfPlus(test::TempPath("fuzz.edf"), b)};
+  const std::vector<std::vector<std::uint8_t>> seeds = {ValidFile(),
+                                                        test::WriteEdfPlus(test::TempPath("fuzz.edf"), b)};
   std::mt19937 rng(1410);
   int parsed = 0;
   for (int round = 0; round < 400; ++round) {

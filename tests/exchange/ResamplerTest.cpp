@@ -29,7 +29,8 @@ double Amplitude(const std::vector<double>& y, double f) {
 // and 80 dB off from 58 Hz (30 uV at 60 Hz leaves at most 3 nV).
 TEST(Resampler, OutputSampleKIsInputTimeKOver128And60HzIsRemoved) {
   std::string error;
-  for (auto [samples, duration] : {std::pair{256L, 1.0}, {512L, 1.0}, {1024L, 1.0}, {250L, 1.0}, {100L, 1.0}, {5L, 0.02}}) {
+  for (auto [samples, duration] :
+       {std::pair{256L, 1.0}, {512L, 1.0}, {1024L, 1.0}, {250L, 1.0}, {100L, 1.0}, {5L, 0.02}}) {
     const auto r = Resampler::To128(samples, duration, &error);
     ASSERT_TRUE(r) << error;
     const double rate = samples / duration, tone = rate > 120 ? 30 : 0;

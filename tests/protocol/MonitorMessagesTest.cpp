@@ -71,7 +71,7 @@ TEST(ProcessedMessages, EncodedVariablesRoundTripThroughTheParser) {
   }
   EXPECT_EQ(parsed[0].bytes[22], m.engineByte);
   for (const auto& [id, channel] : {std::pair{kMsgProcessed, 3}, {kMsgProcessed4, 4}, {kMsgProcessed, -1}})
-    EXPECT_FALSE(DecodeChannel(parsed[id == kMsgProcessed ? 0 : 2].bytes.data(), id, channel)) << "no channel " << channel;
+    EXPECT_FALSE(DecodeChannel(parsed[id == kMsgProcessed ? 0 : 2].bytes.data(), id, channel)) << channel;
   EXPECT_FALSE(DecodeChannel(Bytes(310, 0x33).data(), kMsgRawEeg, 0));
 }
 

@@ -73,17 +73,21 @@ class Fuzzer {
   }
 
  private:
-  std::size_t Pick(std::size_t lo, std::size_t hi) { return std::uniform_int_distribution<std::size_t>(lo, hi)(rng_); }
+  std::size_t Pick(std::size_t lo, std::size_t hi) {
+    return std::uniform_int_distribution<std::size_t>(lo, hi)(rng_);
+  }
   std::uint8_t Byte() { return static_cast<std::uint8_t>(rng_()); }
 
   std::uint16_t RandomLength() {
-    static constexpr std::uint16_t kInteresting[] = {0,   1,   7,   11,  12,  13,  67,   68,   80,   119,  120,  131,  132, 133,
+    static constexpr std::uint16_t kInteresting[] = {0,   1,   7,   11,  12,   13,   67,   68,   80,   119,   120,  131, 132, 133,
                                                      144, 287, 288, 299, 300, 376, 2047, 2048, 2049, 2050, 4096, 32768, 65535};
-    return Pick(0, 1) == 0 ? kInteresting[Pick(0, std::size(kInteresting) - 1)] : static_cast<std::uint16_t>(Pick(0, 400));
+    const auto pick = Pick(0, std::size(kInteresting) - 1);
+    return Pick(0, 1) == 0 ? kInteresting[pick] : static_cast<std::uint16_t>(Pick(0, 400));
   }
 
   void AppendRandomPacket(Bytes& b) {
-    static constexpr std::uint16_t kIds[] = {0, kMsgRawEeg, kMsgProcessed, kMsgProcessedExt, kMsgMonitorInfo, kMsgProcessed4, 111};
+    static constexpr std::uint16_t kIds[] = {0,   kMsgRawEeg,      kMsgProcessed, kMsgProcessedExt,
+                                             111, kMsgMonitorInfo, kMsgProcessed4};
     const std::size_t start = b.size();
     const auto type = static_cast<std::uint16_t>(Pick(0, 9) < 7 ? 1 : Pick(0, 4));
     const std::uint16_t length = type == 1 || Pick(0, 3) == 0 ? RandomLength() : 0;

@@ -23,7 +23,8 @@ struct Parsed {
 
 // The packet at the start of `packet` as ParsePacket would hand it out.
 inline Parsed AsParsed(const Bytes& packet) {
-  return Parsed{GetU16(&packet[kOffMsgId]), Bytes(packet.begin(), packet.begin() + GetU16(&packet[kOffDataLength]) + 10)};
+  const auto length = GetU16(&packet[kOffDataLength]) + 10;
+  return Parsed{GetU16(&packet[kOffMsgId]), Bytes(packet.begin(), packet.begin() + length)};
 }
 
 inline std::vector<std::uint16_t> Ids(const std::vector<Parsed>& parsed) {
@@ -52,7 +53,7 @@ struct Receiver {
   void Drain(std::vector<Parsed>& out) {
     while (const std::uint16_t id = parser.ParsePacket())
       out.push_back(Parsed{id, Bytes(parser.Packet(), parser.Packet() + parser.PacketLength())});
-    if (ring.CommittedCount() >= parser.BytesNeeded()) throw std::logic_error("ParsePacket returned 0 with enough bytes");
+    if (ring.CommittedCount() >= parser.BytesNeeded()) throw std::logic_error("ParsePacket held back a packet");
   }
   std::vector<Parsed> ParseWhole(std::span<const std::uint8_t> stream) {
     std::vector<Parsed> out;
@@ -78,7 +79,8 @@ inline ProcessedMessage RandomProcessed(std::mt19937& rng) {
   const auto i32 = [&] { return static_cast<std::int32_t>(rng() | 1u); };
   ProcessedMessage m{i32(), i32(), i32(), i32(), static_cast<std::uint8_t>(rng()), {}};
   for (auto& c : m.channels)
-    c = {i16(), i16(), static_cast<std::uint16_t>(rng()), i16(), i16(), i16(), i16(), i16(), static_cast<std::uint32_t>(rng())};
+    c = {i16(), i16(), static_cast<std::uint16_t>(rng()), i16(), i16(), i16(),
+         i16(), i16(), static_cast<std::uint32_t>(rng())};
   return m;
 }
 
@@ -108,7 +110,7 @@ inline std::vector<StreamItem> MakeMixedStream(std::mt19937& rng, int seconds) {
   std::vector<StreamItem> items;
   std::uint16_t seq = 0, rawSeq = 0;
   Bytes b;
-  const auto add = [&](std::optional<Parsed> expected) { items.push_back({std::exchange(b, {}), std::move(expected)}); };
+  const auto add = [&](std::optional<Parsed> e) { items.push_back({std::exchange(b, {}), std::move(e)}); };
   MonitorInfo info;
   for (auto& byte : info.payload) byte = static_cast<std::uint8_t>(rng());
   AppendMonitorInfo(b, seq++, 0, info);

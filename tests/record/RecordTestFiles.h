@@ -15,7 +15,8 @@ namespace qs::test {
 // Revisions: system 1.00, host 2.05, engine 3.10, serial protocol 4.00.
 inline MonitorInfo InfoWith(char engine, char model) {
   MonitorInfo info;
-  for (const auto& [at, value] : {std::pair{0, 1}, {4, 2}, {5, 5}, {8, 3}, {9, 10}, {12, 4}, {19, int{engine}}, {27, int{model}}})
+  for (const auto& [at, value] :
+       {std::pair{0, 1}, {4, 2}, {5, 5}, {8, 3}, {9, 10}, {12, 4}, {19, int{engine}}, {27, int{model}}})
     info.payload[at] = static_cast<std::uint8_t>(value);
   return info;
 }
