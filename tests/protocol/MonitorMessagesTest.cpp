@@ -83,8 +83,13 @@ TEST(ProcessedMessages, EngineByteDividedBy10Of13OrLessMeansEngineKind1) {
   }
 }
 
-// Decoding the information itself is the online run's and the record header's.
-TEST(DecodeMonitorInfo, EngineAndModelCharacters) {
+TEST(DecodeMonitorInfo, First28PayloadBytesAndTheirCharacters) {
+  Bytes p(48, 0);
+  for (std::size_t i = 0; i < 28; ++i) p[20 + i] = static_cast<std::uint8_t>(i + 1);
+  const auto info = DecodeMonitorInfo(p.data(), 48);
+  ASSERT_TRUE(info);
+  EXPECT_EQ(Bytes(info->payload, info->payload + 28), Bytes(p.begin() + 20, p.end()));
+  EXPECT_FALSE(DecodeMonitorInfo(p.data(), 47)) << "too short for the fields";
   for (const auto& [c, engine, model] :
        {std::tuple{'B', 1, 0}, {'4', 2, 0}, {'V', 0, 2}, {'C', 0, 1}, {'b', 0, 0}, {'v', 0, 0}, {'\0', 0, 0}}) {
     EXPECT_EQ(EngineKindFromChar(c), engine) << c;
