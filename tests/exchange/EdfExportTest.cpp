@@ -4,24 +4,16 @@
 // their times of day.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
+
 #include "EdfTestFiles.h"
-#include "record/RecordTestFiles.h"
 #include "exchange/EdfExport.h"
+#include "record/RecordTestFiles.h"
 #include "tools/recgen/RecordingGenerator.h"
 
 namespace qs {
 namespace {
-
-recgen::GeneratedRecording Generate(const std::vector<std::string>& args, const std::string& path) {
-  std::vector<std::string> all = {"--out", path};
-  all.insert(all.end(), args.begin(), args.end());
-  const recgen::CommandLine cl = recgen::ParseCommandLine(all);
-  EXPECT_EQ(cl.error, "");
-  recgen::GeneratedRecording r = recgen::GenerateRecording(cl.options);
-  std::string error;
-  EXPECT_TRUE(recgen::WriteRecording(path, r, &error)) << error;
-  return r;
-}
 
 // Opens the file with EDFlib, which refuses any file that breaks the format.
 struct EdflibFile {
@@ -38,132 +30,102 @@ struct EdflibFile {
               static_cast<int>(v.size()));
     return v;
   }
-  std::vector<edf_annotation_struct> Annotations() {
-    std::vector<edf_annotation_struct> all(static_cast<std::size_t>(hdr.annotations_in_file));
-    for (std::size_t i = 0; i < all.size(); ++i) edf_get_annotation(hdr.handle, static_cast<int>(i), &all[i]);
-    return all;
-  }
   edf_hdr_struct hdr{};
   bool ok = false;
 };
 
-TEST(EdfExport, EdflibReadsTheCountsScaleMonitorValuesAndComments) {
+// Generates a recording at `record` with the recgen arguments, exports it as
+// `edf` with the input `edit` fills in; what was generated.
+recgen::GeneratedRecording Export(const std::string& record, const std::vector<std::string>& args,
+                                  const std::string& edf, EdfExportReport& report,
+                                  const std::function<void(EdfExportInput&)>& edit = {}) {
+  std::vector<std::string> all = {"--out", record};
+  all.insert(all.end(), args.begin(), args.end());
+  const recgen::CommandLine cl = recgen::ParseCommandLine(all);
+  EXPECT_EQ(cl.error, "");
+  const recgen::GeneratedRecording r = recgen::GenerateRecording(cl.options);
+  std::string error;
+  EXPECT_TRUE(recgen::WriteRecording(record, r, &error)) << error;
+  const auto contents = ReadRecordContents(record, 0, &error);
+  EXPECT_TRUE(contents) << error;
+  if (!contents) return r;
+  EdfExportInput input;
+  input.record = &*contents;
+  if (edit) edit(input);
+  EXPECT_TRUE(ExportEdf(edf, input, &report, &error)) << error;
+  return r;
+}
+
+TEST(EdfExport, EdflibReadsEveryLayoutsCountsScaleMonitorValuesAndComments) {
   // An automatic name gives the date.
   const std::filesystem::path dir = test::TempPath("named");
   std::filesystem::create_directories(dir);
-  const std::string record = (dir / "202403141.eeg").string(), edf = test::TempPath("export.edf");
-  const auto rec = Generate(
-      {"--seconds", "25", "--start", "10:20:05", "--scenario", "awake:0-10,deep:10-25:bis=na"}, record);
-  std::string error;
-  const auto contents = ReadRecordContents(record, 0, &error);
-  ASSERT_TRUE(contents) << error;
-  EdfExportInput input;
-  input.record = &*contents;
-  input.date = RecordDate(record);
-  input.comments = {ParseCommentLine("10:20:08,intubation"), ParseCommentLine("soon,ope_start"),
-                    ParseCommentLine("11:00:00,after the end")};
-  EdfExportReport report;
-  ASSERT_TRUE(ExportEdf(edf, input, &report, &error)) << error;
-  EXPECT_EQ(report.notes.size(), 2u) << "the comment without a time and the one after the end";
-
-  EdflibFile f(edf);
-  ASSERT_TRUE(f.ok) << "EDFlib refused the file, error " << f.hdr.filetype;
-  EXPECT_EQ(f.hdr.filetype, EDFLIB_FILETYPE_EDFPLUS);
-  EXPECT_EQ((std::vector<int>{f.hdr.startdate_year, f.hdr.startdate_month, f.hdr.startdate_day,
-                              f.hdr.starttime_hour, f.hdr.starttime_minute, f.hdr.starttime_second}),
-            (std::vector<int>{2024, 3, 14, 10, 20, 5}));
-  ASSERT_EQ(f.hdr.edfsignals, 7);
-  EXPECT_EQ(f.hdr.datarecords_in_file, 25);
-  for (int c = 0; c < 2; ++c) {
-    const edf_param_struct& p = f.hdr.signalparam[c];
-    EXPECT_EQ(p.dig_min, -32768);
-    EXPECT_EQ(p.dig_max, 32767);
-    // Gain 1/32 uV, offset 0: the counts' range is -1024 .. 1023.96875 uV.
-    EXPECT_NEAR(p.phys_min, -1024.0, 1e-3);
-    EXPECT_NEAR(p.phys_max, 1023.96875, 1e-3);
-    EXPECT_EQ(std::string(p.physdimension).substr(0, 3), "uV ");
-    const std::vector<int> digital = f.Digital(c);
-    const auto& counts = rec.counts[static_cast<std::size_t>(c)];
-    ASSERT_EQ(digital.size(), counts.size());
-    EXPECT_TRUE(std::equal(digital.begin(), digital.end(), counts.begin())) << "channel " << c;
-  }
-  EXPECT_STREQ(f.hdr.signalparam[2].label, "BIS             ");
-  const std::vector<int> bis = f.Digital(2);
-  ASSERT_EQ(bis.size(), 25u);
-  for (std::size_t s = 0; s < 25; ++s) {
-    if (s < 10) {
-      EXPECT_EQ(bis[s], rec.monitor[s][0].bis) << s;
-    } else {
-      EXPECT_EQ(bis[s], -32768) << "second " << s << " has no BIS";
-    }
-  }
-  EXPECT_EQ(f.Digital(3)[4], rec.monitor[4][0].sef);
-
-  bool comment = false, missing = false;
-  for (const edf_annotation_struct& a : f.Annotations()) {
-    if (std::string(a.annotation) == "intubation") {
-      comment = true;
-      EXPECT_EQ(a.onset, 3 * EDFLIB_TIME_DIMENSION);
-    }
-    if (std::string(a.annotation) == "BIS not available") {
-      missing = true;
-      EXPECT_EQ(a.onset, 10 * EDFLIB_TIME_DIMENSION);
-      EXPECT_EQ(a.duration_l, 15 * EDFLIB_TIME_DIMENSION);
-    }
-  }
-  EXPECT_TRUE(comment);
-  EXPECT_TRUE(missing);
-}
-
-TEST(EdfExport, EveryChannelOfEveryLayoutAtItsRate) {
-  for (const char* layout : {"256", "4ch"}) {
-    const std::string record = test::TempPath(std::string("layout") + layout + ".eeg");
-    const std::string edf = test::TempPath(std::string("layout") + layout + ".edf");
-    const auto rec = Generate({"--seconds", "6", "--layout", layout}, record);
-    std::string error;
-    const auto contents = ReadRecordContents(record, 0, &error);
-    ASSERT_TRUE(contents) << error;
-    EdfExportInput input;
-    input.record = &*contents;
+  for (const std::string layout : {"128", "256", "4ch"}) {
+    SCOPED_TRACE(layout);
+    const std::string record = (dir / "202403141.eeg").string(), edf = test::TempPath(layout + ".edf");
     EdfExportReport report;
-    ASSERT_TRUE(ExportEdf(edf, input, &report, &error)) << error;
+    const auto rec = Export(record, {"--seconds", "25", "--start", "10:20:05", "--layout", layout, "--scenario",
+                                     "awake:0-10,deep:10-25:bis=na"},
+                            edf, report, [&](EdfExportInput& in) {
+                              in.date = RecordDate(record);
+                              in.comments = {ParseCommentLine("10:20:08,intubation"),
+                                             ParseCommentLine("soon,ope_start"),
+                                             ParseCommentLine("11:00:00,after the end")};
+                            });
+    EXPECT_EQ(report.notes.size(), 2u) << "the comment without a time and the one after the end";
     EdflibFile f(edf);
-    ASSERT_TRUE(f.ok) << layout;
-    ASSERT_EQ(f.hdr.edfsignals, rec.channels + 5) << layout;
+    ASSERT_TRUE(f.ok) << "EDFlib refused the file, error " << f.hdr.filetype;
+    EXPECT_EQ(f.hdr.filetype, EDFLIB_FILETYPE_EDFPLUS);
+    EXPECT_EQ((std::vector{f.hdr.startdate_year, f.hdr.startdate_month, f.hdr.startdate_day, f.hdr.starttime_hour,
+                           f.hdr.starttime_minute, f.hdr.starttime_second}),
+              (std::vector{2024, 3, 14, 10, 20, 5}));
+    ASSERT_EQ(f.hdr.edfsignals, rec.channels + 5);
+    EXPECT_EQ(f.hdr.datarecords_in_file, 25);
     for (int c = 0; c < rec.channels; ++c) {
-      EXPECT_EQ(f.hdr.signalparam[c].smp_in_datarecord, rec.sampleRate) << layout;
-      const std::vector<int> digital = f.Digital(c);
-      EXPECT_TRUE(std::equal(digital.begin(), digital.end(), rec.counts[static_cast<std::size_t>(c)].begin()))
-          << layout << " channel " << c;
+      const edf_param_struct& p = f.hdr.signalparam[c];
+      EXPECT_EQ(std::tuple(p.dig_min, p.dig_max, p.smp_in_datarecord), std::tuple(-32768, 32767, rec.sampleRate));
+      // Gain 1/32 uV, offset 0: the counts' range is -1024 .. 1023.96875 uV.
+      EXPECT_NEAR(p.phys_min, -1024.0, 1e-3);
+      EXPECT_NEAR(p.phys_max, 1023.96875, 1e-3);
+      EXPECT_EQ(std::string(p.physdimension).substr(0, 3), "uV ");
+      const auto& counts = rec.counts[static_cast<std::size_t>(c)];
+      EXPECT_EQ(f.Digital(c), std::vector<int>(counts.begin(), counts.end())) << "channel " << c;
     }
+    EXPECT_STREQ(f.hdr.signalparam[rec.channels].label, "BIS             ");
+    const std::vector<int> bis = f.Digital(rec.channels);
+    ASSERT_EQ(bis.size(), 25u);
+    for (std::size_t s = 0; s < 25; ++s) EXPECT_EQ(bis[s], s < 10 ? rec.monitor[s][0].bis : -32768) << s;
+    EXPECT_EQ(f.Digital(rec.channels + 1)[4], rec.monitor[4][0].sef);
+    std::map<std::string, std::pair<long long, long long>> annotations;  // onset, duration
+    for (int i = 0; i < f.hdr.annotations_in_file; ++i) {
+      edf_annotation_struct a;
+      edf_get_annotation(f.hdr.handle, i, &a);
+      annotations[a.annotation] = {a.onset, a.duration_l};
+    }
+    EXPECT_EQ(annotations["intubation"].first, 3 * EDFLIB_TIME_DIMENSION);
+    EXPECT_EQ(annotations["BIS not available"], std::pair(10 * EDFLIB_TIME_DIMENSION, 15 * EDFLIB_TIME_DIMENSION));
   }
 }
 
 TEST(EdfExport, IndicesAreTenSecondSignalsAndNotAvailableIsTheMinimum) {
-  const std::string record = test::TempPath("indices.eeg"), edf = test::TempPath("indices.edf");
-  Generate({"--seconds", "25"}, record);
-  std::string error;
-  const auto contents = ReadRecordContents(record, 0, &error);
-  ASSERT_TRUE(contents) << error;
-  EdfExportInput input;
-  input.record = &*contents;
-  input.withIndices = true;
-  input.indices.resize(2);
-  input.indices[0][EpochResult::Sef] = 12.34f;
-  input.indices[1][EpochResult::Sef] = kNotAvailable;
-  input.indices[0][EpochResult::Amp] = 1e6f;  // beyond the signal's range
+  const std::string edf = test::TempPath("indices.edf");
   EdfExportReport report;
-  ASSERT_TRUE(ExportEdf(edf, input, &report, &error)) << error;
-  EXPECT_EQ(report.dataRecords, 2);
-  EXPECT_EQ(report.secondsLeftOut, 5);
+  Export(test::TempPath("indices.eeg"), {"--seconds", "25"}, edf, report, [](EdfExportInput& in) {
+    in.withIndices = true;
+    in.indices.resize(2);
+    in.indices[0][EpochResult::Sef] = 12.34f;
+    in.indices[1][EpochResult::Sef] = kNotAvailable;
+    in.indices[0][EpochResult::Amp] = 1e6f;  // beyond the signal's range
+  });
+  EXPECT_EQ(std::pair(report.dataRecords, report.secondsLeftOut), std::pair(2, 5));
   EdflibFile f(edf);
   ASSERT_TRUE(f.ok);
   EXPECT_EQ(f.hdr.datarecord_duration, 10 * EDFLIB_TIME_DIMENSION);
   ASSERT_EQ(f.hdr.edfsignals, 17);
   EXPECT_EQ(f.hdr.signalparam[0].smp_in_datarecord, 1280);
   EXPECT_EQ(f.hdr.signalparam[2].smp_in_datarecord, 10) << "monitor variables stay 1 Hz";
-  EXPECT_STREQ(f.hdr.signalparam[7].label, "own SEF         ");
-  EXPECT_EQ(f.hdr.signalparam[7].smp_in_datarecord, 1);
+  EXPECT_EQ(std::pair(std::string(f.hdr.signalparam[7].label), f.hdr.signalparam[7].smp_in_datarecord),
+            std::pair(std::string("own SEF         "), 1));
   EXPECT_EQ(f.Digital(7), (std::vector<int>{1234, -32768}));
   EXPECT_EQ(f.Digital(11)[0], 32767) << "own Amp held at the end of its range";
 }
@@ -183,10 +145,8 @@ TEST(EdfExport, RefusesAChangingCalibrationAndTakesTheDateFromTheName) {
   const CalendarDate named = RecordDate("/somewhere/2023123112.eeg");
   EXPECT_EQ((std::vector<int>{named.year, named.month, named.day}), (std::vector<int>{2023, 12, 31}));
   // Not an automatic name (no month 13): the file's own date.
-  const CalendarDate dated = RecordDate(path);
-  const CalendarDate other = RecordDate(test::TempPath("202313011.eeg"));
-  EXPECT_GE(dated.year, 2020);
-  EXPECT_NE(other.month, 13);
+  EXPECT_GE(RecordDate(path).year, 2020);
+  EXPECT_NE(RecordDate(test::TempPath("202313011.eeg")).month, 13);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
-// Decoding at the messages' byte offsets, and the encoder the generator and
-// the other tests build packets with. Packets are exactly as long as the
-// message, so a decoder reading past its fields shows up in the sanitizer build.
+// The messages both ways: decoding at their byte offsets, against the encoder
+// the generator and the other tests build packets with (whose bytes the
+// generator's pinned recording holds), and the requests the system sends.
+// Packets are exactly as long as the message, so a decoder reading past its
+// fields shows up in the sanitizer build.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -9,15 +11,12 @@
 
 #include "protocol/ProtocolTestSupport.h"
 #include "protocol/MonitorMessages.h"
+#include "protocol/Requests.h"
 
 namespace qs {
 namespace {
 
 using test::Bytes;
-
-void PutI32At(Bytes& p, std::size_t at, std::int32_t v) {
-  PutU32(&p[at], static_cast<std::uint32_t>(v));
-}
 
 auto Fields(const ChannelVariables& v) {
   return std::tuple(v.bsr, v.sef, v.bisBits, v.bis, v.extra1, v.extra2, v.emgLow, v.sqi, v.artifactFlags);
@@ -27,64 +26,27 @@ TEST(DecodeCalibration, FractionsAtTheMessagesOffsetsDividedInDouble) {
   const struct {
     std::uint16_t id;
     std::size_t length, at;
-    std::int32_t gn, gd, on, od;
+    std::int32_t fractions[4];  // gain numerator, denominator, offset numerator, denominator
     std::optional<std::pair<float, float>> expected;
   } cases[] = {
-      {kMsgProcessed, 142, 28, 1, 4, -900, 3, {{0.25f, -300.0f}}},
-      {kMsgProcessed4, 310, 32, 3, -2, 10, 4, {{-1.5f, 2.5f}}},
+      {kMsgProcessed, 142, 28, {1, 4, -900, 3}, {{0.25f, -300.0f}}},
+      {kMsgProcessed4, 310, 32, {3, -2, 10, 4}, {{-1.5f, 2.5f}}},
       // In float, 16777219 / 10 would be 1677722; the double 1677721.9 is stored as 1677721.875.
-      {kMsgProcessed, 142, 28, 16777219, 10, 33554435, 7, {{1677721.875f, 4793490.5f}}},
-      {kMsgProcessed, 142, 28, 5, 0, 1, 1, std::nullopt},  // a zero denominator gives none
-      {kMsgProcessed, 142, 28, 5, 1, 1, 0, std::nullopt},
-      {kMsgProcessed4, 310, 32, 5, 0, 1, 1, std::nullopt},
-      {kMsgRawEeg, 310, 28, 1, 1, 1, 1, std::nullopt},
-      {kMsgProcessedExt, 310, 28, 1, 1, 1, 1, std::nullopt},
-      {kMsgMonitorInfo, 310, 28, 1, 1, 1, 1, std::nullopt},
+      {kMsgProcessed, 142, 28, {16777219, 10, 33554435, 7}, {{1677721.875f, 4793490.5f}}},
+      {kMsgProcessed, 142, 28, {5, 0, 1, 1}, std::nullopt},  // a zero denominator gives none
+      {kMsgProcessed, 142, 28, {5, 1, 1, 0}, std::nullopt},
+      {kMsgProcessed4, 310, 32, {5, 0, 1, 1}, std::nullopt},
+      {kMsgRawEeg, 310, 28, {1, 1, 1, 1}, std::nullopt},
+      {kMsgProcessedExt, 310, 28, {1, 1, 1, 1}, std::nullopt},
+      {kMsgMonitorInfo, 310, 28, {1, 1, 1, 1}, std::nullopt},
   };
   for (const auto& c : cases) {
     Bytes p(c.length, 0);
-    PutI32At(p, c.at, c.gn);
-    PutI32At(p, c.at + 4, c.gd);
-    PutI32At(p, c.at + 8, c.on);
-    PutI32At(p, c.at + 12, c.od);
+    for (std::size_t k = 0; k < 4; ++k) PutU32(&p[c.at + 4 * k], static_cast<std::uint32_t>(c.fractions[k]));
     const auto cal = DecodeCalibration(p.data(), c.id);
-    ASSERT_EQ(cal.has_value(), c.expected.has_value())
-        << "id " << c.id << " fractions " << c.gn << "/" << c.gd;
-    if (cal) {
-      EXPECT_EQ(std::pair(cal->gain, cal->offset), *c.expected);
-    }
+    EXPECT_EQ(cal ? std::optional(std::pair(cal->gain, cal->offset)) : std::nullopt, c.expected)
+        << "id " << c.id << " fractions " << c.fractions[0] << "/" << c.fractions[1];
   }
-}
-
-TEST(DecodeChannel, BlocksOfEveryChannelTheMessageHas) {
-  const struct {
-    std::uint16_t id;
-    std::size_t length, first, stride;
-    int channels;
-    std::size_t at[9];  // bsr, sef, bisBits, bis, extra1, extra2, emgLow, sqi, artifactFlags
-  } layouts[] = {{kMsgProcessed, 142, 68, 24, 3, {0, 2, 4, 6, 8, 10, 14, 16, 20}},
-                 {kMsgProcessed4, 310, 124, 44, 4, {0, 2, 6, 8, 10, 12, 16, 20, 24}}};
-  for (const auto& l : layouts) {
-    Bytes p(l.length, 0);
-    for (int c = 0; c < l.channels; ++c) {
-      const std::size_t block = l.first + l.stride * static_cast<std::size_t>(c);
-      for (int f = 0; f < 8; ++f) PutU16(&p[block + l.at[f]], static_cast<std::uint16_t>(1000 * c + 100 + f));
-      PutU32(&p[block + l.at[8]], 0x80000001u + static_cast<std::uint32_t>(c));
-    }
-    for (int c = 0; c < l.channels; ++c) {
-      const auto v = DecodeChannel(p.data(), l.id, c);
-      ASSERT_TRUE(v) << "id " << l.id << " channel " << c;
-      const auto field = [&](int f) { return static_cast<std::int16_t>(1000 * c + 100 + f); };
-      EXPECT_EQ(Fields(*v),
-                std::tuple(field(0), field(1), static_cast<std::uint16_t>(field(2)), field(3), field(4),
-                           field(5), field(6), field(7), 0x80000001u + static_cast<std::uint32_t>(c)))
-          << "id " << l.id << " channel " << c;
-    }
-    EXPECT_FALSE(DecodeChannel(p.data(), l.id, l.channels)) << "a channel the message lacks";
-    EXPECT_FALSE(DecodeChannel(p.data(), l.id, -1));
-  }
-  const Bytes p(310, 0x33);
-  EXPECT_FALSE(DecodeChannel(p.data(), kMsgRawEeg, 0));
 }
 
 TEST(ProcessedMessages, EncodedVariablesRoundTripThroughTheParser) {
@@ -108,6 +70,9 @@ TEST(ProcessedMessages, EncodedVariablesRoundTripThroughTheParser) {
     EXPECT_EQ(cal->offset, static_cast<float>(double(m.offsetNum) / double(m.offsetDen)));
   }
   EXPECT_EQ(parsed[0].bytes[22], m.engineByte);
+  for (const auto& [id, channel] : {std::pair{kMsgProcessed, 3}, {kMsgProcessed4, 4}, {kMsgProcessed, -1}})
+    EXPECT_FALSE(DecodeChannel(parsed[id == kMsgProcessed ? 0 : 2].bytes.data(), id, channel)) << channel;
+  EXPECT_FALSE(DecodeChannel(Bytes(310, 0x33).data(), kMsgRawEeg, 0));
 }
 
 TEST(ProcessedMessages, EngineByteDividedBy10Of13OrLessMeansEngineKind1) {
@@ -121,61 +86,48 @@ TEST(ProcessedMessages, EngineByteDividedBy10Of13OrLessMeansEngineKind1) {
 TEST(DecodeMonitorInfo, First28PayloadBytesAndTheirCharacters) {
   Bytes p(48, 0);
   for (std::size_t i = 0; i < 28; ++i) p[20 + i] = static_cast<std::uint8_t>(i + 1);
-  p[20 + 19] = '4';
-  p[20 + 27] = 'V';
   const auto info = DecodeMonitorInfo(p.data(), 48);
   ASSERT_TRUE(info);
-  EXPECT_EQ(info->payload[0], 1);
-  EXPECT_EQ(info->payload[13], 14);
-  EXPECT_EQ(info->EngineChar(), '4');
-  EXPECT_EQ(info->ModelChar(), 'V');
+  EXPECT_EQ(Bytes(info->payload, info->payload + 28), Bytes(p.begin() + 20, p.end()));
   EXPECT_FALSE(DecodeMonitorInfo(p.data(), 47)) << "too short for the fields";
-
-  for (const auto& [c, engine, model] : {std::tuple{'B', 1, 0},
-                                         {'4', 2, 0},
-                                         {'V', 0, 2},
-                                         {'C', 0, 1},
-                                         {'b', 0, 0},
-                                         {'v', 0, 0},
-                                         {'\0', 0, 0}}) {
+  for (const auto& [c, engine, model] :
+       {std::tuple{'B', 1, 0}, {'4', 2, 0}, {'V', 0, 2}, {'C', 0, 1}, {'b', 0, 0}, {'v', 0, 0}, {'\0', 0, 0}}) {
     EXPECT_EQ(EngineKindFromChar(c), engine) << c;
     EXPECT_EQ(MonitorModelFromChar(c), model) << c;
   }
 }
 
-TEST(RawLayouts, EngineKind2IsFourChannelsAtAnyRateAndRecordedLengths) {
-  for (const bool rate256 : {false, true}) {
-    EXPECT_EQ(RawLayoutFor(2, rate256), RawLayout::FourChannels128);
-    for (const int kind : {0, 1}) {
-      EXPECT_EQ(RawLayoutFor(kind, rate256), rate256 ? RawLayout::TwoChannels256 : RawLayout::TwoChannels128);
-    }
-  }
-  for (const RawLayout l :
-       {RawLayout::TwoChannels128, RawLayout::TwoChannels256, RawLayout::FourChannels128}) {
-    EXPECT_EQ(RawPacketBytes(l), kOffRawSamples + 2 * RawFrames(l) * RawChannels(l) + 2);
-    EXPECT_EQ(RecordedBytes(kMsgRawEeg, l), l == RawLayout::TwoChannels128 ? 90 : 154);
-  }
-  EXPECT_EQ(RecordedBytes(kMsgProcessed, RawLayout::TwoChannels128), 142);
-  EXPECT_EQ(RecordedBytes(kMsgProcessed4, RawLayout::FourChannels128), 310);
-  for (const int id : {int{kMsgMonitorInfo}, int{kMsgProcessedExt}, 777}) {
-    EXPECT_EQ(RecordedBytes(static_cast<std::uint16_t>(id), RawLayout::TwoChannels128), 0) << id;
-  }
+// ---------------------------------------------------------------------------
+// Requests
+
+std::string Hex(const Request& r) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (std::size_t i = 0; i < r.length; ++i) out += {kDigits[r.bytes[i] >> 4], kDigits[r.bytes[i] & 15]};
+  return out;
 }
 
-// ---------------------------------------------------------------------------
-// Encoder
-
-TEST(PacketEncoder, AcknowledgementsAndMessageHeaderFields) {
-  Bytes ack, nak;
-  AppendAck(ack, 0x0102, true);
-  AppendAck(nak, 0x0102, false);
-  EXPECT_EQ(ack, (Bytes{0xBA, 0xAB, 0x02, 0x01, 0x00, 0x00, 0x02, 0x00, 0x05, 0x00}));
-  EXPECT_EQ(nak, (Bytes{0xBA, 0xAB, 0x02, 0x01, 0x00, 0x00, 0x03, 0x00, 0x06, 0x00}));
-
-  Bytes out = {0x99};  // appends, keeping what is there
-  AppendMessage(out, 0x1234, 0xA0B0C0D0, 0x4321, 0x5555, Bytes{7, 8, 9});
-  EXPECT_EQ(out, (Bytes{0x99, 0xBA, 0xAB, 0x34, 0x12, 15,   0, 1, 0, 0xD0, 0xC0, 0xB0, 0xA0,
-                        0x21, 0x43, 0,    0,    0x55, 0x55, 3, 0, 7, 8,    9,    0x5F, 0x04}));
+// Byte for byte: the packet counter numbers every request, the request counter
+// only the start requests; class 6 for 1004, else 4; a 115 or 1025 carries one
+// byte 0, a 111 the rate; the checksum sits right behind the data.
+TEST(Requests, EveryRequestByteForByteWithItsCounters) {
+  RequestBuilder builder;
+  EXPECT_EQ(builder.Build(50).length, 0u) << "not a request: empty, and takes no number";
+  const struct {
+    std::uint16_t id, rateHz;
+    const char* bytes;
+  } requests[] = {
+      // sync, packet counter, L = 12, type 1 | class 6, id 1004 | request counter, P = 0 | checksum
+      {kMsgRequestInfo, 256, "baab" "0000" "0c00" "0100" "06000000" "ec030000" "0000" "0000" "0201"},
+      {kMsgRequestVars, 256, "baab01000d000100040000007300000001000100008800"},
+      {kMsgRequestStream, 256, "baab02000e000100040000006f0000000200020000018900"},
+      {kMsgStopStream, 256, "baab03000c0001000400000070000000000000008400"},
+      {kMsgStopVars, 256, "baab04000c0001000400000074000000000000008900"},
+      {kMsgRequestInfo, 256, "baab05000c00010006000000ec030000030000000a01"},
+      {kMsgRequestVars4, 256, "baab06000d000100040000000104000004000100002200"},
+      {kMsgRequestStream, 128, "baab07000e000100040000006f0000000500020080001001"},
+  };
+  for (const auto& r : requests) EXPECT_EQ(Hex(builder.Build(r.id, r.rateHz)), r.bytes) << r.id;
 }
 
 }  // namespace

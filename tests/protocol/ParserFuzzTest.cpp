@@ -13,30 +13,14 @@
 #include <span>
 #include <vector>
 
-#include "protocol/ProtocolTestSupport.h"
-#include "protocol/MonitorMessages.h"
 #include "core/RawEegStore.h"
+#include "protocol/MonitorMessages.h"
+#include "protocol/ProtocolTestSupport.h"
 
 namespace qs {
 namespace {
 
 using test::Bytes;
-
-// xorshift64*: several times cheaper than mt19937; a number is drawn for
-// nearly every byte.
-struct FastRng {
-  using result_type = std::uint32_t;
-  std::uint64_t state;
-  explicit FastRng(std::uint64_t seed) : state(seed * 0x9E3779B97F4A7C15ull + 1) {}
-  static constexpr result_type min() { return 0; }
-  static constexpr result_type max() { return 0xFFFFFFFFu; }
-  result_type operator()() {
-    state ^= state >> 12;
-    state ^= state << 25;
-    state ^= state >> 27;
-    return static_cast<result_type>((state * 0x2545F4914F6CDD1Dull) >> 32);
-  }
-};
 
 class Fuzzer {
  public:
@@ -47,19 +31,22 @@ class Fuzzer {
     }
   }
 
-  std::size_t packetsChecked = 0;
-  std::size_t rawStored = 0;
+  std::size_t packetsChecked = 0, rawStored = 0;
 
-  // Parses buf whole and in random pieces; false on the first fault.
+  // Parses buf in pieces of up to its length and in smaller ones (the
+  // receiver throws when ParsePacket says it needs fewer bytes than the ring
+  // holds); false on the first fault.
   bool Run(const Bytes& buf) {
-    std::vector<test::Parsed> whole, pieces;
     const std::size_t maxPiece = Pick(0, 3) == 0 ? 1 : Pick(2, 300);
-    if (!Parse(buf, buf.size(), whole) || !Parse(buf, maxPiece, pieces)) return false;
-    if (whole != pieces) {
-      ADD_FAILURE() << "pieces of up to " << maxPiece << " bytes changed the outcome of " << buf.size()
-                    << " bytes";
+    rx_->Reset();
+    const auto whole = rx_->ParseInPieces(buf, rng_, std::max<std::size_t>(buf.size(), 1));
+    rx_->Reset();
+    if (whole != rx_->ParseInPieces(buf, rng_, maxPiece)) {
+      ADD_FAILURE() << "pieces of up to " << maxPiece << " bytes changed the outcome of " << buf.size() << " bytes";
       return false;
     }
+    for (const auto& p : whole)
+      if (!Check(p.id, p.bytes)) return false;
     return true;
   }
 
@@ -67,16 +54,11 @@ class Fuzzer {
   // around the message sizes and beyond 2048, right and wrong checksums.
   Bytes RandomBuffer() {
     Bytes b;
-    const std::size_t target = Pick(0, 300);
-    while (b.size() < target) {
+    for (const std::size_t target = Pick(0, 300); b.size() < target;) {
       const std::size_t kind = Pick(0, 5);
-      if (kind == 0) {
-        b.insert(b.end(), {kSync0, kSync1});
-      } else if (kind <= 2) {
-        AppendRandomPacket(b);
-      } else {
-        for (std::size_t n = Pick(1, 20); n > 0; --n) b.push_back(static_cast<std::uint8_t>(rng_()));
-      }
+      if (kind == 0) b.insert(b.end(), {kSync0, kSync1});
+      else if (kind <= 2) AppendRandomPacket(b);
+      else for (std::size_t n = Pick(1, 20); n > 0; --n) b.push_back(Byte());
     }
     return b;
   }
@@ -85,9 +67,7 @@ class Fuzzer {
   Bytes MutatedBuffer() {
     const Bytes& base = bases_[Pick(0, bases_.size() - 1)];
     const std::size_t from = Pick(0, base.size() - 1);
-    const std::size_t length = std::min(Pick(1, 500), base.size() - from);
-    Bytes b(base.begin() + static_cast<std::ptrdiff_t>(from),
-            base.begin() + static_cast<std::ptrdiff_t>(from + length));
+    Bytes b(base.begin() + from, base.begin() + from + std::min(Pick(1, 500), base.size() - from));
     for (std::size_t n = Pick(1, 6); n > 0 && !b.empty(); --n) Mutate(b);
     return b;
   }
@@ -96,18 +76,18 @@ class Fuzzer {
   std::size_t Pick(std::size_t lo, std::size_t hi) {
     return std::uniform_int_distribution<std::size_t>(lo, hi)(rng_);
   }
+  std::uint8_t Byte() { return static_cast<std::uint8_t>(rng_()); }
 
   std::uint16_t RandomLength() {
-    static constexpr std::uint16_t kInteresting[] = {0,   1,   7,    11,   12,   13,   67,   68,    80,
-                                                     119, 120, 131,  132,  133,  144,  287,  288,   299,
-                                                     300, 376, 2047, 2048, 2049, 2050, 4096, 32768, 65535};
-    if (Pick(0, 1) == 0) return kInteresting[Pick(0, std::size(kInteresting) - 1)];
-    return static_cast<std::uint16_t>(Pick(0, 400));
+    static constexpr std::uint16_t kInteresting[] = {0,   1,   7,   11,  12,   13,   67,   68,   80,   119,   120,  131, 132, 133,
+                                                     144, 287, 288, 299, 300, 376, 2047, 2048, 2049, 2050, 4096, 32768, 65535};
+    const auto pick = Pick(0, std::size(kInteresting) - 1);
+    return Pick(0, 1) == 0 ? kInteresting[pick] : static_cast<std::uint16_t>(Pick(0, 400));
   }
 
   void AppendRandomPacket(Bytes& b) {
-    static constexpr std::uint16_t kIds[] = {
-        0, kMsgRawEeg, kMsgProcessed, kMsgProcessedExt, kMsgMonitorInfo, kMsgProcessed4, 111};
+    static constexpr std::uint16_t kIds[] = {0,   kMsgRawEeg,      kMsgProcessed, kMsgProcessedExt,
+                                             111, kMsgMonitorInfo, kMsgProcessed4};
     const std::size_t start = b.size();
     const auto type = static_cast<std::uint16_t>(Pick(0, 9) < 7 ? 1 : Pick(0, 4));
     const std::uint16_t length = type == 1 || Pick(0, 3) == 0 ? RandomLength() : 0;
@@ -119,7 +99,7 @@ class Fuzzer {
     PutU16(p + kOffPacketSeq, static_cast<std::uint16_t>(rng_()));
     PutU16(p + kOffDataLength, length);
     PutU16(p + kOffType, type);
-    for (std::size_t i = 0; i < dataBytes; ++i) p[8 + i] = static_cast<std::uint8_t>(rng_());
+    for (std::size_t i = 0; i < dataBytes; ++i) p[8 + i] = Byte();
     if (dataBytes >= 6) PutU16(p + kOffMsgId, kIds[Pick(0, std::size(kIds) - 1)]);
     if (dataBytes >= 12) PutU16(p + kOffPayloadLength, static_cast<std::uint16_t>(dataBytes - 12));
     const std::uint16_t sum = PacketChecksum(p, 8 + dataBytes);
@@ -128,37 +108,24 @@ class Fuzzer {
 
   void Mutate(Bytes& b) {
     const auto it = [&](std::size_t i) { return b.begin() + static_cast<std::ptrdiff_t>(i); };
-    const std::size_t at = Pick(0, b.size() - 1);
-    const std::size_t n = std::min(Pick(1, 8), b.size() - at);
+    const std::size_t at = Pick(0, b.size() - 1), n = std::min(Pick(1, 8), b.size() - at);
     switch (Pick(0, 7)) {
-      case 0:  // a bit flipped or a byte replaced
-        b[at] = static_cast<std::uint8_t>(Pick(0, 1) == 0 ? b[at] ^ (1u << Pick(0, 7)) : rng_());
-        break;
-      case 1:  // random bytes inserted
-        for (std::size_t i = 0; i < n; ++i) b.insert(it(at), static_cast<std::uint8_t>(rng_()));
-        break;
-      case 2:  // bytes deleted
-        b.erase(it(at), it(at + n));
-        break;
-      case 3:  // truncated
-        b.resize(at);
-        break;
-      case 4:  // a sync pair planted
-        b.insert(it(at), {kSync0, kSync1});
-        break;
+      case 0: b[at] = Pick(0, 1) == 0 ? static_cast<std::uint8_t>(b[at] ^ (1u << Pick(0, 7))) : Byte(); break;
+      case 1: for (std::size_t i = 0; i < n; ++i) b.insert(it(at), Byte()); break;   // random bytes inserted
+      case 2: b.erase(it(at), it(at + n)); break;
+      case 3: b.resize(at); break;
+      case 4: b.insert(it(at), {kSync0, kSync1}); break;
       case 5:
       case 6: {  // a header's length changed, half the time with a checksum made right for it
         std::vector<std::size_t> syncs;
-        for (std::size_t i = 0; i + 8 <= b.size(); ++i) {
+        for (std::size_t i = 0; i + 8 <= b.size(); ++i)
           if (b[i] == kSync0 && b[i + 1] == kSync1) syncs.push_back(i);
-        }
         if (syncs.empty()) break;
         const std::size_t s = syncs[Pick(0, syncs.size() - 1)];
         const std::uint16_t length = RandomLength();
         PutU16(&b[s + kOffDataLength], length);
-        if (Pick(0, 1) == 0 && s + 10 + length <= b.size()) {
+        if (Pick(0, 1) == 0 && s + 10 + length <= b.size())
           PutU16(&b[s + 8 + length], PacketChecksum(&b[s], 8 + static_cast<std::size_t>(length)));
-        }
         break;
       }
       default: {  // a stretch repeated
@@ -168,38 +135,15 @@ class Fuzzer {
     }
   }
 
-  bool Parse(const Bytes& buf, std::size_t maxPiece, std::vector<test::Parsed>& out) {
-    rx_->Reset();
-    for (std::size_t at = 0; at < buf.size();) {
-      const std::size_t n = std::min(Pick(1, maxPiece), buf.size() - at);
-      rx_->Feed(std::span(buf).subspan(at, n));  // throws when the parser does not consume
-      at += n;
-      const std::size_t before = out.size();
-      rx_->Drain(out);  // copies each packet to exactly its length
-      for (std::size_t i = before; i < out.size(); ++i) {
-        if (!Check(out[i].id, out[i].bytes)) return false;
-      }
-      if (rx_->ring.CommittedCount() >= rx_->parser.BytesNeeded()) {
-        ADD_FAILURE() << "ParsePacket returned 0 with " << rx_->ring.CommittedCount() << " bytes for "
-                      << rx_->parser.BytesNeeded() << " needed";
-        return false;
-      }
-    }
-    return true;
-  }
-
   // exact: the packet, copied to a buffer of exactly its length.
   bool Check(std::uint16_t id, const Bytes& exact) {
     ++packetsChecked;
     const int length = static_cast<int>(exact.size());
     const std::uint8_t* p = exact.data();
-    const bool ok = length >= 10 + kMessageHeaderBytes && length <= kMaxPacketBytes && p[0] == kSync0 &&
-                    p[1] == kSync1 && GetU16(p + kOffType) == kPacketData &&
-                    GetU16(p + kOffDataLength) + 10 == length &&
-                    PacketChecksum(p, exact.size() - 2) == GetU16(p + length - 2) && id != 0 &&
-                    GetU16(p + kOffMsgId) == id && id != kMsgProcessedExt &&
-                    RecordedBytes(id, RawLayout::TwoChannels128) <= length;
-    if (!ok) {
+    if (!(length >= 10 + kMessageHeaderBytes && length <= kMaxPacketBytes && p[0] == kSync0 && p[1] == kSync1 &&
+          GetU16(p + kOffType) == kPacketData && GetU16(p + kOffDataLength) + 10 == length &&
+          PacketChecksum(p, exact.size() - 2) == GetU16(p + length - 2) && id != 0 && GetU16(p + kOffMsgId) == id &&
+          id != kMsgProcessedExt && RecordedBytes(id, RawLayout::TwoChannels128) <= length)) {
       ADD_FAILURE() << "bad packet handed out: id " << id << ", length " << length;
       return false;
     }
@@ -210,19 +154,17 @@ class Fuzzer {
     if (const auto cal = DecodeCalibration(p, id)) sink_ += static_cast<std::uint32_t>(cal->gain);
     if (id == kMsgProcessed) sink_ += ProcessedSaysEngineKind1(p);
     if (const auto info = DecodeMonitorInfo(p, length)) sink_ += static_cast<std::uint8_t>(info->ModelChar());
-    for (const RawLayout l :
-         {RawLayout::TwoChannels128, RawLayout::TwoChannels256, RawLayout::FourChannels128}) {
+    for (const RawLayout l : {RawLayout::TwoChannels128, RawLayout::TwoChannels256, RawLayout::FourChannels128}) {
       if (id != kMsgRawEeg || RawPacketBytes(l) != length) continue;
-      if (StoreRawEeg(p, l, static_cast<int>(rawStored % 5), (rawStored & 1) != 0, (rawStored & 7) == 0,
-                      *wave_, seconds_) == StoreResult::Overflow) {
+      if (StoreRawEeg(p, l, static_cast<int>(rawStored % 5), (rawStored & 1) != 0, (rawStored & 7) == 0, *wave_,
+                      seconds_) == StoreResult::Overflow)
         wave_->ResetPositions();
-      }
       ++rawStored;
     }
     return true;
   }
 
-  FastRng rng_;
+  std::minstd_rand rng_;  // cheap: a number is drawn for nearly every byte
   std::vector<Bytes> bases_;
   std::unique_ptr<test::Receiver> rx_ = test::Receiver::Make();
   std::unique_ptr<RawWaveBuffer> wave_ = std::make_unique<RawWaveBuffer>();
@@ -232,12 +174,10 @@ class Fuzzer {
 
 TEST(ParserFuzz, RandomBuffersAndMutatedValidStreams) {
   Fuzzer random(101), mutated(202);
-  for (int i = 0; i < 100000; ++i) {
+  for (int i = 0; i < 100000; ++i)
     if (!random.Run(random.RandomBuffer())) FAIL() << "random buffer " << i;
-  }
-  for (int i = 0; i < 200000; ++i) {
+  for (int i = 0; i < 200000; ++i)
     if (!mutated.Run(mutated.MutatedBuffer())) FAIL() << "mutated buffer " << i;
-  }
   EXPECT_GT(random.packetsChecked, 10000u) << "random buffers should hold valid packets too";
   EXPECT_GT(mutated.packetsChecked, 50000u);
   EXPECT_GT(mutated.rawStored, 10000u);

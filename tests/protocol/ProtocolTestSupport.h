@@ -1,22 +1,14 @@
 #pragma once
 // Helpers shared by the protocol tests: a receiver (ring, parser, events), encoded
 // streams of every packet kind, and feeding a stream in pieces.
-#include <algorithm>
-#include <cstddef>
-#include <cstdint>
-#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <random>
-#include <span>
 #include <stdexcept>
-#include <vector>
+#include <utility>
 
 #include "protocol/PacketEncoder.h"
-#include "protocol/PacketFormat.h"
 #include "protocol/PacketParser.h"
-#include "protocol/RxRing.h"
-#include "platform/Events.h"
 
 namespace qs::test {
 
@@ -31,9 +23,8 @@ struct Parsed {
 
 // The packet at the start of `packet` as ParsePacket would hand it out.
 inline Parsed AsParsed(const Bytes& packet) {
-  const std::size_t length = GetU16(&packet[kOffDataLength]) + 10u;
-  return Parsed{GetU16(&packet[kOffMsgId]),
-                Bytes(packet.begin(), packet.begin() + static_cast<std::ptrdiff_t>(length))};
+  const auto length = GetU16(&packet[kOffDataLength]) + 10;
+  return Parsed{GetU16(&packet[kOffMsgId]), Bytes(packet.begin(), packet.begin() + length)};
 }
 
 inline std::vector<std::uint16_t> Ids(const std::vector<Parsed>& parsed) {
@@ -45,26 +36,24 @@ inline std::vector<std::uint16_t> Ids(const std::vector<Parsed>& parsed) {
 // The receive side as the receive thread owns it; on the heap (16 kB ring).
 struct Receiver {
   EventGroup group;
-  AutoResetEvent ack{group};
-  AutoResetEvent nak{group};
+  AutoResetEvent ack{group}, nak{group};
   RxRing ring;
   PacketParser parser{ring, &ack, &nak};
 
   static std::unique_ptr<Receiver> Make() { return std::make_unique<Receiver>(); }
-
   void Reset() {
     ring.Reset();
     parser.Reset();
-    ack.Reset();
-    nak.Reset();
   }
   void Feed(std::span<const std::uint8_t> bytes) {
     if (ring.Append(bytes.data(), bytes.size()) != bytes.size()) throw std::runtime_error("ring overfilled");
   }
+  // Copies each packet handed out to exactly its length. ParsePacket may
+  // return 0 only while the ring holds fewer bytes than it says it needs.
   void Drain(std::vector<Parsed>& out) {
-    while (const std::uint16_t id = parser.ParsePacket()) {
+    while (const std::uint16_t id = parser.ParsePacket())
       out.push_back(Parsed{id, Bytes(parser.Packet(), parser.Packet() + parser.PacketLength())});
-    }
+    if (ring.CommittedCount() >= parser.BytesNeeded()) throw std::logic_error("ParsePacket held back a packet");
   }
   std::vector<Parsed> ParseWhole(std::span<const std::uint8_t> stream) {
     std::vector<Parsed> out;
@@ -73,15 +62,13 @@ struct Receiver {
     return out;
   }
   // Feeds the stream in random pieces of 1 .. maxPiece bytes, draining after each.
-  std::vector<Parsed> ParseInPieces(std::span<const std::uint8_t> stream, std::mt19937& rng,
-                                    std::size_t maxPiece) {
+  template <class Rng>
+  std::vector<Parsed> ParseInPieces(std::span<const std::uint8_t> stream, Rng& rng, std::size_t maxPiece) {
     std::vector<Parsed> out;
-    std::uniform_int_distribution<std::size_t> pieceSize(1, maxPiece);
-    for (std::size_t at = 0; at < stream.size();) {
-      const std::size_t n = std::min(pieceSize(rng), stream.size() - at);
+    for (std::size_t at = 0, n = 0; at < stream.size(); at += n) {
+      n = std::min(std::uniform_int_distribution<std::size_t>(1, maxPiece)(rng), stream.size() - at);
       Feed(stream.subspan(at, n));
       Drain(out);
-      at += n;
     }
     return out;
   }
@@ -91,10 +78,9 @@ inline ProcessedMessage RandomProcessed(std::mt19937& rng) {
   const auto i16 = [&] { return static_cast<std::int16_t>(rng()); };
   const auto i32 = [&] { return static_cast<std::int32_t>(rng() | 1u); };
   ProcessedMessage m{i32(), i32(), i32(), i32(), static_cast<std::uint8_t>(rng()), {}};
-  for (auto& c : m.channels) {
+  for (auto& c : m.channels)
     c = {i16(), i16(), static_cast<std::uint16_t>(rng()), i16(), i16(), i16(),
          i16(), i16(), static_cast<std::uint32_t>(rng())};
-  }
   return m;
 }
 
@@ -113,9 +99,8 @@ inline Bytes Join(const std::vector<StreamItem>& items) {
 
 inline std::vector<Parsed> Expected(const std::vector<StreamItem>& items) {
   std::vector<Parsed> out;
-  for (const auto& item : items) {
+  for (const auto& item : items)
     if (item.expected) out.push_back(*item.expected);
-  }
   return out;
 }
 
@@ -125,20 +110,15 @@ inline std::vector<StreamItem> MakeMixedStream(std::mt19937& rng, int seconds) {
   std::vector<StreamItem> items;
   std::uint16_t seq = 0, rawSeq = 0;
   Bytes b;
-  const auto add = [&](std::optional<Parsed> expected) {
-    items.push_back({b, std::move(expected)});
-    b.clear();
-  };
+  const auto add = [&](std::optional<Parsed> e) { items.push_back({std::exchange(b, {}), std::move(e)}); };
   MonitorInfo info;
   for (auto& byte : info.payload) byte = static_cast<std::uint8_t>(rng());
   AppendMonitorInfo(b, seq++, 0, info);
   add(AsParsed(b));
   AppendAck(b, seq++, true);
   add(std::nullopt);
-  const RawLayout layouts[] = {RawLayout::TwoChannels128, RawLayout::TwoChannels256,
-                               RawLayout::FourChannels128};
   for (int second = 0; second < seconds; ++second) {
-    const RawLayout layout = layouts[second % 3];
+    const auto layout = static_cast<RawLayout>(second % 3);
     std::vector<std::int16_t> samples(static_cast<std::size_t>(RawFrames(layout) * RawChannels(layout)));
     for (int k = 0; k < 8; ++k) {
       for (auto& v : samples) v = static_cast<std::int16_t>(rng());
@@ -196,8 +176,6 @@ inline Bytes RawEeg128(std::uint16_t msgSeq = 0) {
 
 // Idle line: zeros never hold a sync pair, and 2058 of them settle a damaged
 // header that announced up to 2048 bytes.
-inline void AppendIdle(Bytes& stream) {
-  stream.insert(stream.end(), kMaxPacketBytes, 0);
-}
+inline void AppendIdle(Bytes& stream) { stream.insert(stream.end(), kMaxPacketBytes, 0); }
 
 }  // namespace qs::test

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "protocol/PacketEncoder.h"
@@ -11,16 +12,12 @@
 
 namespace qs::test {
 
+// Revisions: system 1.00, host 2.05, engine 3.10, serial protocol 4.00.
 inline MonitorInfo InfoWith(char engine, char model) {
   MonitorInfo info;
-  info.payload[0] = 1;   // system revision 1.00
-  info.payload[4] = 2;   // host revision 2.05
-  info.payload[5] = 5;
-  info.payload[8] = 3;   // engine revision 3.10
-  info.payload[9] = 10;
-  info.payload[12] = 4;  // serial protocol revision 4.00
-  info.payload[19] = static_cast<std::uint8_t>(engine);
-  info.payload[27] = static_cast<std::uint8_t>(model);
+  for (const auto& [at, value] :
+       {std::pair{0, 1}, {4, 2}, {5, 5}, {8, 3}, {9, 10}, {12, 4}, {19, int{engine}}, {27, int{model}}})
+    info.payload[at] = static_cast<std::uint8_t>(value);
   return info;
 }
 
@@ -47,20 +44,20 @@ class RecordBuilder {
   // One second; sample value of channel c in frame i of message m of this
   // second is Sample(second, m, i, c).
   void AddSecond() {
-    const int channels = RawChannels(layout_);
-    const int frames = RawFrames(layout_);
+    const int channels = RawChannels(layout_), frames = RawFrames(layout_);
     std::vector<std::int16_t> samples(static_cast<std::size_t>(channels * frames));
     for (int m = 0; m < 8; ++m) {
-      for (int i = 0; i < frames; ++i)
-        for (int c = 0; c < channels; ++c) samples[static_cast<std::size_t>(i * channels + c)] = Sample(seconds, m, i, c);
+      for (std::size_t k = 0; k < samples.size(); ++k)
+        samples[k] = Sample(seconds, m, static_cast<int>(k) / channels, static_cast<int>(k) % channels);
       AppendRawEeg(bytes, packetSeq_++, static_cast<std::uint16_t>(rawSeq_++), layout_, samples);
     }
     ++seconds;
     for (int c = 0; c < 4; ++c) {
-      calibration.channels[c].bis = static_cast<std::int16_t>(900 - seconds);
-      calibration.channels[c].sef = static_cast<std::int16_t>(2150 + c);
-      calibration.channels[c].bsr = static_cast<std::int16_t>(seconds);
-      calibration.channels[c].artifactFlags = static_cast<std::uint32_t>(seconds * 16 + c);
+      auto& v = calibration.channels[c];
+      v.bis = static_cast<std::int16_t>(900 - seconds);
+      v.sef = static_cast<std::int16_t>(2150 + c);
+      v.bsr = static_cast<std::int16_t>(seconds);
+      v.artifactFlags = static_cast<std::uint32_t>(seconds * 16 + c);
     }
     AppendVars();
   }
@@ -70,8 +67,8 @@ class RecordBuilder {
   }
 
   void Save(const std::filesystem::path& path) const {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
 
   std::vector<std::uint8_t> bytes;
@@ -80,11 +77,8 @@ class RecordBuilder {
 
  private:
   void AppendVars() {
-    if (layout_ == RawLayout::FourChannels128) {
-      AppendProcessed1122(bytes, packetSeq_++, varsSeq_++, calibration);
-    } else {
-      AppendProcessed52(bytes, packetSeq_++, varsSeq_++, calibration);
-    }
+    (layout_ == RawLayout::FourChannels128 ? AppendProcessed1122 : AppendProcessed52)(bytes, packetSeq_++,
+                                                                                        varsSeq_++, calibration);
   }
 
   RawLayout layout_;

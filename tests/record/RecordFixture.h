@@ -1,0 +1,35 @@
+#pragma once
+// A fresh folder per test, and the program's record files without windows.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "core/AppCore.h"
+#include "record/RecordFileService.h"
+#include "record/RecordTestFiles.h"
+
+namespace qs::test {
+
+class RecordFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = std::filesystem::temp_directory_path() / ("qs_rec_" + std::to_string(::getpid()) + "_" +
+                                                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
+  std::string Path(const std::string& name) const { return (dir / name).string(); }
+  std::string Save(const RecordBuilder& b, const std::string& name) const {
+    b.Save(dir / name);
+    return Path(name);
+  }
+
+  std::filesystem::path dir;
+  AppCore core;
+  RecordFileService service{core};
+};
+
+}  // namespace qs::test
