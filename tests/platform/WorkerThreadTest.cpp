@@ -1,7 +1,6 @@
+// The events the threads wait on, the worker thread base and the queued
+// user-interface bridge the command-line programs run.
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <thread>
 
 #include "platform/Events.h"
 #include "platform/QueuedUiBridge.h"
@@ -10,19 +9,66 @@
 namespace qs {
 namespace {
 
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+TEST(AutoResetEvent, OneSetReleasesExactlyOneWaitAndAWaitTimesOut) {
+  EventGroup group;
+  AutoResetEvent e(group);
+  EXPECT_FALSE(e.Wait(0)) << "events start unsignalled";
+  e.Set();
+  e.Set();  // a second Set on a signalled event changes nothing
+  EXPECT_TRUE(e.Wait(0));
+  const auto t0 = Clock::now();
+  EXPECT_FALSE(e.Wait(60)) << "the first wait consumed the signal";
+  EXPECT_GE(Clock::now() - t0, 55ms);
+  e.Set();
+  e.Reset();
+  EXPECT_FALSE(e.Wait(0)) << "Reset withdraws a pending signal";
+}
+
+TEST(WaitAny, ReturnsLowestSignalledIndexAndConsumesOnlyThatOne) {
+  EventGroup group;
+  AutoResetEvent a(group), b(group), c(group), d(group), other(group);
+  d.Set(), b.Set(), other.Set();
+  EXPECT_EQ(WaitAny({&a, &b, &c, &d}, 0), 1);
+  EXPECT_TRUE(d.IsSet()) << "the other signalled event keeps its signal";
+  EXPECT_EQ(WaitAny({&a, &b, &c, &d}, 0), 3);
+  const auto t0 = Clock::now();
+  EXPECT_EQ(WaitAny({&a, &b, &c, &d}, 50), kWaitTimeout);
+  EXPECT_GE(Clock::now() - t0, 45ms);
+  EXPECT_TRUE(other.IsSet()) << "a wait must not consume an event it does not wait for";
+}
+
+// Two threads wait on the same event; every signal set from this thread is
+// consumed by exactly one wait: nothing is lost, nothing is delivered twice.
+TEST(WaitAny, EverySignalReachesExactlyOneOfSeveralWaiters) {
+  EventGroup group;
+  AutoResetEvent work(group), quit(group), ack(group);
+  std::atomic<int> consumed{0};
+  auto waiter = [&] {
+    while (WaitAny({&quit, &work}, kInfinite) == 1) consumed.fetch_add(1), ack.Set();
+    quit.Set();  // pass the quit signal on to the other waiter
+  };
+  std::thread t1(waiter), t2(waiter);
+  for (int i = 0; i < 2000; ++i) {
+    work.Set();
+    ASSERT_TRUE(ack.Wait(5000)) << "signal " << i << " was lost";
+  }
+  quit.Set();
+  t1.join();
+  t2.join();
+  EXPECT_EQ(consumed.load(), 2000);
+}
+
 // A worker that waits on its event like the real ones and hands a step to the
 // user-interface thread on every wake-up.
 class EchoThread final : public WorkerThread {
  public:
   EchoThread(UiBridge& ui, AutoResetEvent& wake)
       : WorkerThread(ui, ThreadPriority::AboveNormal), wake_(wake) {}
-  ~EchoThread() override {
-    Terminate();
-    wake_.Set();
-    TerminateAndJoin();
-  }
-  std::atomic<int> synchronizedOk{0};
-  std::atomic<int> synchronizedRefused{0};
+  ~EchoThread() override { Terminate(), wake_.Set(), TerminateAndJoin(); }
+  std::atomic<int> synchronizedOk{0}, synchronizedRefused{0};
   std::thread::id stepThread;
 
  protected:
@@ -34,8 +80,6 @@ class EchoThread final : public WorkerThread {
       Post([] {});
     }
   }
-
- private:
   AutoResetEvent& wake_;
 };
 
@@ -67,24 +111,19 @@ TEST(WorkerThread, ShutdownReleasesAWorkerBlockedInSynchronize) {
   Rig r;
   auto& [ui, group, wake, worker] = r;
   wake.Set();
-  for (int i = 0; i < 500 && ui.Queued() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  for (int i = 0; i < 500 && ui.Queued() == 0; ++i) std::this_thread::sleep_for(2ms);
   ASSERT_EQ(ui.Queued(), 1);  // queued, never run
   ui.Shutdown();
   worker.Terminate();
   ASSERT_TRUE(worker.WaitFor(2000));
-  EXPECT_EQ(worker.synchronizedOk.load(), 0);
-  EXPECT_EQ(worker.synchronizedRefused.load(), 1);
+  EXPECT_EQ(std::pair(worker.synchronizedOk.load(), worker.synchronizedRefused.load()), std::pair(0, 1));
   EXPECT_FALSE(ui.Synchronize([] { FAIL() << "a shut-down bridge runs nothing"; }));
 }
 
 TEST(QueuedUiBridge, PostedStepsRunInOrderOnlyWhenTheLoopRuns) {
   QueuedUiBridge ui;
   std::string order;
-  std::thread producer([&] {
-    ui.Post([&] { order += 'a'; });
-    ui.Post([&] { order += 'b'; });
-  });
-  producer.join();
+  std::thread([&] { ui.Post([&] { order += 'a'; }), ui.Post([&] { order += 'b'; }); }).join();
   EXPECT_TRUE(order.empty()) << "nothing runs behind the loop's back";
   ui.Post([&] { order += 'c'; });
   EXPECT_EQ(ui.RunPending(), 3);
