@@ -21,9 +21,10 @@ SettingsLoadResult Read(AppSettings& settings, const std::string& text) {
   return ReadSettings(settings, in);
 }
 
-// The result as "lines read, malformed line:its text".
+// The result as "[file ]lines read, malformed line:its text".
 std::string Result(const SettingsLoadResult& r) {
-  return std::to_string(r.linesRead) + " " + std::to_string(r.malformedLine) + ":" + r.malformedText;
+  return (r.fileRead ? "file " : "") + std::to_string(r.linesRead) + " " + std::to_string(r.malformedLine) +
+         ":" + r.malformedText;
 }
 
 // A float as the shortest text that reads back as the same float.
@@ -69,6 +70,7 @@ std::string Expected(const std::string& changes) {
 
 // File text read into fresh defaults, and the fields it changes.
 using Row = std::pair<std::string, std::string>;
+using Texts = std::vector<std::string>;
 
 void ExpectRows(const std::vector<Row>& rows) {
   for (const auto& [text, changes] : rows) {
@@ -92,19 +94,18 @@ TEST(SettingsFileLoad, ReadsCrLfFilesAndAMissingFileKeepsTheDefaults) {
   SettingsLoadResult result = LoadFile(s,
                                        "# Quellscope\r\nShow_Raw:false\r\nWorkDir:C:\\data\\eeg\r\n"
                                        "Defect_Str:n/a\r\nBS_Threshold:2.5\r\nBisp_Dur:5min\r\nCOM_Port:5");
-  EXPECT_TRUE(result.fileRead);
-  EXPECT_EQ(Result(result), "7 0:");  // the last line has no line end
+  EXPECT_EQ(Result(result), "file 7 0:");  // the last line has no line end
   EXPECT_EQ(Dump(s), Expected("Show_Raw=0|WorkDir=C:\\data\\eeg|Defect_Str=n/a|BS_Threshold=2.5|Bisp_Dur=30|"
                               "COM_Port=5"));
   // A malformed line is reported without its line end.
-  EXPECT_EQ(Result(LoadFile(t, "Show_Raw:false\r\nMaxMem:lots\r\nShow_Proc:true\r\n")), "2 2:MaxMem:lots");
+  EXPECT_EQ(Result(LoadFile(t, "Show_Raw:false\r\nMaxMem:lots\r\nShow_Proc:true\r\n")),
+            "file 2 2:MaxMem:lots");
   EXPECT_EQ(Dump(t), Expected("Show_Raw=0"));
 
   for (const std::string& path : {testing::TempDir() + "qs_no_such_dir/Kvo_V2000.ini", testing::TempDir()}) {
     AppSettings u;
     result = LoadSettings(u, path);
-    EXPECT_FALSE(result.fileRead) << path;
-    EXPECT_EQ(Result(result), "0 0:");
+    EXPECT_EQ(Result(result), "0 0:") << path;
     EXPECT_EQ(Dump(u), kDefaults);
     EXPECT_EQ(DescribeSettingsProblem(result), "");
   }
@@ -135,18 +136,13 @@ TEST(SettingsFileLines, KeysFieldsCommentsAndRepeats) {
 
 // Each accepted value (file text, stored text) after a line that stored
 // something else, and each ignored value after every accepted one.
-void ExpectKey(const std::string& key, const std::vector<Row>& accepted,
-               const std::vector<std::string>& ignored) {
-  const std::string field = key.substr(0, key.find('?')) + "=";
+void ExpectKey(const std::string& key, const std::vector<Row>& accepted, const Texts& ignored) {
   std::vector<Row> rows;
   for (const auto& [text, stored] : accepted) {
-    const auto other =
-        std::find_if(accepted.begin(), accepted.end(), [&](const Row& a) { return a.second != stored; });
-    rows.push_back(
-        {key + ":" + (other == accepted.end() ? accepted.front() : *other).first + "\n" + key + ":" + text,
-         field + stored});
-    for (const std::string& value : ignored)
-      rows.push_back({key + ":" + text + "\n" + key + ":" + value, field + stored});
+    const auto other = std::ranges::find_if(accepted, [&](const Row& a) { return a.second != stored; });
+    const std::string field = key.substr(0, key.find('?')) + "=" + stored, line = "\n" + key + ":";
+    rows.push_back({line + (other == accepted.end() ? accepted.front() : *other).first + line + text, field});
+    for (const std::string& value : ignored) rows.push_back({line + text + line + value, field});
   }
   ExpectRows(rows);
 }
@@ -214,7 +210,6 @@ TEST(SettingsFileValues, ChoicesTextsAndPaths) {
 // A value of a numeric key that is not a number stops the reading at its line;
 // the message quotes only printable, bounded text.
 TEST(SettingsFileMalformed, ANonNumberStopsTheReadingAtItsLine) {
-  using Texts = std::vector<std::string>;
   const std::pair<Texts, Texts> kinds[] = {
       {{"Wave_Scale", "Overshoot_Threshold", "spike_threshold", "BS_Threshold"},
        {"abc",   "30 uV", "4 # gain", "5 5", "5abc", "nan", "NaN", "inf", "-infinity", "0x50", "1e999",
@@ -247,9 +242,7 @@ TEST(SettingsFileMalformed, ANonNumberStopsTheReadingAtItsLine) {
 // a NUL ends its text but not the piece. Nothing after a malformed line is read.
 TEST(SettingsFilePieces, LinesAreCutAfter999BytesAndAtNul) {
   const std::string comment998 = "#" + std::string(997, 'x');
-  const struct {
-    std::string text, result, changes;
-  } cases[] = {
+  const std::tuple<std::string, std::string, std::string> cases[] = {
       {comment998 + "xBS_Threshold:2\n", "2 0:", "BS_Threshold=2"},  // the tail is a line of its own
       {comment998 + "BS_Threshold:2\n", "2 0:", ""},                 // one byte shorter and the key is cut
       {comment998 + "x\nShow_Raw:false\nWave_Scale:x\n", "4 4:Wave_Scale:x",
@@ -261,11 +254,11 @@ TEST(SettingsFilePieces, LinesAreCutAfter999BytesAndAtNul) {
       {"MaxMem:4\0 hours\nShow_Raw:false\nCOM_Port:x\0yz\n"s, "3 3:COM_Port:x", "Show_Raw=0|MaxMem=8"},
       {"Show_Raw:false\nCOM_Port:9\nWave_Scale:abc\nShow_Proc:true\nCOM_Port:10\n", "3 3:Wave_Scale:abc",
        "Show_Raw=0|COM_Port=9"}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.text.substr(0, 60)));
+  for (const auto& [text, result, changes] : cases) {
+    SCOPED_TRACE(testing::PrintToString(text.substr(0, 60)));
     AppSettings s;
-    EXPECT_EQ(Result(Read(s, c.text)), c.result);
-    EXPECT_EQ(Dump(s), Expected(c.changes));
+    EXPECT_EQ(Result(Read(s, text)), result);
+    EXPECT_EQ(Dump(s), Expected(changes));
   }
 }
 
