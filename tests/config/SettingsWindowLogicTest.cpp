@@ -48,8 +48,8 @@ TEST(ThresholdEntry, AcceptsANumberFromTheMinimumThatFitsAFloatAndReadsBackItsTe
 
 TEST(FindItem, NamesOnlyAnItemSpelledExactly) {
   constexpr std::string_view items[] = {"x1", "x2", "x3"};
-  EXPECT_EQ(FindItem(items, "x3"), 2);
-  EXPECT_EQ(FindItem(items, "x1"), 0);
+  EXPECT_EQ(std::pair(FindItem(items, "x3"), FindItem(items, "x1")),
+            std::pair(std::optional(2), std::optional(0)));
   for (const char* typed : {"X3", "x3 ", " x3", "x", "", "x4", "3"})
     EXPECT_FALSE(FindItem(items, typed)) << typed;
 }
@@ -72,8 +72,11 @@ struct ProcessingSettingsTest : ::testing::Test {
     host.online = false, core.run.ReplayFileName = "case.eeg", core.run.StartOffsetSec = 0;
     core.run.FileStartSec = start, core.run.FileSeconds = seconds;
   }
-  // Start, set and end time as the labels show them.
-  std::string Times() const { return vc.lStartTime + " " + vc.lSetTime + " " + vc.lEndTime; }
+  // The speed list and time controls if offered; start, set and end time as the labels show them.
+  std::string Times() const {
+    return (vc.cbSpeedEnabled ? "speed " : "") + std::string(vc.timeControlsVisible ? "time " : "") +
+           vc.lStartTime + " " + vc.lSetTime + " " + vc.lEndTime;
+  }
 
   AppCore core;
   AppSettings& s = core.settings;
@@ -90,35 +93,30 @@ using P = ProcessingSettings;
 // Showing loads every control and changes nothing; the gray scale is committed
 // only on closing, with one power frame request.
 TEST_F(ProcessingSettingsTest, ShowingLoadsEveryControlAndClosingCommitsTheGrayScale) {
-  s.UseProcessedWave = s.Proc_Trend = s.Use_BIS_BSR = false;
-  s.GrayScale = s.Use_BIS_SEF = s.CalcOnly = true;
+  s.UseProcessedWave = s.Proc_Trend = s.Use_BIS_BSR = false, s.GrayScale = s.Use_BIS_SEF = s.CalcOnly = true;
   s.Moving_Average = 1, s.BS_Threshold = 5.3f;
   pw.ShowProcessingWindow();
   EXPECT_FALSE(host.mainEnabled || pc.cbProcWave || pc.cbTrend || pc.cbBIS_SR);
   EXPECT_TRUE(pc.cbBW && pw.PendingGrayScale() && pc.cbBIS_SEF && pc.cbMoving == 1);
   EXPECT_EQ(pc.eBS_Thres + " " + pc.eOverThres + " " + pc.eSpike, "5.30000019073486 80 30");
-  EXPECT_FALSE(pc.cbSEFEnabled) << "the monitor's SEF95 is in use";
-  EXPECT_FALSE(pc.cbCalcOnlyEnabled) << "online";
+  EXPECT_FALSE(pc.cbSEFEnabled || pc.cbCalcOnlyEnabled) << "the monitor's SEF95 is in use; online";
   pw.cbCalcOnlyClick(false);
   EXPECT_TRUE(s.CalcOnly) << "Calculation Only is for replays only";
-  EXPECT_TRUE(Queued().empty() && host.rebuilds.empty()) << "showing changes nothing";
-
-  pw.cbBWClick(false);
-  pw.cbBWClick(true);
+  pw.cbBWClick(false), pw.cbBWClick(true);
   pw.CloseProcessingWindow();
   EXPECT_TRUE(s.GrayScale && host.mainEnabled && !core.run.WindowOpen);
-  EXPECT_TRUE(Queued().empty()) << "toggled twice: nothing to redraw";
+  EXPECT_TRUE(Queued().empty() && host.rebuilds.empty())
+      << "showing, or a gray scale toggled twice, changes nothing";
 
   host.online = false, host.sefLabel = "SEF90", s.Use_BIS_SEF = false;
   pw.ShowProcessingWindow();
-  EXPECT_TRUE(pc.cbCalcOnlyEnabled && pc.cbCalcOnly && pc.cbSEFEnabled);
-  EXPECT_TRUE(pc.cbSEF) << "checked exactly when the main window shows SEF90";
+  EXPECT_TRUE(pc.cbCalcOnlyEnabled && pc.cbCalcOnly && pc.cbSEFEnabled && pc.cbSEF)
+      << "SEF90 checked as shown";
   pw.cbCalcOnlyClick(false);
   EXPECT_FALSE(s.CalcOnly);
   pw.cbBWClick(false);
   EXPECT_TRUE(s.GrayScale) << "only when the window closes";
-  pw.CloseProcessingWindow();
-  pw.CloseProcessingWindow();  // a second close commits nothing more
+  pw.CloseProcessingWindow(), pw.CloseProcessingWindow();  // a second close commits nothing more
   EXPECT_FALSE(s.GrayScale);
   EXPECT_EQ(Queued(), (std::vector<DrawRequest>{{PowerFrame, 0, 0}}));
 
@@ -128,15 +126,16 @@ TEST_F(ProcessingSettingsTest, ShowingLoadsEveryControlAndClosingCommitsTheGrayS
   for (const auto& [value, bisp, pow, time] : durations) {
     s.Bisp_Dur = s.Power_Dur = s.Amp_Dur = s.LogInterval = value;
     pw.ShowProcessingWindow();
-    EXPECT_EQ(
-        (std::array{pc.cbBispCount, pc.cbPowCount, pc.cbTimeCount, pc.cbLogInterval, pw.ShownLogInterval()}),
-        (std::array{bisp, pow, time, time, value}))
-        << value;
+    const std::array shown{pc.cbBispCount, pc.cbPowCount, pc.cbTimeCount, pc.cbLogInterval,
+                           pw.ShownLogInterval()};
+    EXPECT_EQ(shown, (std::array{bisp, pow, time, time, value})) << value;
   }
 }
 
 // Typed text that names no duration item stores the list's default; the moving
-// average keeps its choice (the conditioning knows only 1 s and 2 s). "Apply"
+// average keeps its choice (the conditioning knows only 1 s and 2 s). With
+// history, a new logging interval offers to rebuild the log ("No" keeps the
+// lines); without it nothing is asked and the interval shown stays. "Apply"
 // rejects each threshold below its minimum (above the settings file's BS limit,
 // below 6, is fine here), keeps the typed text and reports nothing.
 TEST_F(ProcessingSettingsTest, ControlsWriteTheirValueAndTypedTextNeverAnUnmappedOne) {
@@ -155,56 +154,10 @@ TEST_F(ProcessingSettingsTest, ControlsWriteTheirValueAndTypedTextNeverAnUnmappe
     (pw.*change)(typed);
     EXPECT_EQ(*field, value) << typed;
   }
-  EXPECT_EQ(pc.cbMoving, 0);
-  pw.cbBispCountChange("7 min");
-  EXPECT_EQ(pc.cbBispCount, 2) << "the list shows the item in force";
-  pw.cbProcWaveClick(false);
-  pw.cbTrendClick(false);
+  EXPECT_EQ(std::pair(pc.cbMoving, pc.cbBispCount), std::pair(0, 2)) << "the lists show the item in force";
+  pw.cbProcWaveClick(false), pw.cbTrendClick(false);
   EXPECT_FALSE(s.UseProcessedWave || s.Proc_Trend);
 
-  const std::tuple<const char*, const char*, const char*, std::array<float, 3>> thresholds[] = {
-      {"1.5", "49", "4.9", {5, 80, 30}},
-      {"2", "50", "5", {2, 50, 5}},
-      {"7", "120 mcV", "12.5abc", {7, 120, 12.5f}}};
-  for (const auto& [bs, over, spike, stored] : thresholds) {
-    pw.ApplyThresholds(bs, over, spike);
-    EXPECT_EQ((std::array<float, 3>{s.BS_Threshold, s.Overshoot_Threshold, s.Spike_Threshold}), stored) << bs;
-    EXPECT_EQ(pc.eBS_Thres + "|" + pc.eOverThres + "|" + pc.eSpike,
-              std::string(bs) + "|" + over + "|" + spike);
-  }
-  EXPECT_TRUE(prompter.shown.empty()) << "nothing is reported";
-}
-
-// "Use BIS SEF95" and "Use BIS BSR" force SEF95 and uncheck "Show SEF90",
-// which runs its click: the edge fraction and the label move together.
-TEST_F(ProcessingSettingsTest, TheSefGroupKeepsTheEdgeFractionAndTheLabelTogether) {
-  pw.ShowProcessingWindow();
-  const std::tuple<void (P::*)(bool), bool, const char*> steps[] = {
-      {&P::cbSEFClick, true, "SEF95 5% off bsr"},  // not with the monitor's BSR
-      {&P::cbBIS_SRClick, false, "SEF95 5% off"},
-      {&P::cbSEFClick, true, "SEF90 10% on"},
-      {&P::cbSEFClick, false, "SEF95 5% off"},
-      {&P::cbSEFClick, true, "SEF90 10% on"},
-      {&P::cbBIS_SEFClick, true, "SEF95 5% off disabled sef"},
-      {&P::cbSEFClick, true, "SEF95 5% off disabled sef"},
-      {&P::cbBIS_SEFClick, false, "SEF95 5% off"},
-      {&P::cbSEFClick, true, "SEF90 10% on"},
-      {&P::cbBIS_SRClick, false, "SEF90 10% on"},
-      // Regression: "Use BIS BSR" over SEF90 left a 90 % edge under the SEF95
-      // label, also after it was unchecked again.
-      {&P::cbBIS_SRClick, true, "SEF95 5% off bsr"},
-      {&P::cbBIS_SRClick, false, "SEF95 5% off"}};
-  for (const auto& [click, checked, expected] : steps) {
-    (pw.*click)(checked);
-    EXPECT_EQ(Sef(), expected);
-  }
-  EXPECT_EQ(host.sefHint, "Spectral Edge Frequency 95%");
-}
-
-// With history, a new logging interval offers to rebuild the log ("No" keeps
-// the lines); without it nothing is asked and the interval shown stays.
-TEST_F(ProcessingSettingsTest, ALoggingIntervalChangeOffersToRebuildTheLogOnlyWithHistory) {
-  pw.ShowProcessingWindow();
   prompter.answers = {true, false, false};
   // Entry, history records; then the interval, the interval shown, the item, questions and rebuilds.
   const std::tuple<const char*, int, std::array<int, 5>> steps[] = {
@@ -213,17 +166,51 @@ TEST_F(ProcessingSettingsTest, ALoggingIntervalChangeOffersToRebuildTheLogOnlyWi
   for (const auto& [entry, history, expected] : steps) {
     core.buffers.trend.index = history;
     pw.cbLogIntervalChange(entry);
-    EXPECT_EQ((std::array{s.LogInterval.load(), pw.ShownLogInterval(), pc.cbLogInterval,
-                          static_cast<int>(prompter.shown.size()), static_cast<int>(host.rebuilds.size())}),
-              expected)
-        << entry;
+    const std::array shown{s.LogInterval.load(), pw.ShownLogInterval(), pc.cbLogInterval,
+                           static_cast<int>(prompter.shown.size()), static_cast<int>(host.rebuilds.size())};
+    EXPECT_EQ(shown, expected) << entry;
   }
   EXPECT_TRUE(prompter.Saw("Update Log Window", "Update"));
   EXPECT_EQ(host.rebuilds, std::vector<int>{3});
+
+  // clang-format off
+  const std::tuple<const char*, const char*, const char*, std::array<float, 3>> thresholds[] = {
+      {"1.5", "49", "4.9", {5, 80, 30}}, {"2", "50", "5", {2, 50, 5}},
+      {"7", "120 mcV", "12.5abc", {7, 120, 12.5f}}};
+  // clang-format on
+  for (const auto& [bs, over, spike, stored] : thresholds) {
+    pw.ApplyThresholds(bs, over, spike);
+    EXPECT_EQ((std::array<float, 3>{s.BS_Threshold, s.Overshoot_Threshold, s.Spike_Threshold}), stored) << bs;
+    EXPECT_EQ(pc.eBS_Thres + "|" + pc.eOverThres + "|" + pc.eSpike,
+              std::string(bs) + "|" + over + "|" + spike);
+  }
+  EXPECT_EQ(prompter.shown.size(), 3u) << "Apply reports nothing";
 }
 
-// Without OptionButton "Show mBIC" is removed at the first showing; with it the
-// fourth map type and the filter and test boxes are offered.
+// "Use BIS SEF95" and "Use BIS BSR" force SEF95 and uncheck "Show SEF90",
+// which runs its click: the edge fraction and the label move together. SEF90
+// is not offered with the monitor's BSR. The last two steps are a regression:
+// "Use BIS BSR" over SEF90 left a 90 % edge under the SEF95 label, also after
+// it was unchecked again.
+TEST_F(ProcessingSettingsTest, TheSefGroupKeepsTheEdgeFractionAndTheLabelTogether) {
+  pw.ShowProcessingWindow();
+  // clang-format off
+  const std::tuple<void (P::*)(bool), bool, const char*> steps[] = {
+      {&P::cbSEFClick, true, "SEF95 5% off bsr"}, {&P::cbBIS_SRClick, false, "SEF95 5% off"},
+      {&P::cbSEFClick, true, "SEF90 10% on"}, {&P::cbSEFClick, false, "SEF95 5% off"},
+      {&P::cbSEFClick, true, "SEF90 10% on"}, {&P::cbBIS_SEFClick, true, "SEF95 5% off disabled sef"},
+      {&P::cbSEFClick, true, "SEF95 5% off disabled sef"}, {&P::cbBIS_SEFClick, false, "SEF95 5% off"},
+      {&P::cbSEFClick, true, "SEF90 10% on"}, {&P::cbBIS_SRClick, false, "SEF90 10% on"},
+      {&P::cbBIS_SRClick, true, "SEF95 5% off bsr"}, {&P::cbBIS_SRClick, false, "SEF95 5% off"}};
+  // clang-format on
+  for (const auto& [click, checked, expected] : steps) {
+    (pw.*click)(checked);
+    EXPECT_EQ(Sef(), expected);
+  }
+  EXPECT_EQ(host.sefHint, "Spectral Edge Frequency 95%");
+}
+
+// Without OptionButton "Show mBIC" is removed at the first showing.
 TEST_F(ViewSettingsTest, MapTypesAndOptionBoxesFollowOptionButton) {
   vw.ShowViewWindow();
   EXPECT_EQ(vc.graphItems, 3);
@@ -235,32 +222,20 @@ TEST_F(ViewSettingsTest, MapTypesAndOptionBoxesFollowOptionButton) {
   vw.cbGraphChange("Show Triple Product");
   EXPECT_EQ(std::pair(s.FigType.load(), vc.cbGraph), std::pair(2, 2));
   vw.cbGraphChange("Show Bispectrum");
+  vw.cbGraphChange("Show mBIC"), vw.cbGraphChange("Show Bicoherence ");  // no longer an item; not an item
+  EXPECT_EQ(s.FigType, 0) << "typed text that names no item keeps the map type";
   EXPECT_EQ(host.mapTitles, (std::vector<int>{2, 0}));
   EXPECT_EQ(Queued(), (std::vector<DrawRequest>{{BicReset, 2, 0}, {BicReset, 0, 0}}));
-  vw.cbGraphChange("Show mBIC");  // no longer an item
-  vw.cbGraphChange("Show Bicoherence ");
-  EXPECT_EQ(s.FigType, 0) << "typed text that names no item keeps the map type";
-  EXPECT_TRUE(Queued().empty() && host.mapTitles.size() == 2);
-
-  s.OptionButton = s.mBIC_filter = s.Test_Mode = true, s.FigType = 3;
-  ViewSettings fresh{{s, core.run, core.drawQueue, host}};
-  fresh.ShowViewWindow();
-  const ViewControls& f = fresh.Controls();
-  EXPECT_EQ(std::pair(f.graphItems, f.cbGraph), std::pair(4, 3));
-  EXPECT_TRUE(f.cbFilterVisible && f.cbFilter && f.cbTestVisible && f.cbTest);
-  fresh.cbFilterClick(false);
-  fresh.cbTestClick(false);
-  EXPECT_FALSE(s.mBIC_filter || s.Test_Mode);
 }
 
 // Only offline with a chosen file: the speed, the times and the start point.
-// Each speed sets its exact period and the timer at once.
+// Each speed sets its exact period and the timer at once; the offset stays
+// within the file: past its end nothing would be left to replay.
 TEST_F(ViewSettingsTest, TheSpeedAndStartTimeControlsSetThePeriodAndTheOffsetAndShowItsTimeOfDay) {
   ChooseFile(10 * 3600, 3600);
   vw.ShowViewWindow();
-  EXPECT_TRUE(vc.timeControlsVisible && vc.cbSpeedEnabled);
   EXPECT_EQ(vc.timeMax, 3600);
-  EXPECT_EQ(Times(), "10:00:00 10:00:00 11:00:00");
+  EXPECT_EQ(Times(), "speed time 10:00:00 10:00:00 11:00:00");
   const int periods[] = {1000, 500, 267, 250, 200, 167, 142, 126, 1000};
   for (int i = 0; i < 9; ++i) {
     vw.cbSpeedChange(i < 8 ? kSpeedItems[i] : "x9");  // typed text that names no item: x1
@@ -268,13 +243,12 @@ TEST_F(ViewSettingsTest, TheSpeedAndStartTimeControlsSetThePeriodAndTheOffsetAnd
               std::tuple(periods[i], periods[i], i % 8))
         << i;
   }
-  // The offset stays within the file: past its end nothing would be left to replay.
+  // clang-format off
   const std::tuple<void (ViewSettings::*)(int), int, int, const char*> steps[] = {
-      {&ViewSettings::tbTimeChange, 600, 600, "10:10:00"},
-      {&ViewSettings::udTimeClick, 601, 601, "10:10:01"},
-      {&ViewSettings::tbTimeChange, 5000, 3600, "11:00:00"},
-      {&ViewSettings::udTimeClick, -1, 0, "10:00:00"},
+      {&ViewSettings::tbTimeChange, 600, 600, "10:10:00"}, {&ViewSettings::udTimeClick, 601, 601, "10:10:01"},
+      {&ViewSettings::tbTimeChange, 5000, 3600, "11:00:00"}, {&ViewSettings::udTimeClick, -1, 0, "10:00:00"},
       {&ViewSettings::tbTimeChange, 90, 90, "10:01:30"}};
+  // clang-format on
   for (const auto& [control, position, offset, shown] : steps) {
     (vw.*control)(position);
     EXPECT_EQ(std::tuple(core.run.StartOffsetSec.load(), vc.timePosition, vc.lSetTime),
@@ -286,58 +260,53 @@ TEST_F(ViewSettingsTest, TheSpeedAndStartTimeControlsSetThePeriodAndTheOffsetAnd
     vw.ShowViewWindow();
     EXPECT_EQ(vc.cbSpeed, item) << period;
   }
-  EXPECT_EQ(std::pair(vc.timePosition, vc.lSetTime), std::pair(90, std::string("10:01:30"))) << "reopened";
-  EXPECT_FALSE(vc.timeControlsVisible) << "no new start point during a run";
+  EXPECT_EQ(vc.timePosition, 90) << "reopening shows the chosen offset";
+  EXPECT_EQ(Times(), "speed 10:00:00 10:01:30 11:00:00") << "no new start point during a run";
 
   // Regression: a file shorter than a second showed the times left from the
   // file chosen before it.
   ChooseFile(11 * 3600, 0);
   vw.ShowViewWindow();
-  EXPECT_EQ(Times(), "11:00:00 11:00:00 11:00:00");
+  EXPECT_EQ(Times(), "speed 11:00:00 11:00:00 11:00:00");
   EXPECT_EQ(vc.timeMax + vc.timePosition, 0);
 
-  ChooseFile(23 * 3600 + 50 * 60, 7200);  // past midnight the hours go on above 23
+  ChooseFile(23 * 3600 + 50 * 60, 7200);  // past midnight the hours go on above 23; still running
   vw.ShowViewWindow();
   vw.tbTimeChange(1200);
-  EXPECT_EQ(Times(), "23:50:00 24:10:00 25:50:00");
+  EXPECT_EQ(Times(), "speed 23:50:00 24:10:00 25:50:00");
   EXPECT_EQ(ReplayTimeText(0) + " " + ReplayTimeText(100 * 3600 + 61), "00:00:00 100:01:01");
-
-  host.online = true;
-  vw.ShowViewWindow();
-  EXPECT_FALSE(vc.cbSpeedEnabled || vc.timeControlsVisible);
-  EXPECT_EQ(Times(), "  ");
-  host.online = false;
-  core.run.ReplayFileName.clear();
-  vw.ShowViewWindow();
-  EXPECT_FALSE(vc.cbSpeedEnabled);
-  EXPECT_EQ(Times(), "  ");
+  for (bool online : {true, false}) {  // online, or offline without a file
+    host.online = online, core.run.ReplayFileName = online ? "case.eeg" : "";
+    vw.ShowViewWindow();
+    EXPECT_EQ(Times(), "  ") << online;
+  }
 }
 
-TEST_F(ViewSettingsTest, ScalesAndWaveBoxesFollowTheirSettingsAndQueueTheirRedraw) {
+// With OptionButton the fourth map type and the filter and test boxes are
+// offered. Typed text that names no scale item keeps both scales and redraws
+// nothing; the wave boxes redraw nothing either.
+TEST_F(ViewSettingsTest, ScalesWaveAndOptionBoxesFollowTheirSettingsAndQueueTheirRedraw) {
   s.Wave_Scale = 3.0f;  // no item has this gain: the index decides
+  s.OptionButton = s.mBIC_filter = s.Test_Mode = true, s.FigType = 3;
   vw.ShowViewWindow();
-  EXPECT_EQ(vc.cbScale, 1);
+  EXPECT_EQ((std::array{vc.cbScale, vc.graphItems, vc.cbGraph}), (std::array{1, 4, 3}));
   EXPECT_TRUE(vc.cbRawWave && !vc.cbProcWave && !vc.cbPScaleVisible);
+  EXPECT_TRUE(vc.cbFilterVisible && vc.cbFilter && vc.cbTestVisible && vc.cbTest);
+  vw.cbFilterClick(false), vw.cbTestClick(false);
+  EXPECT_FALSE(s.mBIC_filter || s.Test_Mode);
   s.Wave_Scale = 0.5f, s.Pow_real = true, s.PowerScale = 4;
   vw.ShowViewWindow();
   EXPECT_TRUE(vc.cbPScaleVisible);
   EXPECT_EQ(std::pair(vc.cbScale, vc.cbPScale), std::pair(3, 4));
 
-  vw.cbRawWaveClick(false);
-  vw.cbProcWaveClick(true);
-  EXPECT_TRUE(!s.Show_Raw && s.Show_Proc && Queued().empty()) << "the wave boxes redraw nothing";
-  auto scales = [&] {
-    return std::tuple(s.WaveScaleIndex.load(), s.Wave_Scale.load(), s.PowerScale.load(), vc.cbScale,
-                      vc.cbPScale);
-  };
-  vw.cbScaleChange("100mcV");
-  vw.cbPScaleChange("20mcV");
-  EXPECT_EQ(scales(), std::tuple(2, 1.0f, 2, 2, 2));
+  vw.cbRawWaveClick(false), vw.cbProcWaveClick(true);
+  EXPECT_TRUE(!s.Show_Raw && s.Show_Proc && Queued().empty());
+  vw.cbScaleChange("100mcV"), vw.cbPScaleChange("20mcV");
+  vw.cbScaleChange("100"), vw.cbPScaleChange("100");
+  EXPECT_EQ(
+      std::tuple(s.WaveScaleIndex.load(), s.Wave_Scale.load(), s.PowerScale.load(), vc.cbScale, vc.cbPScale),
+      std::tuple(2, 1.0f, 2, 2, 2));
   EXPECT_EQ(Queued(), (std::vector<DrawRequest>{{WaveReset, 0, 0}, {PowerFrame, 0, 0}}));
-  vw.cbScaleChange("100");  // typed text that names no item keeps both scales and redraws nothing
-  vw.cbPScaleChange("100");
-  EXPECT_EQ(scales(), std::tuple(2, 1.0f, 2, 2, 2));
-  EXPECT_TRUE(Queued().empty());
 }
 
 }  // namespace
