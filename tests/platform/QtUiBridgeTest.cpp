@@ -22,14 +22,8 @@ using namespace std::chrono_literals;
 using test::ProcessEventsUntil;
 
 // Runs fn on a new thread; the future tells when it has returned.
-template <class Fn>
-std::future<std::invoke_result_t<Fn>> OnWorker(Fn fn) {
-  return std::async(std::launch::async, std::move(fn));
-}
-
-bool Ready(const std::future<bool>& f) {
-  return f.wait_for(0ms) == std::future_status::ready;
-}
+const auto OnWorker = [](auto fn) { return std::async(std::launch::async, std::move(fn)); };
+const auto Ready = [](const std::future<bool>& f) { return f.wait_for(0ms) == std::future_status::ready; };
 
 // An exit while a step runs (say, from a box the step shows) must not release
 // the worker early: the step uses the worker's function.
@@ -38,20 +32,15 @@ TEST(QtUiBridge, SynchronizeWaitsForTheUiThreadToRunTheStepOrRunsItInline) {
   std::atomic<std::thread::id> ranOn;
   auto worker = OnWorker([&] { return bridge.Synchronize([&] { ranOn = std::this_thread::get_id(); }); });
   std::this_thread::sleep_for(50ms);  // without an event loop the step cannot run
-  EXPECT_FALSE(Ready(worker));
-  EXPECT_EQ(ranOn.load(), std::thread::id());
+  EXPECT_TRUE(!Ready(worker) && ranOn.load() == std::thread::id());
   ASSERT_TRUE(ProcessEventsUntil([&] { return Ready(worker); }, 5000));
-  EXPECT_TRUE(worker.get());
-  EXPECT_EQ(ranOn.load(), std::this_thread::get_id());
+  EXPECT_TRUE(worker.get() && ranOn.load() == std::this_thread::get_id());
   bool ran = false;  // on the UI thread itself: no event loop involved
   EXPECT_TRUE(bridge.Synchronize([&] { ran = true; }) && ran);
 
   std::atomic<bool> stepFinished{false};
-  worker = OnWorker([&] {
-    return bridge.Synchronize([&] {
-      bridge.Shutdown(), std::this_thread::sleep_for(50ms), stepFinished = true;
-    }) && stepFinished;
-  });
+  auto step = [&] { bridge.Shutdown(), std::this_thread::sleep_for(50ms), stepFinished = true; };
+  worker = OnWorker([&] { return bridge.Synchronize(step) && stepFinished; });
   ASSERT_TRUE(ProcessEventsUntil([&] { return Ready(worker); }, 5000));
   EXPECT_TRUE(worker.get()) << "the step ran and had finished when its worker returned";
 }
@@ -132,8 +121,8 @@ TEST(QtPrompterDialogs, EachDialogIsSetUpFromTheKeptState) {
   EXPECT_EQ(dialog.windowTitle() + "|" + dialog.selectedNameFilter() + "|" + dialog.defaultSuffix(),
             "Logged Data File Save|Log file (*.log) (*.log)|log");
   EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptSave);
-  EXPECT_TRUE(dialog.testOption(QFileDialog::DontConfirmOverwrite));
-  EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
+  EXPECT_TRUE(dialog.testOption(QFileDialog::DontConfirmOverwrite) &&
+              dialog.testOption(QFileDialog::DontUseNativeDialog));
   EXPECT_EQ(QDir(dialog.directory()).canonicalPath(), QDir(dir.path()).canonicalPath());
   ASSERT_EQ(dialog.selectedFiles().size(), 1);
   // The proposed name, completed with the default extension as the dialog returns it.
@@ -150,8 +139,7 @@ TEST(QtPrompterDialogs, EachDialogIsSetUpFromTheKeptState) {
     QFileDialog open;
     s.filterIndex = index;
     ConfigureFileDialog(open, s, FileDialogKind::Open);
-    EXPECT_EQ(open.acceptMode(), QFileDialog::AcceptOpen);
-    EXPECT_EQ(open.fileMode(), QFileDialog::ExistingFile);
+    EXPECT_TRUE(open.acceptMode() == QFileDialog::AcceptOpen && open.fileMode() == QFileDialog::ExistingFile);
     EXPECT_EQ(open.selectedNameFilter(), selected) << index;
   }
 }
