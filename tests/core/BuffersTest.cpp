@@ -26,22 +26,18 @@ struct QueueFixture : ::testing::Test {
   DrawRequestQueue queue{lock, wake, 4};
 };
 
-// A push signals only into an empty queue; a batch signals always.
-TEST_F(QueueFixture, OnlyThePushIntoAnEmptyQueueOrABatchSignals) {
-  queue.Push({TrendRecord, 0, 0});
+// A push signals only into an empty queue; a batch signals always. The queue
+// grows past its capacity keeping the order; the head has left slot 0 by then,
+// so growth has to unroll a wrapped ring.
+TEST_F(QueueFixture, OnlyThePushIntoAnEmptyQueueOrABatchSignalsAndGrowthKeepsTheOrder) {
+  queue.Push({TrendRecord});
   EXPECT_TRUE(wake.Wait(0));
-  queue.Push({PrevHour, 0, 0});
+  queue.Push({PrevHour});
   EXPECT_FALSE(wake.IsSet()) << "the queue was not empty before this push";
-  queue.PushBatch({{WaveReset, 0, 0}, {PowerFrame, 0, 0}, {BicReset, 0, 0}});
+  queue.PushBatch({{WaveReset}, {PowerFrame}, {BicReset}});
   EXPECT_TRUE(wake.Wait(0));
-  EXPECT_EQ(
-      Drain(),
-      (Requests{
-          {TrendRecord, 0, 0}, {PrevHour, 0, 0}, {WaveReset, 0, 0}, {PowerFrame, 0, 0}, {BicReset, 0, 0}}));
-}
+  EXPECT_EQ(Drain(), (Requests{{TrendRecord}, {PrevHour}, {WaveReset}, {PowerFrame}, {BicReset}}));
 
-// The head leaves slot 0 first, so growth has to unroll a wrapped ring.
-TEST_F(QueueFixture, GrowsPastItsCapacityKeepingOrderAcrossTheWrap) {
   Requests expected;
   for (int i = 0; i < 40; ++i) {
     queue.Push({WaveSecond, i, -i});
@@ -62,10 +58,8 @@ TEST(ProcessingBuffers, HistoryHoldsMaxMemHoursOfZeroedRecordsAndRefusesWhatItCa
   ProcessingBuffers b;
   ASSERT_TRUE(b.Allocate(8));
   ASSERT_EQ(b.trend.capacity, 8u * 360u);
-  for (std::size_t i = 0; i < b.trend.capacity; i += 97)
-    EXPECT_EQ(b.trend.records[i][EpochResult::Bis], 0.0f);
-  b.trend.index = static_cast<std::int32_t>(b.trend.capacity - 1);
-  b.trend.Advance();
+  for (std::size_t i = 0; i < 2880; i += 97) EXPECT_EQ(b.trend.records[i][EpochResult::Bis], 0.0f);
+  b.trend.index = 2879, b.trend.Advance();
   EXPECT_EQ(b.trend.index, 0) << "after the last record the index wraps to the first";
 
   static std::size_t requested = 0;  // an allocation that fails and tells what it was asked for
@@ -102,7 +96,7 @@ struct RawEegStoreTest : ::testing::Test {
   PacketSecondRing seconds;
 };
 
-TEST_F(RawEegStoreTest, EachLayoutStoresTheChannelModuloItsChannelCount) {
+TEST_F(RawEegStoreTest, EachLayoutStoresTheChannelModuloItsChannelCountAndPositionsWrap) {
   const std::tuple<RawLayout, int, int> cases[] = {
       {k128, 0, 0},  {k128, 1, 1},   {k128, 3, 1}, {kFour, 0, 0}, {kFour, 2, 2},
       {kFour, 3, 3}, {kFour, -1, 3}, {k256, 0, 0}, {k256, 1, 1},  {k256, 2, 0}};
@@ -110,19 +104,17 @@ TEST_F(RawEegStoreTest, EachLayoutStoresTheChannelModuloItsChannelCount) {
     w.ResetPositions();
     ASSERT_EQ(Store(RawMessage(layout, 0, Tagged), layout, channel), StoreResult::Stored);
     const bool wide = layout == k256;
-    for (int i = 0; i < 16; ++i) {
+    for (int i = 0; i < 16; ++i)
       EXPECT_EQ(w.Wave128[i], wide ? (Tagged(2 * i, reads) + Tagged(2 * i + 1, reads)) / 2 : Tagged(i, reads))
-          << "channel " << channel << " sample " << i;
-    }
+          << i;
     for (int i = 0; wide && i < 32; ++i) EXPECT_EQ(w.Wave256[i], Tagged(i, reads)) << "sample " << i;
     EXPECT_EQ((std::array{w.Wave128Write, w.Wave128Pending, w.Wave256Write, w.Wave256Pending}),
               (std::array{16, 16, wide ? 32 : 0, wide ? 32 : 0}));
   }
-}
 
-// The pair mean at 256 Hz truncates toward zero, also for extremes whose sum
-// does not fit 16 bits; the positions wrap at the end of each ring.
-TEST_F(RawEegStoreTest, PairMeanAt256HzTruncatesTowardZeroAndPositionsWrap) {
+  // The pair mean at 256 Hz truncates toward zero, also for extremes whose sum
+  // does not fit 16 bits; the positions wrap at the end of each ring.
+  w.ResetPositions();
   const int pairs[][3] = {{3, -4, 0},        {-3, -4, -3},          {-1, 0, 0},
                           {5, 6, 5},         {32767, 32767, 32767}, {-32768, -32768, -32768},
                           {-32768, 32767, 0}};
