@@ -90,10 +90,11 @@ SettingsLoadResult LoadFile(AppSettings& s, const std::string& bytes) {
 
 TEST(SettingsFileLoad, ReadsCrLfFilesAndAMissingFileKeepsTheDefaults) {
   AppSettings s, t;
-  SettingsLoadResult result = LoadFile(s,
-                                       "# Quellscope\r\nShow_Raw:false\r\nWorkDir:C:\\data\\eeg\r\n"
-                                       "Defect_Str:n/a\r\nBS_Threshold:2.5\r\nBisp_Dur:5min\r\nCOM_Port:5");
-  EXPECT_EQ(Result(result), "file 7 0:");  // the last line has no line end
+  // The last line has no line end.
+  const std::string text =
+      "# Quellscope\r\nShow_Raw:false\r\nWorkDir:C:\\data\\eeg\r\n"
+      "Defect_Str:n/a\r\nBS_Threshold:2.5\r\nBisp_Dur:5min\r\nCOM_Port:5";
+  EXPECT_EQ(Result(LoadFile(s, text)), "file 7 0:");
   EXPECT_EQ(Dump(s), Expected("Show_Raw=0|WorkDir=C:\\data\\eeg|Defect_Str=n/a|BS_Threshold=2.5|Bisp_Dur=30|"
                               "COM_Port=5"));
   // A malformed line is reported without its line end.
@@ -103,7 +104,7 @@ TEST(SettingsFileLoad, ReadsCrLfFilesAndAMissingFileKeepsTheDefaults) {
 
   for (const std::string& path : {testing::TempDir() + "qs_no_such_dir/Kvo_V2000.ini", testing::TempDir()}) {
     AppSettings u;
-    result = LoadSettings(u, path);
+    const SettingsLoadResult result = LoadSettings(u, path);
     EXPECT_EQ(Result(result) + DescribeSettingsProblem(result), "0 0:") << path;
     EXPECT_EQ(Dump(u), kDefaults);
   }

@@ -7,8 +7,7 @@
 
 namespace qs::test {
 
-class FakeSettingsHost final : public SettingsHost {
- public:
+struct FakeSettingsHost final : SettingsHost {
   bool IsOnline() const override { return online; }
   bool RunInProgress() const override { return running; }
   void SetMainWindowEnabled(bool enabled) override { mainEnabled = enabled; }

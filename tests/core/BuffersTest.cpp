@@ -132,8 +132,7 @@ TEST_F(RawEegStoreTest, EachLayoutStoresTheChannelModuloItsChannelCountAndPositi
 // that ring is full; the replay stores without the overflow test.
 TEST_F(RawEegStoreTest, AFullRingOverflowsAndOverwritesNothing) {
   for (int k = 0; k < 64; ++k) {
-    const Bytes p =
-        RawMessage(k128, static_cast<std::uint16_t>(65000 + k), [k](int f, int) { return k * 16 + f; });
+    const Bytes p = RawMessage(k128, 65000 + k, [k](int f, int) { return k * 16 + f; });
     ASSERT_EQ(Store(p, k128, 0, true, k % 8 == 0), StoreResult::Stored) << "message " << k + 1;
   }
   const Bytes p65 = RawMessage(k128, 64, [](int, int) { return -1; });

@@ -5,7 +5,6 @@
 #include "logbook/LogFormat.h"
 
 namespace qs {
-namespace {
 
 TEST(RebuildLog, EmitsEveryNthRecordFromTheHistoryWithItsTime) {
   std::vector<EpochResult> records(20);
@@ -34,5 +33,4 @@ TEST(RebuildLog, EmitsEveryNthRecordFromTheHistoryWithItsTime) {
   EXPECT_EQ(lines.Count(), 0) << "no history, no lines";
 }
 
-}  // namespace
 }  // namespace qs

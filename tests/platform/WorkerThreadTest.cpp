@@ -52,8 +52,7 @@ TEST(WaitAny, EverySignalReachesExactlyOneOfSeveralWaiters) {
     ASSERT_TRUE(ack.Wait(5000)) << "signal " << i << " was lost";
   }
   quit.Set();
-  t1.join();
-  t2.join();
+  t1.join(), t2.join();
   EXPECT_EQ(consumed.load(), 2000);
 }
 
