@@ -7,69 +7,61 @@
 #include <charconv>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <sstream>
-#include <string>
-#include <string_view>
-#include <type_traits>
-#include <vector>
 
 #include "config/SettingsFile.h"
 
+namespace qs {
 namespace {
 
-using qs::AppSettings;
-using qs::SettingsLoadResult;
 using namespace std::string_literals;
 
 SettingsLoadResult Read(AppSettings& settings, const std::string& text) {
   std::istringstream in(text);
-  return qs::ReadSettings(settings, in);
+  return ReadSettings(settings, in);
 }
 
+// The result as "[file ]lines read, malformed line:its text".
+std::string Result(const SettingsLoadResult& r) {
+  return (r.fileRead ? "file " : "") + std::to_string(r.linesRead) + " " + std::to_string(r.malformedLine) +
+         ":" + r.malformedText;
+}
+
+// A float as the shortest text that reads back as the same float.
 template <class T>
-std::string Text(const T& v) {
-  if constexpr (requires { v.load(); }) {
-    return Text(v.load());
-  } else if constexpr (std::is_same_v<T, float>) {
-    char buffer[32];  // the shortest text that reads back as the same float
-    return std::string(buffer, std::to_chars(buffer, std::end(buffer), v).ptr);
-  } else if constexpr (std::is_same_v<T, std::string>) {
-    return v;
-  } else {
-    return std::to_string(v);
-  }
+std::string Text(const Relaxed<T>& v) {
+  char buffer[32];
+  return std::string(buffer, std::to_chars(buffer, std::end(buffer), +v.load()).ptr);
+}
+std::string Text(const std::string& v) {
+  return v;
 }
 
 // Every field as "\nName=value", so that "nothing else changed" is one
 // comparison with a readable difference.
 std::string Dump(const AppSettings& s) {
   std::string out;
-#define QS_DUMP(field) out += "\n" #field "=" + Text(s.field)
-  QS_DUMP(Wave_Scale), QS_DUMP(Moving_Average), QS_DUMP(Overshoot_Threshold), QS_DUMP(Spike_Threshold),
-      QS_DUMP(BS_Threshold), QS_DUMP(Show_Raw), QS_DUMP(Show_Proc), QS_DUMP(Defect_Str), QS_DUMP(WorkDir),
-      QS_DUMP(Proc_Trend), QS_DUMP(COM_Port), QS_DUMP(Use_BIS_BSR), QS_DUMP(Use_BIS_SEF),
-      QS_DUMP(SynchFastSlow), QS_DUMP(Power_Dur), QS_DUMP(Bisp_Dur), QS_DUMP(Amp_Dur), QS_DUMP(MaxMem),
-      QS_DUMP(LogInterval), QS_DUMP(Log_BIC), QS_DUMP(Log_EMG), QS_DUMP(AutoRec), QS_DUMP(CommentOnLog),
-      QS_DUMP(BicRatio), QS_DUMP(pBIC), QS_DUMP(Child), QS_DUMP(Pow_real), QS_DUMP(OptionButton),
-      QS_DUMP(mBIC_filter), QS_DUMP(SamplingRate), QS_DUMP(PowerScale), QS_DUMP(FigType), QS_DUMP(SR_PCT),
-      QS_DUMP(Test_Mode), QS_DUMP(COM_Device),
+#define D(field) out += "\n" #field "=" + Text(s.field)
+  D(Wave_Scale), D(Moving_Average), D(Overshoot_Threshold), D(Spike_Threshold), D(BS_Threshold), D(Show_Raw),
+      D(Show_Proc), D(Defect_Str), D(WorkDir), D(Proc_Trend), D(COM_Port), D(Use_BIS_BSR), D(Use_BIS_SEF),
+      D(SynchFastSlow), D(Power_Dur), D(Bisp_Dur), D(Amp_Dur), D(MaxMem), D(LogInterval), D(Log_BIC),
+      D(Log_EMG), D(AutoRec), D(CommentOnLog), D(BicRatio), D(pBIC), D(Child), D(Pow_real), D(OptionButton),
+      D(mBIC_filter), D(SamplingRate), D(PowerScale), D(FigType), D(SR_PCT), D(Test_Mode), D(COM_Device),
       // Set only by the settings windows: the file must never touch them.
-      QS_DUMP(UseProcessedWave), QS_DUMP(GrayScale), QS_DUMP(CalcOnly), QS_DUMP(WaveScaleIndex),
-      QS_DUMP(ReplayIntervalMs), QS_DUMP(SefFraction), QS_DUMP(EegChannel);
-#undef QS_DUMP
+      D(UseProcessedWave), D(GrayScale), D(CalcOnly), D(WaveScaleIndex), D(ReplayIntervalMs), D(SefFraction),
+      D(EegChannel);
+#undef D
   return out;
 }
 
 const std::string kDefaults = Dump(AppSettings{});
 
 // The dump of the defaults with the changes "Name=value|Name=value" made.
-std::string Expected(std::string_view changes) {
+std::string Expected(const std::string& changes) {
   std::string dump = kDefaults;
-  while (!changes.empty()) {
-    const std::string_view change = changes.substr(0, changes.find('|'));
-    changes.remove_prefix(std::min(changes.size(), change.size() + 1));
-    const std::size_t at = dump.find("\n" + std::string(change.substr(0, change.find('=') + 1)));
+  std::istringstream in(changes);
+  for (std::string change; std::getline(in, change, '|');) {
+    const std::size_t at = dump.find("\n" + change.substr(0, change.find('=') + 1));
     EXPECT_NE(at, std::string::npos) << "no such field: " << change;
     if (at != std::string::npos) dump.replace(at + 1, dump.find('\n', at + 1) - at - 1, change);
   }
@@ -78,49 +70,43 @@ std::string Expected(std::string_view changes) {
 
 // File text read into fresh defaults, and the fields it changes.
 using Row = std::pair<std::string, std::string>;
+using Texts = std::vector<std::string>;
 
 void ExpectRows(const std::vector<Row>& rows) {
   for (const auto& [text, changes] : rows) {
-    SCOPED_TRACE(testing::PrintToString(text));
     AppSettings s;
-    EXPECT_EQ(Read(s, text).malformedLine, 0);
-    EXPECT_EQ(Dump(s), Expected(changes));
+    EXPECT_EQ(Read(s, text).malformedLine, 0) << testing::PrintToString(text);
+    EXPECT_EQ(Dump(s), Expected(changes)) << testing::PrintToString(text);
   }
 }
 
 SettingsLoadResult LoadFile(AppSettings& s, const std::string& bytes) {
-  const std::string path =
-      testing::TempDir() + "qs_" + testing::UnitTest::GetInstance()->current_test_info()->name() + ".ini";
+  const std::string path = testing::TempDir() + "qs_SettingsFileLoad.ini";
   std::ofstream(path, std::ios::binary) << bytes;
-  const SettingsLoadResult result = qs::LoadSettings(s, path);
+  const SettingsLoadResult result = LoadSettings(s, path);
   std::remove(path.c_str());
   return result;
 }
 
 TEST(SettingsFileLoad, ReadsCrLfFilesAndAMissingFileKeepsTheDefaults) {
-  AppSettings s;
-  SettingsLoadResult result = LoadFile(s,
-                                       "# Quellscope\r\nShow_Raw:false\r\nWorkDir:C:\\data\\eeg\r\n"
-                                       "Defect_Str:n/a\r\nBS_Threshold:2.5\r\nBisp_Dur:5min\r\nCOM_Port:5");
-  EXPECT_TRUE(result.fileRead);
-  EXPECT_EQ(result.linesRead, 7);  // the last line has no line end
-  EXPECT_EQ(result.malformedLine, 0);
+  AppSettings s, t;
+  // The last line has no line end.
+  const std::string text =
+      "# Quellscope\r\nShow_Raw:false\r\nWorkDir:C:\\data\\eeg\r\n"
+      "Defect_Str:n/a\r\nBS_Threshold:2.5\r\nBisp_Dur:5min\r\nCOM_Port:5";
+  EXPECT_EQ(Result(LoadFile(s, text)), "file 7 0:");
   EXPECT_EQ(Dump(s), Expected("Show_Raw=0|WorkDir=C:\\data\\eeg|Defect_Str=n/a|BS_Threshold=2.5|Bisp_Dur=30|"
                               "COM_Port=5"));
   // A malformed line is reported without its line end.
-  AppSettings t;
-  result = LoadFile(t, "Show_Raw:false\r\nMaxMem:lots\r\nShow_Proc:true\r\n");
-  EXPECT_EQ(result.malformedLine, 2);
-  EXPECT_EQ(result.malformedText, "MaxMem:lots");
+  EXPECT_EQ(Result(LoadFile(t, "Show_Raw:false\r\nMaxMem:lots\r\nShow_Proc:true\r\n")),
+            "file 2 2:MaxMem:lots");
   EXPECT_EQ(Dump(t), Expected("Show_Raw=0"));
 
   for (const std::string& path : {testing::TempDir() + "qs_no_such_dir/Kvo_V2000.ini", testing::TempDir()}) {
     AppSettings u;
-    result = qs::LoadSettings(u, path);
-    EXPECT_FALSE(result.fileRead) << path;
-    EXPECT_EQ(result.linesRead, 0);
+    const SettingsLoadResult result = LoadSettings(u, path);
+    EXPECT_EQ(Result(result) + DescribeSettingsProblem(result), "0 0:") << path;
     EXPECT_EQ(Dump(u), kDefaults);
-    EXPECT_EQ(qs::DescribeSettingsProblem(result), "");
   }
 }
 
@@ -149,17 +135,13 @@ TEST(SettingsFileLines, KeysFieldsCommentsAndRepeats) {
 
 // Each accepted value (file text, stored text) after a line that stored
 // something else, and each ignored value after every accepted one.
-void ExpectKey(const std::string& key, const std::vector<std::pair<std::string, std::string>>& accepted,
-               const std::vector<std::string>& ignored) {
-  const std::string field = key.substr(0, key.find('?')) + "=";
+void ExpectKey(const std::string& key, const std::vector<Row>& accepted, const Texts& ignored) {
   std::vector<Row> rows;
   for (const auto& [text, stored] : accepted) {
-    const auto other =
-        std::find_if(accepted.begin(), accepted.end(), [&](const auto& a) { return a.second != stored; });
-    const auto& before = other == accepted.end() ? accepted.front() : *other;
-    rows.push_back({key + ":" + before.first + "\n" + key + ":" + text, field + stored});
-    for (const std::string& value : ignored)
-      rows.push_back({key + ":" + text + "\n" + key + ":" + value, field + stored});
+    const auto other = std::ranges::find_if(accepted, [&](const Row& a) { return a.second != stored; });
+    const std::string field = key.substr(0, key.find('?')) + "=" + stored, line = "\n" + key + ":";
+    rows.push_back({line + (other == accepted.end() ? accepted.front() : *other).first + line + text, field});
+    for (const std::string& value : ignored) rows.push_back({line + text + line + value, field});
   }
   ExpectRows(rows);
 }
@@ -173,9 +155,17 @@ TEST(SettingsFileValues, FlagsTakeExactlyTrueOrFalseAndSetOnlyTheirField) {
 }
 
 TEST(SettingsFileValues, NumbersAreStoredOnlyInRange) {
-  ExpectKey("Wave_Scale", {{"0.5", "0.5"}, {"1e-3", "0.001"}, {"+5", "5"}, {".5", "0.5"}, {"5.", "5"}},
+  ExpectKey("Wave_Scale",
+            {{"0.5", "0.5"},
+             {"1e-3", "0.001"},
+             {"+5", "5"},
+             {".5", "0.5"},
+             {"5.", "5"},
+             {"2.5E-1", "0.25"},
+             {"1E+1", "10"},
+             {"007", "7"},
+             {"3.4e38", "3.4e+38"}},
             {"0", "-4", "1e-50"});  // 1e-50 is a float zero, not malformed
-  ExpectKey("Wave_Scale", {{"2.5E-1", "0.25"}, {"1E+1", "10"}, {"007", "7"}, {"3.4e38", "3.4e+38"}}, {});
   ExpectKey("Overshoot_Threshold", {{"50", "50"}, {"49.999999999", "50"}, {"1e3", "1000"}}, {"49", "49.99"});
   ExpectKey("Spike_Threshold", {{"5", "5"}, {"1e1", "10"}}, {"4.9"});
   // 5.99999999 rounds to the float 6.
@@ -216,75 +206,57 @@ TEST(SettingsFileValues, ChoicesTextsAndPaths) {
   ExpectKey("COM_Device", {{" /dev/pts/3 \r", "/dev/pts/3"}, {"NULL", ""}}, {"ttyUSB0", "COM1", "/dev/a:b"});
 }
 
+// A value of a numeric key that is not a number stops the reading at its line;
+// the message quotes only printable, bounded text.
 TEST(SettingsFileMalformed, ANonNumberStopsTheReadingAtItsLine) {
-  AppSettings s;
-  SettingsLoadResult result =
-      Read(s, "Show_Raw:false\nCOM_Port:9\nWave_Scale:abc\nShow_Proc:true\nCOM_Port:10\n");
-  EXPECT_EQ(result.linesRead, 3);
-  EXPECT_EQ(result.malformedLine, 3);
-  EXPECT_EQ(Dump(s), Expected("Show_Raw=0|COM_Port=9"));
-  EXPECT_EQ(
-      qs::DescribeSettingsProblem(result),
-      "Kvo_V2000.ini, line 3: \"Wave_Scale:abc\" is not a number. The settings after this line were not "
-      "read; their defaults are used.");
-
-  using Texts = std::vector<std::string>;
   const std::pair<Texts, Texts> kinds[] = {
       {{"Wave_Scale", "Overshoot_Threshold", "spike_threshold", "BS_Threshold"},
        {"abc",   "30 uV", "4 # gain", "5 5", "5abc", "nan", "NaN", "inf", "-infinity", "0x50", "1e999",
         "-1e39", "1,5",   "-",        ".",   "e5",   "1e",  "1e+", "--5", "+-5",       "5..5", ""}},
       {{"Moving_Average", "COM_Port", "maxmem"},
        {"", " \t", "5.0", "0x1f", "+-1", "1e1", "99999999999", "2147483648", "-2147483649", "two", "-"}}};
-  for (const auto& [keys, values] : kinds) {
-    for (const std::string& key : keys) {
+  for (const auto& [keys, values] : kinds)
+    for (const std::string& key : keys)
       for (const std::string& value : values) {
-        const std::string bad = key + ":" + value;
-        SCOPED_TRACE(bad);
         AppSettings t;
-        result = Read(t, "Show_Raw:false\n" + bad + "\nShow_Proc:true\n");
-        EXPECT_EQ(result.malformedLine, 2);
-        EXPECT_EQ(result.malformedText, bad);
-        EXPECT_EQ(Dump(t), Expected("Show_Raw=0"));
-        EXPECT_NE(qs::DescribeSettingsProblem(result).find("line 2: \""), std::string::npos);
+        EXPECT_EQ(Result(Read(t, "Show_Raw:false\n" + key + ":" + value + "\nShow_Proc:true\n")),
+                  "2 2:" + key + ":" + value);
+        EXPECT_EQ(Dump(t), Expected("Show_Raw=0")) << key << ":" << value;
       }
-    }
-  }
-  // The message quotes only printable, bounded text.
-  result = Read(s, "Wave_Scale:\tx\x01y\r\n");
+  AppSettings s;
+  SettingsLoadResult result = Read(s, "Wave_Scale:\tx\x01y\r\n");
   EXPECT_EQ(result.malformedText, "Wave_Scale:\tx\x01y");
-  EXPECT_NE(qs::DescribeSettingsProblem(result).find("line 1: \"Wave_Scale:?x?y\" is"), std::string::npos);
+  EXPECT_EQ(DescribeSettingsProblem(result),
+            "Kvo_V2000.ini, line 1: \"Wave_Scale:?x?y\" is not a number. "
+            "The settings after this line were not read; their defaults are used.");
   result = Read(s, "Wave_Scale:" + std::string(900, 'x') + "\n");
   EXPECT_EQ(result.malformedText.size(), 911u);
-  EXPECT_LT(qs::DescribeSettingsProblem(result).size(), 300u);
+  EXPECT_LT(DescribeSettingsProblem(result).size(), 300u);
 }
 
 // A line is what fgets with a 1000-byte buffer returns: at most 999 bytes, and
-// a NUL ends its text but not the piece.
+// a NUL ends its text but not the piece. Nothing after a malformed line is read.
 TEST(SettingsFilePieces, LinesAreCutAfter999BytesAndAtNul) {
   const std::string comment998 = "#" + std::string(997, 'x');
-  const struct {
-    std::string text;
-    int lines, malformed;
-    std::string changes, malformedText;
-  } cases[] = {
-      {comment998 + "xBS_Threshold:2\n", 2, 0, "BS_Threshold=2"},  // the tail is a line of its own
-      {comment998 + "BS_Threshold:2\n", 2, 0, ""},                 // one byte shorter and the key is cut
-      {comment998 + "x\nShow_Raw:false\nWave_Scale:x\n", 4, 4, "Show_Raw=0",
-       "Wave_Scale:x"},  // the line end is a piece
-      {"Defect_Str:" + std::string(2500, 'a') + "\nShow_Raw:false\n", 4, 0,
-       "Show_Raw=0|Defect_Str=" + std::string(999 - 11, 'a')},
-      {"", 0, 0, ""},
-      {"Show_Raw:fal\0se\nShow_Proc:true\0junk\nProc_Trend:false"s, 3, 0, "Show_Proc=1|Proc_Trend=0"},
-      {"MaxMem:4\0 hours\nShow_Raw:false\nCOM_Port:x\0yz\n"s, 3, 3, "Show_Raw=0|MaxMem=8", "COM_Port:x"}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.text.substr(0, 60)));
+  // The tail of a long line is a line of its own; one byte shorter and the key
+  // is cut; the line end can be a piece too.
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      {comment998 + "xBS_Threshold:2\n", "2 0:", "BS_Threshold=2"},
+      {comment998 + "BS_Threshold:2\n", "2 0:", ""},
+      {comment998 + "x\nShow_Raw:false\nWave_Scale:x\n", "4 4:Wave_Scale:x", "Show_Raw=0"},
+      {"Defect_Str:" + std::string(2500, 'a') + "\nShow_Raw:false\n",
+       "4 0:", "Show_Raw=0|Defect_Str=" + std::string(999 - 11, 'a')},
+      {"", "0 0:", ""},
+      {"Show_Raw:fal\0se\nShow_Proc:true\0junk\nProc_Trend:false"s, "3 0:", "Show_Proc=1|Proc_Trend=0"},
+      {"MaxMem:4\0 hours\nShow_Raw:false\nCOM_Port:x\0yz\n"s, "3 3:COM_Port:x", "Show_Raw=0|MaxMem=8"},
+      {"Show_Raw:false\nCOM_Port:9\nWave_Scale:abc\nShow_Proc:true\nCOM_Port:10\n", "3 3:Wave_Scale:abc",
+       "Show_Raw=0|COM_Port=9"}};
+  for (const auto& [text, result, changes] : cases) {
     AppSettings s;
-    const SettingsLoadResult result = Read(s, c.text);
-    EXPECT_EQ(result.linesRead, c.lines);
-    EXPECT_EQ(result.malformedLine, c.malformed);
-    EXPECT_EQ(result.malformedText, c.malformedText);
-    EXPECT_EQ(Dump(s), Expected(c.changes));
+    EXPECT_EQ(Result(Read(s, text)), result) << testing::PrintToString(text.substr(0, 60));
+    EXPECT_EQ(Dump(s), Expected(changes)) << testing::PrintToString(text.substr(0, 60));
   }
 }
 
 }  // namespace
+}  // namespace qs

@@ -7,8 +7,7 @@
 
 namespace qs::test {
 
-class FakeSettingsHost final : public SettingsHost {
- public:
+struct FakeSettingsHost final : SettingsHost {
   bool IsOnline() const override { return online; }
   bool RunInProgress() const override { return running; }
   void SetMainWindowEnabled(bool enabled) override { mainEnabled = enabled; }
@@ -21,14 +20,9 @@ class FakeSettingsHost final : public SettingsHost {
   void SetReplayInterval(int ms) override { timerIntervals.push_back(ms); }
   void SetMapTitle(int figType) override { mapTitles.push_back(figType); }
 
-  bool online = true;
-  bool running = false;
-  bool mainEnabled = true;
-  std::string sefLabel = "SEF95";
-  std::string sefHint = "Spectral Edge Frequency 95%";
-  std::vector<int> rebuilds;
-  std::vector<int> timerIntervals;
-  std::vector<int> mapTitles;
+  bool online = true, running = false, mainEnabled = true;
+  std::string sefLabel = "SEF95", sefHint = "Spectral Edge Frequency 95%";
+  std::vector<int> rebuilds, timerIntervals, mapTitles;
 };
 
 }  // namespace qs::test
