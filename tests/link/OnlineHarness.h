@@ -9,16 +9,13 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "app/RunController.h"
 #include "dsp/CalcEngine.h"
 #include "dsp/CalcThread.h"
 #include "link/SerialLink.h"
 #include "platform/QueuedUiBridge.h"
-#include "protocol/PacketParser.h"
 #include "record/RecordFileService.h"
-#include "record/RecordHeader.h"
 #include "support/ScriptedPrompter.h"
 #include "tools/monitorsim/MonitorSim.h"
 
