@@ -116,8 +116,9 @@ TEST(WaveGraph, SamplesMapToRowsAndASecondIsDrawnAtTheRightThenScrolledLeft) {
   std::vector<float> raw(128, 50.0f), processed(128, -50.0f);
   WaveGraph graph;
   ASSERT_TRUE(graph.PrepareSecond(raw.data(), processed.data(), {true, true, 2.0f}));
-  EXPECT_EQ(graph.RawPoints()[0], (Point{428, 72})) << "the first second starts on the zero line";
-  EXPECT_EQ(graph.RawPoints()[128], (Point{555, 22}));
+  // The first second starts on the zero line.
+  EXPECT_EQ(std::pair(graph.RawPoints()[0], graph.RawPoints()[128]),
+            std::pair(Point{428, 72}, Point{555, 22}));
   graph.DrawSecond(canvas);
   // 555,22 a polyline leaves out its last point
   ExpectPixels(image, {{500, 22, kYellow}, {500, 121, kRed}, {555, 22, kBlack}});
@@ -130,8 +131,7 @@ TEST(WaveGraph, SamplesMapToRowsAndASecondIsDrawnAtTheRightThenScrolledLeft) {
   // clang-format on
   ASSERT_TRUE(graph.PrepareSecond(raw.data(), processed.data(), {true, false, 2.0f}));
   EXPECT_EQ(graph.RawPoints()[0], (Point{427, 22})) << "the next second joins the previous one";
-  EXPECT_FALSE(graph.PrepareSecond(raw.data(), processed.data(), {false, false, 2.0f}))
-      << "neither wave shown";
+  EXPECT_FALSE(graph.PrepareSecond(raw.data(), processed.data(), {false, false, 2.0f}));  // neither shown
 
   // The scale labels are text: compare the margin with the labels drawn alone.
   const QImage labels = Text(40, 144, 12, {{2, 15, "+50"}, {8, 65, "0"}, {2, 115, "-50"}});
@@ -192,10 +192,9 @@ TEST(TrendGraph, SeriesValuesMapToTheirBands) {
   // clang-format on
   for (const auto& [series, value, settings, y] : rows)
     EXPECT_EQ(TrendGraph::SeriesY(series, value, *settings), y) << series << " " << value;
-  EXPECT_EQ(std::tuple(TrendGraph::StripIndex(60.0f, 3), TrendGraph::StripIndex(20.4f, 3),
-                       TrendGraph::StripIndex(20.4f, 1)),
-            std::tuple(100, 41, 20))
-      << "mBIC strips are doubled and capped";
+  // mBIC strips are doubled and capped.
+  EXPECT_EQ(std::tuple(G::StripIndex(60.0f, 3), G::StripIndex(20.4f, 3), G::StripIndex(20.4f, 1)),
+            std::tuple(100, 41, 20));
 }
 
 // A run's records, every one with BIS 50, pBIC 0 and the strips 67 except where set.

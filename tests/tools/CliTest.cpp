@@ -10,6 +10,7 @@
 #include <cmath>
 #include <map>
 #include <numbers>
+#include <ranges>
 
 #include "display/ColourScale.h"
 #include "record/RecordContents.h"
@@ -125,9 +126,8 @@ TEST_F(Cli, ReplayPngDirWritesTheFiveGraphs) {
   }
   const auto pixel = [&](const char* graph, int x, int y) { return png[graph].pixel(x, y) & 0xFFFFFFu; };
   const auto anyInColumn = [&](const char* graph, int x, int y0, int y1, Rgb colour) {
-    for (int y = y0; y <= y1; ++y)
-      if (pixel(graph, x, y) == colour) return true;
-    return false;
+    return std::ranges::any_of(std::views::iota(y0, y1 + 1),
+                               [&](int y) { return pixel(graph, x, y) == colour; });
   };
   const auto inScale = [](Rgb c) { return std::ranges::find(ColourScale, c) != ColourScale.end(); };
   EXPECT_EQ(pixel("wave", 43, 50), MakeRgb(255, 255, 255)) << "axis";
