@@ -60,11 +60,9 @@ class Cli : public ::testing::Test {
 class EdfCli : public Cli {};
 
 TEST_F(Cli, InfoPrintsWhatThePrescanFinds) {
-  const std::string eeg = Generated({.seconds = 7,
-                                     .startHour = 23,
-                                     .startMinute = 5,
-                                     .startSecond = 9,
-                                     .layout = RawLayout::TwoChannels256});
+  recgen::GeneratorOptions o{.seconds = 7, .layout = RawLayout::TwoChannels256};
+  std::tie(o.startHour, o.startMinute, o.startSecond) = std::tuple(23, 5, 9);
+  const std::string eeg = Generated(o);
   EXPECT_EQ(Run("info " + eeg, 0).out,
             "start=23:05:09\nseconds=7\nrate=256\nmodel=1\nengine=1\nbytes_per_second=1374\n");
   std::ofstream(eeg, std::ios::binary) << "A2K and nothing more";

@@ -60,12 +60,9 @@ class EachLayout : public ::testing::TestWithParam<LayoutFacts> {};
 TEST_P(EachLayout, HeaderCalibrationThenEightRawAndOneProcessedPerSecond) {
   const LayoutFacts f = GetParam();
   const int seconds = 5, frames = f.rate / 8;
-  const GeneratedRecording rec = GenerateRecording({.seconds = seconds,
-                                                    .startHour = 13,
-                                                    .startMinute = 4,
-                                                    .startSecond = 59,
-                                                    .layout = f.layout,
-                                                    .seed = 21});
+  GeneratorOptions o{.seconds = seconds, .layout = f.layout, .seed = 21};
+  std::tie(o.startHour, o.startMinute, o.startSecond) = std::tuple(13, 4, 59);
+  const GeneratedRecording rec = GenerateRecording(o);
   const Bytes& b = rec.bytes;
   ASSERT_EQ(b.size(), 128u + f.processedBytes + seconds * f.bytesPerSecond);
   EXPECT_EQ(std::tuple(rec.fileSeconds, rec.bytesPerSecond, rec.sampleRate, rec.channels),
@@ -161,24 +158,22 @@ TEST(RecordingGenerator, ArtifactsLandWhereTheySayInCountsRoundedAndClamped) {
   }
   EXPECT_EQ(rec.calibration.channels[0].artifactFlags, 0u);
 
-  const GeneratedRecording offset = GenerateRecording(
-      {.seconds = 3, .artifacts = {{ArtifactKind::Spike, 1, 500.0, 0}}, .gainDen = 2, .offsetNum = 100});
+  const auto offset =
+      GenerateRecording({.seconds = 3, .artifacts = {{Spike, 1, 500.0, 0}}, .gainDen = 2, .offsetNum = 100});
   EXPECT_EQ(offset.counts[1][128 + 64], 1100) << "500 uV / (1/2) + 100";
   EXPECT_EQ(std::tuple(offset.calibration.gainDen, offset.calibration.offsetNum), std::tuple(2, 100));
 }
 
 TEST(RecordingGenerator, MonitorVariablesFollowTheScenarioAndTheOverrides) {
   using enum SegmentKind;
-  GeneratorOptions o{
-      .seconds = 30,
-      .scenario = {
-          {{0, 10, Awake}, {}}, {{10, 20, Deep}, {}}, {{20, 30, BurstSuppression, 1.0, 10.0, 0.6}, {}}}};
+  // clang-format off
+  GeneratorOptions o{.seconds = 30, .scenario = {{{0, 10, Awake}, {}}, {{10, 20, Deep}, {}},
+                                                 {{20, 30, BurstSuppression, 1.0, 10.0, 0.6}, {}}}};
+  // clang-format on
   GeneratedRecording rec = GenerateRecording(o);
-  const auto bisBsr = [&](int s, int c) {
-    return std::pair<int, int>(rec.monitor[s][c].bis, rec.monitor[s][c].bsr);
-  };
+  const auto bisBsr = [&](int s, int c) { return std::tuple(rec.monitor[s][c].bis, rec.monitor[s][c].bsr); };
   EXPECT_EQ(std::tuple(bisBsr(5, 0), bisBsr(15, 0), bisBsr(25, 0), bisBsr(25, 1)),
-            std::tuple(std::pair(920, 0), std::pair(400, 0), std::pair(250, 600), std::pair(240, 600)));
+            std::tuple(std::tuple(920, 0), std::tuple(400, 0), std::tuple(250, 600), std::tuple(240, 600)));
   EXPECT_EQ(rec.calibration.channels[0].bis, 920);
 
   // A value set explicitly goes to every channel; the segment's own wins.
@@ -192,15 +187,15 @@ TEST(RecordingGenerator, MonitorVariablesFollowTheScenarioAndTheOverrides) {
 
 // The file built from the intact one as the damage describes it.
 TEST(RecordingGenerator, DamageChangesOnlyItsPacketAndGarbageNeverHoldsTheSyncByte) {
-  const std::pair<RawLayout, std::vector<Damage>> cases[] = {
-      {k128, {{DamageKind::Checksum, 12, 0}}},
-      {kFour, {{DamageKind::Garbage, 9, 2000}, {DamageKind::Garbage, 0, 5}}},
-      {k256, {{DamageKind::Cut, 5, 40}}},
-      {k128, {{DamageKind::Cut, 9, 100}, {DamageKind::Checksum, 3, 0}, {DamageKind::Garbage, 9, 50}}}};
+  using enum DamageKind;
+  // clang-format off
+  const std::pair<RawLayout, std::vector<Damage>> cases[] = {{k128, {{Checksum, 12, 0}}},
+      {kFour, {{Garbage, 9, 2000}, {Garbage, 0, 5}}}, {k256, {{Cut, 5, 40}}},
+      {k128, {{Cut, 9, 100}, {Checksum, 3, 0}, {Garbage, 9, 50}}}};
+  // clang-format on
   for (const auto& [layout, damage] : cases) {
-    const GeneratedRecording intact = GenerateRecording({.seconds = 3, .layout = layout, .seed = 8}),
-                             rec = GenerateRecording(
-                                 {.seconds = 3, .layout = layout, .seed = 8, .damage = damage});
+    const auto intact = GenerateRecording({.seconds = 3, .layout = layout, .seed = 8}),
+               rec = GenerateRecording({.seconds = 3, .layout = layout, .seed = 8, .damage = damage});
     Bytes expected(intact.bytes.begin(), intact.bytes.begin() + 128);
     for (std::size_t k = 0; k < intact.packets.size(); ++k) {
       const auto from = intact.bytes.begin() + intact.packets[k].offset;
@@ -210,10 +205,10 @@ TEST(RecordingGenerator, DamageChangesOnlyItsPacketAndGarbageNeverHoldsTheSyncBy
       for (const Damage& d : damage) {
         if (d.packet != static_cast<int>(k)) continue;
         std::uint8_t* sum = &packet[packet.size() - 2];
-        if (d.kind == DamageKind::Checksum) PutU16(sum, static_cast<std::uint16_t>(GetU16(sum) + 1));
-        if (d.kind == DamageKind::Cut) packet.resize(packet.size() - d.bytes);
-        if (d.kind == DamageKind::Garbage) garbage = d.bytes;
-        damaged = damaged || d.kind != DamageKind::Garbage;
+        if (d.kind == Checksum) PutU16(sum, static_cast<std::uint16_t>(GetU16(sum) + 1));
+        if (d.kind == Cut) packet.resize(packet.size() - d.bytes);
+        if (d.kind == Garbage) garbage = d.bytes;
+        damaged = damaged || d.kind != Garbage;
       }
       EXPECT_EQ(std::tuple(rec.packets[k].offset, rec.packets[k].length, rec.packets[k].damaged),
                 std::tuple(expected.size(), static_cast<int>(packet.size()), damaged))
@@ -228,8 +223,7 @@ TEST(RecordingGenerator, DamageChangesOnlyItsPacketAndGarbageNeverHoldsTheSyncBy
     EXPECT_EQ(rec.bytes, expected);
     EXPECT_EQ(rec.fileSeconds, static_cast<int>((rec.bytes.size() - 270) / rec.bytesPerSecond));
   }
-  EXPECT_THROW(GenerateRecording({.seconds = 2, .damage = {{DamageKind::Checksum, 19, 0}}}),
-               std::invalid_argument);
+  EXPECT_THROW(GenerateRecording({.seconds = 2, .damage = {{Checksum, 19, 0}}}), std::invalid_argument);
 }
 
 TEST(CommandLine, ReadsScenariosParametersAndOpenRanges) {
