@@ -20,7 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
-using ::testing::HasSubstr;
+using ::testing::AllOf, ::testing::HasSubstr;
 constexpr RawLayout k128 = RawLayout::TwoChannels128, k256 = RawLayout::TwoChannels256,
                     kFour = RawLayout::FourChannels128;
 constexpr auto U16 = [](const Bytes& b, std::size_t at) -> int { return GetU16(&b[at]); };
@@ -283,13 +283,14 @@ TEST(CommandLine, ErrorsSayWhatIsWrong) {
   }
 }
 
-// quellscope-recgen itself: its exit code, with its output and errors in *out.
-int Recgen(const std::string& arguments, std::string* out) {
+// quellscope-recgen itself: runs it, expecting this exit code; its output and errors.
+std::string Recgen(const std::string& arguments, int code) {
   std::FILE* pipe = ::popen((std::string("'") + QS_RECGEN_PATH + "' " + arguments + " 2>&1").c_str(), "r");
-  out->clear();
-  for (char buffer[256]; std::fgets(buffer, sizeof buffer, pipe) != nullptr;) *out += buffer;
+  std::string out;
+  for (char buffer[256]; std::fgets(buffer, sizeof buffer, pipe) != nullptr;) out += buffer;
   const int status = ::pclose(pipe);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, code) << arguments << ":\n" << out;
+  return out;
 }
 
 // Our random numbers and functions are our own so that the same options give
@@ -297,16 +298,10 @@ int Recgen(const std::string& arguments, std::string* out) {
 // generated recording and must be deliberate (then update the value). Help
 // exits 0, bad arguments 2 and an unwritable file 1.
 TEST(RecgenProgram, TheTenMinuteMixedCaseIsPinnedByteForByteAndTheExitCodesSayWhatWentWrong) {
-  const std::string file =
-      (fs::temp_directory_path() / ("qs_recgen_" + std::to_string(::getpid()) + ".eeg")).string();
-  std::string out;
-  ASSERT_EQ(Recgen("--out '" + file +
-                       "' --scenario awake:0-150,deep:150-300,bs:300-450:fraction=0.5,awake:450-600"
-                       " --layout 128 --start 10:00:00",
-                   &out),
-            0)
-      << out;
-  EXPECT_THAT(out, HasSubstr(file + ": 600 s, 517470 bytes, layout 128"));
+  const std::string file = fs::temp_directory_path() / ("qs_recgen_" + std::to_string(::getpid()) + ".eeg");
+  const std::string mixed = " --scenario awake:0-150,deep:150-300,bs:300-450:fraction=0.5,awake:450-600";
+  EXPECT_THAT(Recgen("--out '" + file + "'" + mixed + " --layout 128 --start 10:00:00", 0),
+              HasSubstr(file + ": 600 s, 517470 bytes, layout 128"));
   std::ifstream in(file, std::ios::binary);
   const std::string bytes{std::istreambuf_iterator<char>(in), {}};
   fs::remove(file);
@@ -315,14 +310,12 @@ TEST(RecgenProgram, TheTenMinuteMixedCaseIsPinnedByteForByteAndTheExitCodesSayWh
   for (const char byte : bytes) hash = (hash ^ static_cast<std::uint8_t>(byte)) * 0x100000001B3ull;
   EXPECT_EQ(hash, 0xBA00614083A5807Dull);
 
-  ASSERT_EQ(Recgen("--help", &out), 0);
-  EXPECT_THAT(out, HasSubstr("--scenario"));
-  EXPECT_EQ(Recgen("--out '" + file + "' --colour blue", &out), 2);
-  EXPECT_THAT(out, ::testing::AllOf(HasSubstr("'--colour'"), HasSubstr("usage:")));
+  EXPECT_THAT(Recgen("--help", 0), HasSubstr("--scenario"));
+  EXPECT_THAT(Recgen("--out '" + file + "' --colour blue", 2),
+              AllOf(HasSubstr("'--colour'"), HasSubstr("usage:")));
   EXPECT_FALSE(fs::exists(file));
-  EXPECT_EQ(Recgen("--seconds 3", &out), 2);
-  EXPECT_THAT(out, HasSubstr("--out"));
-  EXPECT_EQ(Recgen("--out '" + file + "/no/such/dir.eeg' --seconds 1", &out), 1);
+  EXPECT_THAT(Recgen("--seconds 3", 2), HasSubstr("--out"));
+  Recgen("--out '" + file + "/no/such/dir.eeg' --seconds 1", 1);
 }
 
 }  // namespace

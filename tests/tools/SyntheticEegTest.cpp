@@ -96,9 +96,8 @@ TEST(SyntheticEeg, AwakeHasItsPowerPeakAtTheAlphaFrequency) {
 TEST(SyntheticEeg, BurstSuppressionHasTheChosenSuppressedFraction) {
   for (const auto& [fraction, rate] :
        {std::pair{0.5, 128}, {0.25, 256}, {0.8, 128}, {1.0, 128}, {0.0, 128}}) {
-    SyntheticEeg eeg(
-        rate, 2, {{0, 10, Awake}, {.from = 10, .to = 160, .kind = BurstSuppression, .fraction = fraction}},
-        7);
+    const Segment bs{.from = 10, .to = 160, .kind = BurstSuppression, .fraction = fraction};
+    SyntheticEeg eeg(rate, 2, {{0, 10, Awake}, bs}, 7);
     const auto& truth = eeg.Truth();
     std::vector<std::vector<double>> second;
     int suppressed = 0;
