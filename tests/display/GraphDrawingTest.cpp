@@ -14,8 +14,7 @@ namespace {
 
 using namespace test;
 
-class RecordingHandlers final : public DrawHandlers {
- public:
+struct RecordingHandlers final : DrawHandlers {
   void Handle(const DrawRequest& r) override {
     if (blockFirst && Seen().empty()) entered.Set(), release.Wait(kInfinite);
     std::lock_guard lock(mutex);
@@ -57,8 +56,7 @@ TEST(DrawThread, HandlesRequestsInArrivalOrderAndStopEndsAfterTheOneInProgress) 
   }
 }
 
-class FakeScreen final : public GraphScreen {
- public:
+struct FakeScreen final : GraphScreen {
   void ShowGraph(GraphId graph, const QImage& picture) override { shown.push_back(graph), last = picture; }
   void ShowClock(const std::string& text) override { clock.push_back(text); }
   void ShowNoise(const std::string& text) override { noise.push_back(text); }

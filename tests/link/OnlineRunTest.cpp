@@ -286,8 +286,7 @@ TEST_F(AcquireCli, RecordsThePlayedPacketsAndComputesWhatAReplayOfTheRecordCompu
   const auto onlineRows = Values(online), offlineRows = Values(offline);
   ASSERT_GE(onlineRows.size(), 3u);
   ASSERT_GE(offlineRows.size(), onlineRows.size());
-  for (std::size_t r = 0; r < onlineRows.size(); ++r)
-    EXPECT_EQ(onlineRows[r], offlineRows[r]) << "record " << r;
+  EXPECT_EQ(onlineRows, std::vector(offlineRows.begin(), offlineRows.begin() + onlineRows.size()));
 }
 
 TEST_F(AcquireCli, ASilentMonitorOrAMissingDeviceEndsWithTheProgramsMessageAndCode3) {
