@@ -3,10 +3,6 @@
 // what does not.
 #include <gtest/gtest.h>
 
-#include <mutex>
-#include <thread>
-#include <vector>
-
 #include "Pixels.h"
 #include "display/DrawThread.h"
 #include "display/GraphDrawing.h"
@@ -18,13 +14,9 @@ namespace {
 
 using namespace test;
 
-class RecordingHandlers final : public DrawHandlers {
- public:
+struct RecordingHandlers final : DrawHandlers {
   void Handle(const DrawRequest& r) override {
-    if (blockFirst && Seen().empty()) {
-      entered.Set();
-      release.Wait(kInfinite);
-    }
+    if (blockFirst && Seen().empty()) entered.Set(), release.Wait(kInfinite);
     std::lock_guard lock(mutex);
     handled.push_back(r);
   }
@@ -39,7 +31,10 @@ class RecordingHandlers final : public DrawHandlers {
   std::vector<DrawRequest> handled;
 };
 
+// Without a stop all three requests are handled in order and leave the queue; a
+// stop while the first is in progress ends the thread after it, the others queued.
 TEST(DrawThread, HandlesRequestsInArrivalOrderAndStopEndsAfterTheOneInProgress) {
+  const std::vector<DrawRequest> requests = {{NextHour, 0, 0}, {PrevHour, 0, 0}, {WaveSecond, 5, 4}};
   for (const bool stop : {false, true}) {
     AppCore core;
     QueuedUiBridge ui;
@@ -47,30 +42,22 @@ TEST(DrawThread, HandlesRequestsInArrivalOrderAndStopEndsAfterTheOneInProgress) 
     handlers.blockFirst = stop;
     TDrawThread thread(core, ui, &handlers);
     thread.Start();
-    const std::vector<DrawRequest> requests = {{NextHour, 0, 0}, {PrevHour, 0, 0}, {WaveSecond, 5, 4}};
     for (const DrawRequest& r : requests) core.drawQueue.Push(r);
-    if (!stop) {
-      for (int i = 0; i < 1000 && thread.Handled() < 3; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      EXPECT_EQ(handlers.Seen(), requests);
-      EXPECT_EQ(core.drawQueue.Size(), 0u) << "each request leaves the queue after its handler";
-      continue;
+    if (stop) {
+      ASSERT_TRUE(handlers.entered.Wait(5000));
+      thread.Stop();
+      handlers.release.Set();
+      ASSERT_TRUE(thread.WaitFor(2000));
     }
-    ASSERT_TRUE(handlers.entered.Wait(5000));
-    thread.Stop();
-    handlers.release.Set();
-    ASSERT_TRUE(thread.WaitFor(2000));
-    EXPECT_EQ(handlers.Seen().size(), 1u);
-    EXPECT_EQ(core.drawQueue.Size(), 2u) << "requests queued after the stop are never handled";
+    for (int i = 0; i < 1000 && !stop && thread.Handled() < 3; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_EQ(handlers.Seen(), std::vector(requests.begin(), requests.begin() + (stop ? 1 : 3))) << stop;
+    EXPECT_EQ(core.drawQueue.Size(), stop ? 2u : 0u) << stop;
   }
 }
 
-class FakeScreen final : public GraphScreen {
- public:
-  void ShowGraph(GraphId graph, const QImage& picture) override {
-    shown.push_back(graph);
-    last = picture;
-  }
+struct FakeScreen final : GraphScreen {
+  void ShowGraph(GraphId graph, const QImage& picture) override { shown.push_back(graph), last = picture; }
   void ShowClock(const std::string& text) override { clock.push_back(text); }
   void ShowNoise(const std::string& text) override { noise.push_back(text); }
   std::vector<GraphId> shown;
@@ -101,13 +88,19 @@ TEST_F(Drawing, ConstructionShowsEveryFirstPicture) {
   EXPECT_EQ(screen.shown, std::vector<GraphId>(std::begin(kGraphs), std::end(kGraphs)));
   // Regression: the quality frame's texts were black on navy at start-up;
   // they stand on white until the first bars.
-  // 60,80 scale line
-  ExpectPixels(screen.last, {{110, 50, kWhite}, {60, 80, kBlack}});
+  ExpectPixels(screen.last, {{110, 50, kWhite}, {60, 80, kBlack}});  // 60,80 scale line
 }
 
-TEST_F(Drawing, EachSecondShowsTheClockAndTheArtifactIndication) {
+TEST_F(Drawing, EachSecondShowsTheWaveAsAnnouncedTheClockAndTheArtifactIndication) {
+  std::fill_n(ring.ScaledWave.begin() + 5 * 64, 64, 50.0f);   // block 5: +50 uV, y = 22
+  std::fill_n(ring.ScaledWave.begin() + 6 * 64, 64, -50.0f);  // block 6: -50 uV, y = 121
   screen.shown.clear();
-  Second(3, 2, 90061);
+  core.buffers.waveDisplay.Publish(ring, 5, 5, 90061);
+  ring.ScaledWave.fill(0.0f);  // the next cycle refills the ring; the copy stays
+  drawing.Handle({WaveSecond, 5, 5});
+  ExpectPixels(screen.last, {{450, 22, kYellow}, {520, 121, kYellow}});
+  // 450-128,22 scrolled one second left after showing
+  ExpectPixels(Picture(GraphId::Wave), {{450 - 128, 22, kYellow}, {450, 22, kBlack}});
   EXPECT_EQ(screen.clock, (std::vector<std::string>{"25:01:01"})) << "offline hours are not wrapped";
   EXPECT_EQ(screen.noise, (std::vector<std::string>{""}));
   EXPECT_EQ(screen.shown, (std::vector<GraphId>{GraphId::Wave}));
@@ -132,21 +125,16 @@ TEST_F(Drawing, EachSecondShowsTheClockAndTheArtifactIndication) {
   EXPECT_EQ(GraphDrawing::ClockTextOf(36000 + 600), "10:10:00");
 }
 
-TEST_F(Drawing, TheWaveShownIsTheSecondAsAnnounced) {
-  for (int s = 0; s < 64; ++s) {
-    ring.ScaledWave[static_cast<std::size_t>(5 * 64 + s)] = 50.0f;   // block 5: +50 uV, y = 22
-    ring.ScaledWave[static_cast<std::size_t>(6 * 64 + s)] = -50.0f;  // block 6: -50 uV, y = 121
-  }
-  core.buffers.waveDisplay.Publish(ring, 5, 5, 0);
-  ring.ScaledWave.fill(0.0f);  // the next cycle refills the ring; the copy stays
-  drawing.Handle({WaveSecond, 5, 5});
-  ExpectPixels(screen.last, {{450, 22, kYellow}, {520, 121, kYellow}});
-  // 450-128,22 scrolled one second left after showing
-  ExpectPixels(Picture(GraphId::Wave), {{450 - 128, 22, kYellow}, {450, 22, kBlack}});
-}
+TEST_F(Drawing, UnknownKindsChangeNothingTheMapFollowsItsSettingsAndATrendRecordDrawsAColumnAndBars) {
+  screen.shown.clear();
+  std::vector<QImage> before;
+  for (GraphId g : kGraphs) before.push_back(Picture(g));
+  for (int kind : {2, 7, 10, 13, -1, 1000}) drawing.Handle({kind, 1, 1});
+  drawing.Handle({WaveSecond, 16, 0});  // a block position outside the ring
+  EXPECT_TRUE(screen.shown.empty());
+  for (std::size_t i = 0; i < before.size(); ++i) EXPECT_EQ(Picture(kGraphs[i]), before[i]);
 
-TEST_F(Drawing, TheMapFollowsTheGraphTypeAndGrayScaleButTheTemplateStays) {
-  // figure type, gray => the colour of a cell holding 50
+  // figure type, gray => the colour of a cell holding 50; the template stays
   const std::tuple<int, bool, Rgb> cases[] = {
       {1, false, ColourScale[50]}, {3, false, ColourScale[100]}, {3, true, MakeRgb(125, 125, 125)}};
   for (const auto& [type, gray, colour] : cases) {
@@ -157,30 +145,17 @@ TEST_F(Drawing, TheMapFollowsTheGraphTypeAndGrayScaleButTheTemplateStays) {
   EXPECT_EQ(At(Picture(GraphId::Bic), 230, 10), ColourScale[100]) << "the colour bar is the template's";
   drawing.Handle({BicReset, 3, 0});
   EXPECT_EQ(At(Picture(GraphId::Bic), 33, 118), ColourScale[0]) << "a reset shows the empty domain again";
-}
 
-TEST_F(Drawing, UnknownKindsChangeNothing) {
-  screen.shown.clear();
-  std::vector<QImage> before;
-  for (GraphId g : kGraphs) before.push_back(Picture(g));
-  for (int kind : {2, 7, 10, 13, -1, 1000}) drawing.Handle({kind, 1, 1});
-  drawing.Handle({WaveSecond, 16, 0});  // a block position outside the ring
-  EXPECT_TRUE(screen.shown.empty());
-  for (std::size_t i = 0; i < before.size(); ++i) EXPECT_EQ(Picture(kGraphs[i]), before[i]);
-}
-
-TEST_F(Drawing, ATrendRecordDrawsAColumnAndTheQualityBars) {
   ASSERT_TRUE(core.buffers.Allocate(1));
   EpochResult& r = core.buffers.trend.records[0];
   r.value.fill(kNotAvailable);
-  r[EpochResult::Bis] = 0.0f;
-  r[EpochResult::SqiTime] = 0.8f;
+  std::tie(r[EpochResult::Bis], r[EpochResult::SqiTime]) = std::tuple(0.0f, 0.8f);
   core.buffers.trendSnapshot = {r, 0};
   screen.shown.clear();
   drawing.Handle({TrendRecord, 0, 0});
   EXPECT_EQ(screen.shown, (std::vector<GraphId>{GraphId::Trend, GraphId::Sqi}));
-  EXPECT_EQ(At(Picture(GraphId::Trend), 31, 270), kMagenta);
-  EXPECT_EQ(At(Picture(GraphId::Sqi), 89, 20), kGreen);
+  EXPECT_EQ(std::pair(At(Picture(GraphId::Trend), 31, 270), At(Picture(GraphId::Sqi), 89, 20)),
+            std::pair(kMagenta, kGreen));
   screen.shown.clear();
   drawing.Handle({PrevHour, 0, 0});
   drawing.Handle({NextHour, 0, 0});

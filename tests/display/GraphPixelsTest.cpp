@@ -2,8 +2,6 @@
 // trend graphs: what a user reads off the screen.
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "Pixels.h"
 #include "display/BicMap.h"
 #include "display/PowerGraph.h"
@@ -11,6 +9,9 @@
 #include "display/TrendGraph.h"
 #include "display/WaveGraph.h"
 #include "support/GuiTestApp.h"
+
+// Options are written as designated initializers, naming only what a test sets.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace qs {
 namespace {
@@ -34,11 +35,12 @@ QImage Text(int w, int h, int points, std::initializer_list<std::tuple<int, int,
 }
 
 TEST(ColourScale, RampsFromBlueToRedWithTheOneIrregularEntry) {
-  const std::pair<int, Rgb> entries[] = {{0, MakeRgb(0, 0, 199)},     {1, MakeRgb(1, 1, 199)},
-                                         {34, MakeRgb(1, 199, 199)},  {35, MakeRgb(7, 199, 193)},
-                                         {48, MakeRgb(85, 199, 115)}, {49, MakeRgb(91, 199, 97)},
-                                         {50, MakeRgb(97, 199, 103)}, {67, MakeRgb(199, 199, 1)},
-                                         {68, MakeRgb(199, 193, 1)},  {100, MakeRgb(199, 1, 1)}};
+  // clang-format off
+  const std::pair<int, Rgb> entries[] = {{0, MakeRgb(0, 0, 199)}, {1, MakeRgb(1, 1, 199)},
+      {34, MakeRgb(1, 199, 199)}, {35, MakeRgb(7, 199, 193)}, {48, MakeRgb(85, 199, 115)},
+      {49, MakeRgb(91, 199, 97)}, {50, MakeRgb(97, 199, 103)}, {67, MakeRgb(199, 199, 1)},
+      {68, MakeRgb(199, 193, 1)}, {100, MakeRgb(199, 1, 1)}};
+  // clang-format on
   for (const auto& [i, colour] : entries) EXPECT_EQ(ColourScale[i], colour) << i;
   for (Rgb c : ColourScale) EXPECT_LE(std::max({c >> 16 & 0xFF, c >> 8 & 0xFF, c & 0xFF}), 199u);
   EXPECT_EQ(std::pair(ScaleColour(-3), ScaleColour(140)), std::pair(ColourScale[0], ColourScale[100]));
@@ -54,28 +56,32 @@ std::vector<Rgb> CellPixels(const QImage& image) {
   return pixels;
 }
 
-TEST(BicMap, AZeroMapFillsTheWholeTriangleWithTheLowestColourOrBlack) {
+TEST(BicMap, TheTemplateAndAZeroMapFillTheWholeTriangleWithTheLowestColourOrBlack) {
   const std::vector<float> zeros(BicMap::kValues, 0.0f);
   for (const bool gray : {false, true}) {
-    QImage image(BicMap::kWidth, BicMap::kHeight, QImage::Format_RGB32);
+    QImage image = Blank(BicMap::kWidth, BicMap::kHeight, kWhite);
     Canvas canvas(image);
     BicMap::DrawTemplate(canvas, gray);
+    // Axes, 5 Hz tick and colour bar, whose strokes end before x = 232.
+    // clang-format off
+    if (!gray) ExpectPixels(image, {{31, 60, kYellow}, {150, 120, kYellow}, {51, 121, kYellow},
+      {230, 110, ColourScale[0]}, {230, 10, ColourScale[100]}, {230, 60, ColourScale[50]},
+      {232, 60, kBlack}});
+    if (gray) ExpectPixels(image, {{230, 10, MakeRgb(250, 250, 250)}, {2, 130, MakeRgb(128, 128, 128)}});
+    // clang-format on
     const std::vector<Rgb> expected(4u * BicMap::kValues, gray ? kBlack : MakeRgb(0, 0, 199));
     EXPECT_EQ(CellPixels(image), expected) << "the template alone shows the empty domain, gray " << gray;
     image.fill(MakeRgb(12, 34, 56));
     BicMap::Paint(canvas, zeros.data(), 1, gray);
     EXPECT_EQ(CellPixels(image), expected) << "painted, gray " << gray;
-    // 221,118 outside; 32,118 outside
-    ExpectPixels(image, {{221, 118, MakeRgb(12, 34, 56)}, {32, 118, MakeRgb(12, 34, 56)}});
+    ExpectPixels(image, {{221, 118, MakeRgb(12, 34, 56)}, {32, 118, MakeRgb(12, 34, 56)}});  // outside
   }
 }
 
 TEST(BicMap, CellsFollowTheTriangleOrderAndValuesRoundAndCap) {
   std::vector<float> map(BicMap::kValues, 0.0f);
-  map[0] = 99.5f;      // (0.5 Hz, 0.5 Hz)
-  map[93] = 34.0f;     // i = 94, j = 1: the last cell of the first row
-  map[2254] = 67.0f;   // j = 47, i = 47
-  map[2255] = 100.0f;  // j = 47, i = 48
+  // (0.5 Hz, 0.5 Hz); i = 94, j = 1: the last cell of the first row; j = 47, i = 47 and 48
+  std::tie(map[0], map[93], map[2254], map[2255]) = std::tuple(99.5f, 34.0f, 67.0f, 100.0f);
   QImage image = Blank(BicMap::kWidth, BicMap::kHeight);
   Canvas canvas(image);
   BicMap::Paint(canvas, map.data(), 1, false);
@@ -87,52 +93,32 @@ TEST(BicMap, CellsFollowTheTriangleOrderAndValuesRoundAndCap) {
                        {219, 119, ColourScale[34]}, {220, 118, ColourScale[34]}, {221, 118, kBlack},
                        {125, 26, ColourScale[67]}, {128, 27, ColourScale[100]}, {129, 26, kBlack},
                        {126, 25, kBlack}});
-  // clang-format on
   // value, figure type (3: mBIC, doubled and capped), gray => colour
   const std::tuple<float, int, bool, Rgb> colours[] = {{99.5f, 1, false, ColourScale[100]},
-                                                       {99.4f, 1, false, ColourScale[99]},
-                                                       {49.75f, 3, false, ColourScale[100]},
-                                                       {80.0f, 3, false, ColourScale[100]},
-                                                       {49.7f, 3, false, ColourScale[99]},
-                                                       {100.0f, 1, true, MakeRgb(250, 250, 250)},
-                                                       {300.0f, 1, true, kWhite},
-                                                       {-7.0f, 0, false, ColourScale[0]}};
+      {99.4f, 1, false, ColourScale[99]}, {49.75f, 3, false, ColourScale[100]}, {80, 3, 0, ColourScale[100]},
+      {49.7f, 3, false, ColourScale[99]}, {100, 1, true, MakeRgb(250, 250, 250)}, {300, 1, true, kWhite},
+      {-7, 0, false, ColourScale[0]}};
+  // clang-format on
   for (const auto& [value, type, gray, colour] : colours)
     EXPECT_EQ(BicMap::CellColour(value, type, gray), colour) << value << " type " << type << " gray " << gray;
 }
 
-TEST(BicMap, TemplateHasItsAxesAndColourBar) {
-  QImage image(BicMap::kWidth, BicMap::kHeight, QImage::Format_RGB32);
-  Canvas canvas(image);
-  BicMap::DrawTemplate(canvas, false);
-  // 31,60 vertical axis; 150,120 horizontal axis; 51,121 5 Hz tick; 230,110 bottom of the colour bar; 230,10
-  // top of the colour bar; 232,60 the bar's strokes end before x = 232
-  // clang-format off
-  ExpectPixels(image, {{31, 60, kYellow}, {150, 120, kYellow}, {51, 121, kYellow}, {230, 110, ColourScale[0]},
-                       {230, 10, ColourScale[100]}, {230, 60, ColourScale[50]}, {232, 60, kBlack}});
-  // clang-format on
-  BicMap::DrawTemplate(canvas, true);
-  ExpectPixels(image, {{230, 10, MakeRgb(250, 250, 250)}, {2, 130, MakeRgb(128, 128, 128)}});
-}
-
-TEST(WaveGraph, SamplesMapToRowsAndClampAtTheDefaultScale) {
+TEST(WaveGraph, SamplesMapToRowsAndASecondIsDrawnAtTheRightThenScrolledLeft) {
   // microvolts, scale => row; -49.5 truncates to -49
   const std::tuple<float, float, int> rows[] = {{50, 2, 22}, {-50, 2, 121}, {100, 2, 0},   {-100, 2, 143},
                                                 {0, 2, 72},  {25, 4, 22},   {1e30f, 2, 0}, {-1e30f, 2, 143}};
   for (const auto& [uv, scale, y] : rows) EXPECT_EQ(WaveGraph::SampleY(uv, scale), y) << uv << " / " << scale;
-}
 
-TEST(WaveGraph, ASecondIsDrawnAtTheRightThenScrolledLeft) {
   QImage image(WaveGraph::kWidth, WaveGraph::kHeight, QImage::Format_RGB32);
   Canvas canvas(image);
   WaveGraph::DrawFrame(canvas, 1);
-  // 43,50 axis; 300,72 zero line
-  ExpectPixels(image, {{43, 50, kWhite}, {300, 72, kWhite}});
+  ExpectPixels(image, {{43, 50, kWhite}, {300, 72, kWhite}});  // axis, zero line
   std::vector<float> raw(128, 50.0f), processed(128, -50.0f);
   WaveGraph graph;
   ASSERT_TRUE(graph.PrepareSecond(raw.data(), processed.data(), {true, true, 2.0f}));
-  EXPECT_EQ(graph.RawPoints()[0], (Point{428, 72})) << "the first second starts on the zero line";
-  EXPECT_EQ(graph.RawPoints()[128], (Point{555, 22}));
+  // The first second starts on the zero line.
+  EXPECT_EQ(std::pair(graph.RawPoints()[0], graph.RawPoints()[128]),
+            std::pair(Point{428, 72}, Point{555, 22}));
   graph.DrawSecond(canvas);
   // 555,22 a polyline leaves out its last point
   ExpectPixels(image, {{500, 22, kYellow}, {500, 121, kRed}, {555, 22, kBlack}});
@@ -145,8 +131,7 @@ TEST(WaveGraph, ASecondIsDrawnAtTheRightThenScrolledLeft) {
   // clang-format on
   ASSERT_TRUE(graph.PrepareSecond(raw.data(), processed.data(), {true, false, 2.0f}));
   EXPECT_EQ(graph.RawPoints()[0], (Point{427, 22})) << "the next second joins the previous one";
-  EXPECT_FALSE(graph.PrepareSecond(raw.data(), processed.data(), {false, false, 2.0f}))
-      << "neither wave shown";
+  EXPECT_FALSE(graph.PrepareSecond(raw.data(), processed.data(), {false, false, 2.0f}));  // neither shown
 
   // The scale labels are text: compare the margin with the labels drawn alone.
   const QImage labels = Text(40, 144, 12, {{2, 15, "+50"}, {8, 65, "0"}, {2, 115, "-50"}});
@@ -168,11 +153,9 @@ TEST(PowerGraph, LogarithmicAndLinearHeightsAndTheCurveOverBins1To100) {
   QImage image(PowerGraph::kWidth, PowerGraph::kHeight, QImage::Format_RGB32);
   Canvas canvas(image);
   PowerGraph::DrawFrame(canvas, {false, 0});
-  // 240,114 the frequency axis runs to x = 251
-  ExpectPixels(image, {{31, 60, kYellow}, {240, 114, kYellow}});
-  std::array<float, 101> spectrum{};
-  spectrum.fill(1.0f);
-  spectrum[0] = 1e6f;  // bin 0 is not drawn
+  ExpectPixels(image, {{31, 60, kYellow}, {240, 114, kYellow}});  // the frequency axis runs to x = 251
+  std::array<float, 101> spectrum{1e6f};                          // bin 0 is not drawn
+  std::fill(spectrum.begin() + 1, spectrum.end(), 1.0f);
   PowerGraph graph;
   graph.Prepare(spectrum, {false, 0});
   EXPECT_EQ(std::pair(graph.Points()[0], graph.Points()[99]), std::pair(Point{32, 54}, Point{230, 54}));
@@ -197,55 +180,46 @@ TEST(SqiGraph, BarLengthsAndColours) {
 }
 
 TEST(TrendGraph, SeriesValuesMapToTheirBands) {
-  TrendSettings fraction, percent, child;
-  percent.srPct = true;
-  child.child = true;
+  const TrendSettings f, percent{.srPct = true}, child{.child = true};
   // Missing values leave no point (-1): -1024 for the indices, exactly 0 for pBIC.
-  const std::tuple<TrendGraph::Series, float, const TrendSettings*, int> rows[] = {
-      {TrendGraph::Bis, 100.0f, &fraction, 170},    {TrendGraph::Bis, 0.0f, &fraction, 270},
-      {TrendGraph::Sef, 30.0f, &fraction, 20},      {TrendGraph::Rbr, -2.0f, &fraction, 249},  // -79.5 -> -79
-      {TrendGraph::Bsr, 50.0f, &percent, 110},      {TrendGraph::Bsr, 0.5f, &fraction, 110},
-      {TrendGraph::Amp, 30.0f, &fraction, 20},      {TrendGraph::Amp, 60.0f, &child, 20},
-      {TrendGraph::PbicLow, 40.0f, &fraction, 315}, {TrendGraph::Bis, kNotAvailable, &fraction, -1},
-      {TrendGraph::Rbr, -1000.5f, &fraction, -1},   {TrendGraph::PbicHigh, 0.0f, &fraction, -1}};
+  // clang-format off
+  using G = TrendGraph;
+  const std::tuple<G::Series, float, const TrendSettings*, int> rows[] = {{G::Bis, 100.0f, &f, 170},
+      {G::Bis, 0.0f, &f, 270}, {G::Sef, 30.0f, &f, 20}, {G::Rbr, -2.0f, &f, 249} /* -79.5 -> -79 */,
+      {G::Bsr, 50.0f, &percent, 110}, {G::Bsr, 0.5f, &f, 110}, {G::Amp, 30, &f, 20}, {G::Amp, 60, &child, 20},
+      {G::PbicLow, 40.0f, &f, 315}, {G::Bis, kNotAvailable, &f, -1}, {G::Rbr, -1000.5f, &f, -1},
+      {G::PbicHigh, 0.0f, &f, -1}};
+  // clang-format on
   for (const auto& [series, value, settings, y] : rows)
     EXPECT_EQ(TrendGraph::SeriesY(series, value, *settings), y) << series << " " << value;
-  EXPECT_EQ(std::tuple(TrendGraph::StripIndex(60.0f, 3), TrendGraph::StripIndex(20.4f, 3),
-                       TrendGraph::StripIndex(20.4f, 1)),
-            std::tuple(100, 41, 20))
-      << "mBIC strips are doubled and capped";
+  // mBIC strips are doubled and capped.
+  EXPECT_EQ(std::tuple(G::StripIndex(60.0f, 3), G::StripIndex(20.4f, 3), G::StripIndex(20.4f, 1)),
+            std::tuple(100, 41, 20));
 }
 
-// A run's records, every one with BIS 50 except where set.
+// A run's records, every one with BIS 50, pBIC 0 and the strips 67 except where set.
 class TrendRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    records.resize(4 * 360);
     for (EpochResult& r : records) {
       r.value.fill(kNotAvailable);
-      r[EpochResult::Bis] = 50.0f;
-      r[EpochResult::PbicLow] = r[EpochResult::PbicHigh] = 0.0f;
+      std::tie(r[EpochResult::Bis], r[EpochResult::PbicLow], r[EpochResult::PbicHigh]) = std::tuple(50, 0, 0);
       for (std::size_t b = 0; b < EpochResult::kDiagBicCount; ++b) r[EpochResult::DiagBic + b] = 67.0f;
     }
-    store.records = records.data();
-    store.capacity = records.size();
-    graph.Reset(trend, sqi, settings);
+    std::tie(store.records, store.capacity) = std::tuple(records.data(), records.size());
   }
   void Reset(int startHour) {
     settings.startHour = startHour;
     graph.Reset(trend, sqi, settings);
   }
-  bool Add(std::int32_t n) {
-    return graph.AddRecord(trend, sqi, settings, store, records[static_cast<std::size_t>(n)], n);
-  }
+  bool Add(std::int32_t n) { return graph.AddRecord(trend, sqi, settings, store, records[n], n); }
   bool Prev(std::int32_t latest) { return graph.PrevHour(trend, sqi, settings, store, latest); }
   bool Next(std::int32_t latest) { return graph.NextHour(trend, sqi, settings, store, latest); }
 
-  std::vector<EpochResult> records;
+  std::vector<EpochResult> records = std::vector<EpochResult>(4 * 360);
   TrendStore store;
   TrendSettings settings;
-  Bitmap trend{TrendGraph::kWidth, TrendGraph::kHeight};
-  Bitmap sqi{SqiGraph::kWidth, SqiGraph::kHeight};
+  Bitmap trend{TrendGraph::kWidth, TrendGraph::kHeight}, sqi{SqiGraph::kWidth, SqiGraph::kHeight};
   TrendGraph graph;
 };
 
@@ -266,8 +240,7 @@ TEST_F(TrendRun, TheFirstColumnIsColumnOneAndPagingBackStopsAtTheStartHour) {
 
   for (std::int32_t n = 4; n <= 3 * 360; n += 2) ASSERT_TRUE(Add(n)) << n;
   EXPECT_EQ(std::pair(graph.FirstHour(), graph.LatestHour()), std::pair(12, 13));
-  ASSERT_TRUE(Prev(3 * 360));
-  ASSERT_TRUE(Prev(3 * 360));
+  ASSERT_TRUE(Prev(3 * 360) && Prev(3 * 360));
   EXPECT_EQ(graph.FirstHour(), 10);
   // 30,170 record 0 is at column 0 after a redraw; 31,220 joined to record 2
   ExpectPixels(trend.image, {{30, 170, kMagenta}, {31, 220, kMagenta}});
@@ -277,35 +250,28 @@ TEST_F(TrendRun, TheFirstColumnIsColumnOneAndPagingBackStopsAtTheStartHour) {
   const QImage before = trend.image.copy();
   EXPECT_FALSE(Add(3 * 360 + 2)) << "an older hour is shown: nothing is drawn";
   EXPECT_EQ(trend.image, before);
-  ASSERT_TRUE(Next(3 * 360 + 2));
-  ASSERT_TRUE(Next(3 * 360 + 2));
+  ASSERT_TRUE(Next(3 * 360 + 2) && Next(3 * 360 + 2));
   EXPECT_EQ(graph.FirstHour(), 12);
   EXPECT_FALSE(Next(3 * 360 + 2)) << "the newest hour is the second";
   EXPECT_TRUE(Add(3 * 360 + 4));
 }
 
-TEST_F(TrendRun, MissingPbicLeavesAGapThatTheNextValueBridges) {
+TEST_F(TrendRun, MissingPbicLeavesAGapThatTheNextValueBridgesAndHourLabelsWrapAfterMidnight) {
+  Reset(23);
   records[0][EpochResult::PbicLow] = 20.0f;  // y = 335
   records[4][EpochResult::PbicLow] = 40.0f;  // y = 315
-  const Rgb pbicLow = MakeRgb(1, 175, 199);
   ASSERT_TRUE(Add(0));
-  EXPECT_EQ(At(trend.image, 31, 335), pbicLow);
-  ASSERT_TRUE(Add(2));  // 0: missing
-  EXPECT_EQ(graph.Column(), 2);
-  ASSERT_TRUE(Add(4));
-  EXPECT_EQ(At(trend.image, 32, 325), pbicLow) << "the line from column 1 to column 3 crosses column 2";
-}
-
-TEST_F(TrendRun, HourLabelsWrapAfterMidnightWhileHoursCountOn) {
-  Reset(23);
-  ASSERT_TRUE(Add(0));
+  EXPECT_EQ(At(trend.image, 31, 335), MakeRgb(1, 175, 199));
   const auto label = [](const char* text) {
     return Text(TrendGraph::kWidth, TrendGraph::kHeight, 10, {{195, 362, text}}).copy(195, 362, 45, 14);
   };
-  const QImage shown = trend.image.copy(195, 362, 45, 14);
-  EXPECT_EQ(shown, label("00:00")) << "the label of the window's second hour";
-  EXPECT_NE(shown, label("24:00"));
-  for (std::int32_t n = 2; n <= 2 * 360; n += 2) ASSERT_TRUE(Add(n));
+  EXPECT_EQ(trend.image.copy(195, 362, 45, 14), label("00:00")) << "the label of the window's second hour";
+  EXPECT_NE(trend.image.copy(195, 362, 45, 14), label("24:00"));
+  ASSERT_TRUE(Add(2));  // 0: missing
+  EXPECT_EQ(graph.Column(), 2);
+  ASSERT_TRUE(Add(4));
+  EXPECT_EQ(At(trend.image, 32, 325), MakeRgb(1, 175, 199)) << "the line from column 1 to 3 crosses column 2";
+  for (std::int32_t n = 6; n <= 2 * 360; n += 2) ASSERT_TRUE(Add(n));
   EXPECT_EQ(graph.FirstHour(), 24) << "hours count on past midnight";
   EXPECT_EQ(trend.image.copy(15, 362, 45, 14), label("00:00"));
 }

@@ -16,8 +16,8 @@ namespace {
 
 TEST(ComChoices, ATwoChannelMonitorKeepsChannelsZeroAndOneAndAModel2MonitorRunsAt128Hz) {
   // list index, engine kind => channel; the four-channel engine is kind 2
-  const std::tuple<int, int, int> channels[] = {{3, 0, 1}, {2, 1, 0}, {1, 0, 1}, {3, 2, 3}, {2, 2, 2}};
-  for (const auto& [index, engine, channel] : channels)
+  for (const auto& [index, engine, channel] :
+       {std::tuple(3, 0, 1), {2, 1, 0}, {1, 0, 1}, {3, 2, 3}, {2, 2, 2}})
     EXPECT_EQ(qs::ComChannelChoice(index, engine), channel);
   // model, engine, rate => rate, channel rows
   const std::tuple<int, int, int, int, int> shows[] = {
@@ -35,31 +35,28 @@ TEST(ComSettingsWindow, ListsAndChoicesAreWiredToTheSettingsAndTheDevicePath) {
   TForm3 w;
   ASSERT_EQ(w.cbCOM->count(), 64);
   EXPECT_EQ(std::tuple(w.cbCOM->itemText(63), w.cbChannel->itemText(3), w.cbRate->itemText(1)),
-            std::tuple(QString("COM64"), QString("ch. 3"), QString("256Hz")));
+            std::tuple("COM64", "ch. 3", "256Hz"));
   w.Bind(settings, run);
   std::tie(settings.COM_Port, settings.EegChannel, settings.SamplingRate) = std::tuple(4, 1, 1);
   std::tie(run.MonitorModel, run.EngineKind) = std::tuple(0, 0);
   w.FormOnShow();
   EXPECT_EQ(std::tuple(w.cbCOM->currentText(), w.cbChannel->currentText(), w.cbRate->currentText(),
-                       w.lDevice->text()),
-            std::tuple(QString("COM5"), QString("ch. 1"), QString("256Hz"), QString("Device: /dev/ttyS4")));
-  EXPECT_EQ(w.cbChannel->maxVisibleItems(), 2);
-  run.MonitorModel = 2;
-  run.EngineKind = 2;
+                       w.lDevice->text(), w.cbChannel->maxVisibleItems()),
+            std::tuple("COM5", "ch. 1", "256Hz", "Device: /dev/ttyS4", 2));
+  std::tie(run.MonitorModel, run.EngineKind) = std::tuple(2, 2);
   w.FormOnShow();
   EXPECT_EQ(std::tuple(settings.SamplingRate.load(), w.cbRate->currentText(), w.cbChannel->maxVisibleItems()),
-            std::tuple(0, QString("128Hz"), 4));
+            std::tuple(0, "128Hz", 4));
 
-  w.cbCOM->setCurrentIndex(9);
-  w.cbCOMChange();
-  EXPECT_EQ(std::pair(settings.COM_Port.load(), w.lDevice->text()),
-            std::pair(9, QString("Device: /dev/ttyS9")));
-  settings.COM_Device = "/tmp/quellscope-monitor";
-  w.cbCOM->setCurrentIndex(2);
-  w.cbCOMChange();
-  EXPECT_EQ(std::pair(settings.COM_Port.load(), w.lDevice->text()),
-            std::pair(2, QString("Device: /tmp/quellscope-monitor")))
-      << "COM_Device overrides the port";
+  // COM port index, COM_Device => the port and the device shown: COM_Device overrides the port
+  for (const auto& [index, device, shown] :
+       {std::tuple(9, "", "Device: /dev/ttyS9"),
+        {2, "/tmp/quellscope-monitor", "Device: /tmp/quellscope-monitor"}}) {
+    settings.COM_Device = device;
+    w.cbCOM->setCurrentIndex(index);
+    w.cbCOMChange();
+    EXPECT_EQ(std::pair(settings.COM_Port.load(), w.lDevice->text()), std::pair(index, QString(shown)));
+  }
   w.cbRate->setCurrentIndex(1);
   w.cbRateChange();
   EXPECT_EQ(settings.SamplingRate, 1);
@@ -75,8 +72,7 @@ TEST(ComSettingsWindow, ListsAndChoicesAreWiredToTheSettingsAndTheDevicePath) {
   w.onClosed = [&] { ++closed; };
   w.show();
   w.bQuitClick();
-  EXPECT_EQ(closed, 1);
-  EXPECT_FALSE(w.isVisible());
+  EXPECT_EQ(std::pair(closed, w.isVisible()), std::pair(1, false));
 }
 
 }  // namespace

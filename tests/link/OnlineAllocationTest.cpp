@@ -8,10 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
 #include "OnlineHarness.h"
 
 namespace {
@@ -40,19 +36,16 @@ class OnlineAllocation : public TempFiles {};
 
 TEST_F(OnlineAllocation, StreamingAndRecordingAllocateNothingPerPacket) {
   exempt = true;
-  monitorsim::SimOptions o;
-  std::tie(o.speed, o.seconds, o.noise) = std::tuple(20.0, 30, true);
-  SimThread sim(o, [] { exempt = true; });
-  ASSERT_TRUE(sim.Opened()) << sim.Error();
+  SimThread sim(monitorsim::SimOptions{.speed = 20.0, .seconds = 30, .noise = true}, [] { exempt = true; });
+  ASSERT_TRUE(sim.opened) << sim.error;
   // No calculation thread: its hand-off of each interval to the window is
   // not part of the link.
-  OnlineProgram p(sim.Sim().DevicePath(), /*withCalc=*/false);
-  ASSERT_TRUE(p.records_.CreateAt(Temp("alloc.eeg").string()));
-  p.Controller().bStartClick();
+  OnlineProgram p(sim.sim.DevicePath(), /*withCalc=*/false);
+  ASSERT_TRUE(p.records.CreateAt(Temp("alloc.eeg").string()));
+  p.controller->bStartClick();
   ASSERT_TRUE(p.Until([&] { return p.StopEnabled() && p.RawStored() >= 8; }));
   counting = true;
-  const std::uint32_t from = p.RawStored();
-  ASSERT_TRUE(p.Until([&] { return p.RawStored() >= from + 5 * 8; }));
+  ASSERT_TRUE(p.Until([&, from = p.RawStored()] { return p.RawStored() >= from + 5 * 8; }));
   counting = false;
   EXPECT_EQ(allocations.load(), 0) << "allocations while 5 s of data were received and recorded";
   p.StopAndJoin();

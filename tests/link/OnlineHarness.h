@@ -6,24 +6,21 @@
 // hang into a failure.
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <memory>
-#include <thread>
-#include <vector>
 
 #include "app/RunController.h"
 #include "dsp/CalcEngine.h"
 #include "dsp/CalcThread.h"
 #include "link/SerialLink.h"
 #include "platform/QueuedUiBridge.h"
-#include "protocol/PacketParser.h"
 #include "record/RecordFileService.h"
-#include "record/RecordHeader.h"
 #include "support/ScriptedPrompter.h"
 #include "tools/monitorsim/MonitorSim.h"
+
+// Options are written as designated initializers, naming only what a test sets.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace qs::test {
 
@@ -34,32 +31,24 @@ inline constexpr const char* kNoMonitor =
 
 // The monitor simulator on a thread of its own; `exempt` runs first on that
 // thread (the allocation count leaves the simulator out).
-class SimThread {
- public:
+struct SimThread {
   explicit SimThread(
       monitorsim::SimOptions o, void (*exempt)() = [] {})
-      : sim_((o.keepLog = true, o)) {
-    opened_ = sim_.Open(&error_);
-    if (opened_) thread_ = std::thread([this, exempt] { exempt(), sim_.Run(stop_); });
+      : sim((o.keepLog = true, o)) {
+    if ((opened = sim.Open(&error))) thread = std::thread([this, exempt] { exempt(), sim.Run(stop); });
   }
   ~SimThread() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
+    stop = true;
+    if (thread.joinable()) thread.join();
   }
-  bool Opened() const { return opened_; }
-  const std::string& Error() const { return error_; }
-  monitorsim::MonitorSim& Sim() { return sim_; }
-
- private:
-  monitorsim::MonitorSim sim_;
-  std::atomic<bool> stop_{false};
-  bool opened_ = false;
-  std::string error_;
-  std::thread thread_;
+  monitorsim::MonitorSim sim;
+  std::atomic<bool> stop{false};
+  bool opened = false;
+  std::string error;
+  std::thread thread;
 };
 
-class QuietView final : public MainView {
- public:
+struct QuietView final : MainView {
   void ControlsChanged(const MainControls&) override {}
   void ShowWindow(SecondaryWindow) override {}
   void CloseWindow(SecondaryWindow) override {}
@@ -68,38 +57,32 @@ class QuietView final : public MainView {
 
 // The program's online path. withCalc: the calculation thread runs the
 // processing engine; without it nobody takes the samples.
-class OnlineProgram {
- public:
+struct OnlineProgram {
   OnlineProgram(const std::string& device, bool withCalc) {
     WorkerFactory workers;
     if (withCalc) {
-      engine_ = std::make_unique<CalcEngine>(*core_, &records_.ReplayInput());
-      workers.makeCalcThread = [engine = engine_.get()](AppCore& c, UiBridge& u, RunRequests& r) {
-        return std::unique_ptr<WorkerThread>(std::make_unique<TCalcThread>(c, u, r, engine));
+      engine = std::make_unique<CalcEngine>(*core, &records.ReplayInput());
+      workers.makeCalcThread = [e = engine.get()](AppCore& c, UiBridge& u, RunRequests& r) {
+        return std::unique_ptr<WorkerThread>(std::make_unique<TCalcThread>(c, u, r, e));
       };
-      workers.allocateCalcBuffers = [engine = engine_.get()](ZeroAllocFn alloc) {
-        return engine->Allocate(alloc);
-      };
+      workers.allocateCalcBuffers = [e = engine.get()](ZeroAllocFn alloc) { return e->Allocate(alloc); };
     }
-    controller_ = std::make_unique<RunController>(
-        RunControllerDeps{*core_, ui, prompter, view_, link, records_, workers, "no-such-settings-file.ini"});
-    controller_->FormCreate();
-    core_->settings.COM_Device = device;
+    controller = std::make_unique<RunController>(
+        RunControllerDeps{*core, ui, prompter, view, link, records, workers, "no-such-settings-file.ini"});
+    controller->FormCreate();
+    core->settings.COM_Device = device;
   }
-  ~OnlineProgram() { controller_.reset(); }
+  ~OnlineProgram() { controller.reset(); }
 
-  AppCore& Core() { return *core_; }
-  RunController& Controller() { return *controller_; }
-  CalcEngine* Engine() { return engine_.get(); }
-  bool Running() const { return !controller_->Controls().bStart; }
-  bool StopEnabled() const { return controller_->Controls().bStop; }
+  bool Running() const { return !controller->Controls().bStart; }
+  bool StopEnabled() const { return controller->Controls().bStop; }
   std::uint32_t RawStored() { return link.Receiver() != nullptr ? link.Receiver()->RawStored() : 0; }
   // Runs the user-interface loop until done() or the guard time.
   bool Until(const std::function<bool()>& done, int ms = 15000) { return ui.RunUntil(done, ms); }
   // Stop, confirmed; the log and comments are not saved.
   void Stop() {
     prompter.answers = {true, false, false};
-    controller_->bStopClick();
+    controller->bStopClick();
     prompter.answers.clear();
   }
   void StopAndJoin() {
@@ -109,31 +92,25 @@ class OnlineProgram {
 
   QueuedUiBridge ui;
   ScriptedPrompter prompter;
-  std::unique_ptr<AppCore> core_ = std::make_unique<AppCore>();
-  RecordFileService records_{*core_};
-  QuietView view_;
-  SerialLink link{*core_, ui, &records_.ReplayInput()};
-  std::unique_ptr<CalcEngine> engine_;
-  std::unique_ptr<RunController> controller_;
+  std::unique_ptr<AppCore> core = std::make_unique<AppCore>();
+  RecordFileService records{*core};
+  QuietView view;
+  SerialLink link{*core, ui, &records.ReplayInput()};
+  std::unique_ptr<CalcEngine> engine;
+  std::unique_ptr<RunController> controller;
 };
-
-inline std::vector<std::uint8_t> ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // The packets of a record file's body, as the framing parser finds them; the
 // bytes left over that form no packet are counted in *stray.
 inline Packets RecordBody(const fs::path& path, std::size_t* stray = nullptr) {
-  const std::vector<std::uint8_t> file = ReadFile(path);
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<std::uint8_t> file{std::istreambuf_iterator<char>(in), {}};
   Packets packets;
   std::size_t at = kRecordHeaderBytes;
-  while (at + 10 <= file.size() && file[at] == kSync0 && file[at + 1] == kSync1) {
-    const std::size_t length = GetU16(&file[at + kOffDataLength]) + 10u;
-    if (at + length > file.size()) break;
-    packets.emplace_back(file.begin() + static_cast<std::ptrdiff_t>(at),
-                         file.begin() + static_cast<std::ptrdiff_t>(at + length));
-    at += length;
+  for (std::size_t length; at + 10 <= file.size() && file[at] == kSync0 && file[at + 1] == kSync1;
+       at += length) {
+    if (at + (length = GetU16(&file[at + kOffDataLength]) + 10u) > file.size()) break;
+    packets.emplace_back(file.begin() + at, file.begin() + at + length);
   }
   if (stray != nullptr) *stray = file.size() - std::min(at, file.size());
   return packets;
@@ -150,8 +127,8 @@ class TempFiles : public ::testing::Test {
     for (const auto& f : files_) fs::remove_all(f);
   }
   fs::path Temp(const std::string& name) {
-    files_.push_back(fs::temp_directory_path() / ("qs_online_" + std::to_string(::getpid()) + "_" + name));
-    return files_.back();
+    return files_.emplace_back(fs::temp_directory_path() /
+                               ("qs_online_" + std::to_string(::getpid()) + "_" + name));
   }
   std::vector<fs::path> files_;
 };

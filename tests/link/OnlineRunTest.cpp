@@ -5,8 +5,6 @@
 // quellscope-cli acquire end to end.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "OnlineHarness.h"
 #include "support/CliProcess.h"
 #include "tools/recgen/RecordingGenerator.h"
@@ -14,47 +12,38 @@
 namespace qs::test {
 namespace {
 
-monitorsim::SimOptions Fast(double speed = 25.0) {
-  monitorsim::SimOptions o;
-  o.speed = speed;
-  o.seconds = 60;
-  return o;
-}
+using Sim = monitorsim::SimOptions;
+using Ids = std::vector<std::uint16_t>;
 
 class OnlineRunTest : public TempFiles {
  protected:
-  // The simulator with these options and the program on its device, recording
-  // to `recordName` unless it is empty; Start also clicks Start.
-  bool Open(const monitorsim::SimOptions& o, const std::string& recordName = "", bool withCalc = true) {
-    sim = std::make_unique<SimThread>(o);
-    if (!sim->Opened()) ADD_FAILURE() << sim->Error();
-    if (!sim->Opened()) return false;
-    p = std::make_unique<OnlineProgram>(sim->Sim().DevicePath(), withCalc);
-    if (!recordName.empty()) record = Temp(recordName);
-    return recordName.empty() || p->records_.CreateAt(record.string());
-  }
-  bool Start(const monitorsim::SimOptions& o, const std::string& recordName = "", bool withCalc = true) {
-    const bool opened = Open(o, recordName, withCalc);
-    if (opened) p->Controller().bStartClick();
-    return opened;
+  // The simulator with these options (25 times real time unless set) and the
+  // program on its device, recording to `recordName` unless it is empty;
+  // click: Start is clicked.
+  bool Start(Sim o, const std::string& recordName = "", bool withCalc = true, bool click = true) {
+    std::tie(o.speed, o.seconds) =
+        std::tuple(o.speed == 1.0 ? 25.0 : o.speed, o.seconds == 600 ? 60 : o.seconds);
+    p.reset(), sim = std::make_unique<SimThread>(o);
+    if (!sim->opened) return ADD_FAILURE() << sim->error, false;
+    p = std::make_unique<OnlineProgram>(sim->sim.DevicePath(), withCalc);
+    if (!recordName.empty() && !p->records.CreateAt((record = Temp(recordName)).string())) return false;
+    if (click) p->controller->bStartClick();
+    return true;
   }
   bool UntilSeconds(std::uint64_t seconds) {
-    return p->Until([&] { return p->StopEnabled() && p->Engine()->SecondsProcessed() >= seconds; });
+    return p->Until([&] { return p->StopEnabled() && p->engine->SecondsProcessed() >= seconds; });
   }
-  std::vector<std::uint16_t> Ids(bool acknowledgedOnly = false) {
-    std::vector<std::uint16_t> ids;
-    for (const auto& r : sim->Sim().Requests())
+  Ids Requests(bool acknowledgedOnly = false) {
+    Ids ids;
+    for (const auto& r : sim->sim.Requests())
       if (!acknowledgedOnly || r.acknowledged) ids.push_back(r.id);
     return ids;
   }
-  long Count(std::uint16_t id) {
-    const auto ids = Ids();
-    return std::count(ids.begin(), ids.end(), id);
-  }
+  long Count(std::uint16_t id) { return std::ranges::count(Requests(), id); }
   // The record is the played packets from the first on, whole packets only.
   void ExpectRecordIsThePlayedStart(std::size_t atLeast) {
     std::size_t stray = 1;
-    const Packets body = RecordBody(record, &stray), played = sim->Sim().Streamed();
+    const Packets body = RecordBody(record, &stray), played = sim->sim.Streamed();
     EXPECT_EQ(stray, 0u) << "one header, then whole packets only";
     ASSERT_GE(body.size(), atLeast);
     ASSERT_LE(body.size(), played.size());
@@ -67,57 +56,52 @@ class OnlineRunTest : public TempFiles {
 };
 
 TEST_F(OnlineRunTest, SilentMonitorEndsTheStartAfterTenRequests) {
-  monitorsim::SimOptions o = Fast();
-  o.silent = true;
-  ASSERT_TRUE(Start(o));
+  ASSERT_TRUE(Start({.silent = true}));
   EXPECT_TRUE(p->Running());
   EXPECT_FALSE(p->StopEnabled()) << "Stop waits for the first acknowledgement";
   ASSERT_TRUE(p->Until([&] { return !p->Running(); }));
   EXPECT_TRUE(p->prompter.Saw(kNoMonitor, "BIS monitor Error"));
   ASSERT_TRUE(p->Until([&] { return !p->link.ThreadsRunning(); }));
-  EXPECT_EQ(Ids(), std::vector<std::uint16_t>(10, kMsgRequestInfo));
+  EXPECT_EQ(Requests(), Ids(10, kMsgRequestInfo));
 }
 
 // A model V turns a 256 Hz start into 128 Hz; refused requests are sent again;
 // a second monitor information signals nothing; the record holds one header
 // and the packets as played, without the line noise between them.
 TEST_F(OnlineRunTest, ModelVAt128HzRefusedRequestsAgainAndTheRecordAsPlayedWhenTheInformationComesTwice) {
-  monitorsim::SimOptions o = Fast();
-  std::tie(o.model, o.nakFirst, o.infoTwice, o.noise) = std::tuple('V', true, true, true);
-  ASSERT_TRUE(Open(o, "twice.eeg"));
-  p->Core().settings.SamplingRate = 1;
-  p->Controller().bStartClick();
-  EXPECT_TRUE(p->Core().run.Rate256);
+  ASSERT_TRUE(
+      Start({.nakFirst = true, .model = 'V', .infoTwice = true, .noise = true}, "twice.eeg", true, false));
+  p->core->settings.SamplingRate = 1;
+  p->controller->bStartClick();
+  EXPECT_TRUE(p->core->run.Rate256);
   ASSERT_TRUE(UntilSeconds(3));
-  EXPECT_EQ(std::tuple(p->Core().run.Rate256.load(), p->Core().settings.SamplingRate.load(),
-                       p->Core().run.MonitorModel.load()),
+  EXPECT_EQ(std::tuple(p->core->run.Rate256.load(), p->core->settings.SamplingRate.load(),
+                       p->core->run.MonitorModel.load()),
             std::tuple(false, 0, 2));
-  EXPECT_FALSE(p->Core().sync.MonitorInfoEvent.IsSet()) << "the second 1102 signals nothing";
-  const auto requests = sim->Sim().Requests();
-  const auto stream = std::find_if(requests.begin(), requests.end(),
-                                   [](const auto& r) { return r.id == kMsgRequestStream && r.acknowledged; });
+  EXPECT_FALSE(p->core->sync.MonitorInfoEvent.IsSet()) << "the second 1102 signals nothing";
+  const auto requests = sim->sim.Requests();
+  const auto stream =
+      std::ranges::find_if(requests, [](auto& r) { return r.id == kMsgRequestStream && r.acknowledged; });
   ASSERT_NE(stream, requests.end());
   EXPECT_EQ(stream->rate, 128);
-  EXPECT_EQ(Ids(), (std::vector<std::uint16_t>{1004, 1004, 115, 115, 111, 111})) << "each refused once";
-  EXPECT_EQ(Ids(true), (std::vector<std::uint16_t>{1004, 115, 111}));
+  EXPECT_EQ(Requests(), (Ids{1004, 1004, 115, 115, 111, 111})) << "each refused once";
+  EXPECT_EQ(Requests(true), (Ids{1004, 115, 111}));
 
   p->Stop();
   EXPECT_FALSE(p->Running()) << "Stop restores Idle at once";
   ASSERT_TRUE(p->Until([&] { return !p->link.ThreadsRunning(); }));
-  EXPECT_EQ(Ids(true), (std::vector<std::uint16_t>{1004, 115, 111, 112, 116}));
-  const auto file = ReadFile(record);
-  ASSERT_GE(file.size(), 3u);
-  EXPECT_EQ(std::tuple(file[0], file[1], file[2]), std::tuple(0x41, 0x32, 0x4B));
+  EXPECT_EQ(Requests(true), (Ids{1004, 115, 111, 112, 116}));
+  std::string head(3, 0);
+  std::ifstream(record, std::ios::binary).read(head.data(), 3);
+  EXPECT_EQ(head, "A2K");
   ExpectRecordIsThePlayedStart(27);
 }
 
 TEST_F(OnlineRunTest, StopWhileWaitingForTheMonitorInformationRunsTheStopSequence) {
-  monitorsim::SimOptions o = Fast();
-  o.noInfo = true;  // 1004 is acknowledged, 1102 never comes
-  ASSERT_TRUE(Start(o));
+  ASSERT_TRUE(Start({.noInfo = true}));  // 1004 is acknowledged, 1102 never comes
   ASSERT_TRUE(p->Until([&] { return p->StopEnabled(); }));
   p->StopAndJoin();  // the link does not wait for 1102 for ever
-  EXPECT_EQ(Ids(true), (std::vector<std::uint16_t>{1004, 112, 116}));
+  EXPECT_EQ(Requests(true), (Ids{1004, 112, 116}));
   EXPECT_FALSE(p->Running());
 }
 
@@ -127,24 +111,23 @@ TEST_F(OnlineRunTest, StopWhileWaitingForTheMonitorInformationRunsTheStopSequenc
 // handles message 9 only after that, so once 9 are stored the first second is
 // in the file.
 TEST_F(OnlineRunTest, EachWholeSecondIsOnTheDiskBeforeTheNextRawMessageIsHandled) {
-  ASSERT_TRUE(Start(Fast(4.0), "per-second.eeg"));
+  ASSERT_TRUE(Start({.speed = 4.0}, "per-second.eeg"));
   ASSERT_TRUE(p->Until([&] { return p->RawStored() >= 9; }));
-  EXPECT_TRUE(p->Core().run.RecordFile.IsOpen());
-  const Packets onDisk = RecordBody(record);
-  EXPECT_GE(std::count_if(onDisk.begin(), onDisk.end(), IsRaw), 8) << "the first whole second is on the disk";
+  EXPECT_TRUE(p->core->run.RecordFile.IsOpen());
+  EXPECT_GE(std::ranges::count_if(RecordBody(record), IsRaw), 8) << "the first whole second is on the disk";
   p->Stop();
 }
 
 TEST_F(OnlineRunTest, OverflowEndsAcquisitionSilentlyAndItsSignalsNeverReachTheNextRun) {
-  ASSERT_TRUE(Start(Fast(40.0), "overflow.eeg", /*withCalc=*/false));  // nobody takes the samples
+  ASSERT_TRUE(Start({.speed = 40.0}, "overflow.eeg", /*withCalc=*/false));  // nobody takes the samples
   ASSERT_TRUE(p->Until(
       [&] { return p->RawStored() > 0 && p->link.Receiver()->Overflowed() && !p->link.ThreadsRunning(); }));
-  EXPECT_EQ(std::pair(p->RawStored(), p->Core().buffers.rawWave.Wave128Pending), std::pair(64u, 1024));
+  EXPECT_EQ(std::pair(p->RawStored(), p->core->buffers.rawWave.Wave128Pending), std::pair(64u, 1024));
   EXPECT_TRUE(p->Running()) << "the run's controls stay until Stop";
   EXPECT_TRUE(p->prompter.shown.empty()) << "overflow shows nothing";
 
   // Everything accepted before the 65th raw EEG message, and nothing after.
-  const Packets body = RecordBody(record), played = sim->Sim().Streamed();
+  const Packets body = RecordBody(record), played = sim->sim.Streamed();
   std::size_t raws = 0, cut = 0;
   while (cut < played.size() && !(IsRaw(played[cut]) && ++raws == 65)) ++cut;
   ASSERT_LT(cut, played.size());
@@ -155,35 +138,29 @@ TEST_F(OnlineRunTest, OverflowEndsAcquisitionSilentlyAndItsSignalsNeverReachTheN
   // next run, nor may the left-over overflow signal.
   p->Stop();
   EXPECT_FALSE(p->Running());
-  EXPECT_TRUE(p->Core().sync.TxStopEvent.IsSet());
-  p->Core().sync.OverflowEvent.Set();
-  p->Controller().bStartClick();
+  EXPECT_TRUE(p->core->sync.TxStopEvent.IsSet());
+  p->core->sync.OverflowEvent.Set();
+  p->controller->bStartClick();
   ASSERT_TRUE(p->Until([&] { return p->StopEnabled() && p->RawStored() >= 8; }));
-  EXPECT_EQ(Count(kMsgStopStream), 0) << "no stop request was ever sent";
-  EXPECT_EQ(Count(kMsgRequestStream), 2);
-  EXPECT_TRUE(p->Running());
+  EXPECT_EQ(std::tuple(Count(kMsgStopStream), Count(kMsgRequestStream), p->Running()), std::tuple(0, 2, true))
+      << "no stop request was ever sent";
 }
 
 TEST_F(OnlineRunTest, AVanishingMonitorNeitherCrashesNorHangsAndTheRecordKeepsWhatCame) {
-  monitorsim::SimOptions o = Fast();
-  o.vanishAfter = 6.0;
-  ASSERT_TRUE(Start(o, "vanish.eeg"));
+  ASSERT_TRUE(Start({.vanishAfter = 6.0}, "vanish.eeg"));
   ASSERT_TRUE(p->Until([&] { return p->link.Receiver() != nullptr && p->link.Receiver()->Finished(); }));
   EXPECT_TRUE(p->Running());
-  EXPECT_FALSE(p->Core().run.RecordFile.IsOpen()) << "the receive thread closed the record as it ended";
+  EXPECT_FALSE(p->core->run.RecordFile.IsOpen()) << "the receive thread closed the record as it ended";
   p->StopAndJoin();  // the stop sequence gives up on a vanished device
   EXPECT_FALSE(p->Running());
   ExpectRecordIsThePlayedStart(0);
-  const Packets body = RecordBody(record);
-  EXPECT_GE(std::count_if(body.begin(), body.end(), IsRaw), 8 * 5);
+  EXPECT_GE(std::ranges::count_if(RecordBody(record), IsRaw), 8 * 5);
   for (const auto& shown : p->prompter.shown) EXPECT_EQ(shown.kind, "ask") << shown.text;
 }
 
 // Regression: the receive thread wrote on into a record that Stop had closed.
 TEST_F(OnlineRunTest, AMonitorIgnoringStopDoesNotBlockANewStartNorWriteAfterTheStop) {
-  monitorsim::SimOptions o = Fast();
-  o.ignoreStop = true;
-  ASSERT_TRUE(Start(o, "first.eeg"));
+  ASSERT_TRUE(Start({.ignoreStop = true}, "first.eeg"));
   const fs::path first = record;
   ASSERT_TRUE(UntilSeconds(2));
   p->Stop();
@@ -194,9 +171,8 @@ TEST_F(OnlineRunTest, AMonitorIgnoringStopDoesNotBlockANewStartNorWriteAfterTheS
   EXPECT_TRUE(p->link.ThreadsRunning());
   EXPECT_EQ(fs::file_size(first), closedSize) << "nothing is written after Stop closed the record";
 
-  record = Temp("second.eeg");
-  ASSERT_TRUE(p->records_.CreateAt(record.string()));
-  p->Controller().bStartClick();
+  ASSERT_TRUE(p->records.CreateAt((record = Temp("second.eeg")).string()));
+  p->controller->bStartClick();
   ASSERT_TRUE(UntilSeconds(2));
   EXPECT_TRUE(p->Running()) << "the old run's requests are dropped";
   p->Stop();  // closes the second record
@@ -207,51 +183,41 @@ TEST_F(OnlineRunTest, AMonitorIgnoringStopDoesNotBlockANewStartNorWriteAfterTheS
 }
 
 // The message forms the simulator plays that the program must take as a
-// monitor's: the four-channel engine (1025 and 1122) and the extended
-// processed variables (53, recorded as a 52).
-class OnlineForms : public OnlineRunTest {
- protected:
-  Packets RecordThreeSeconds(monitorsim::SimOptions o, int channel = 0) {
-    o.seconds = 30;
-    if (!Open(o, "forms.eeg")) return {};
-    p->Core().settings.EegChannel = channel;
-    p->Controller().bStartClick();
+// monitor's: the four-channel engine (1025 and 1122, on channel 3, which
+// exists in this layout) and the extended processed variables (53, recorded
+// as a 52).
+class OnlineForms : public OnlineRunTest {};
+
+TEST_F(OnlineForms, FourChannelEngineAsksFor1025AndRecords1122AndExtendedVariablesAreRecordedAs52) {
+  for (const Sim& o :
+       {Sim{.model = 'V', .engine = '4', .seconds = 30}, Sim{.extended = true, .seconds = 30}}) {
+    SCOPED_TRACE(o.engine);
+    ASSERT_TRUE(Start(o, o.extended ? "extended.eeg" : "four.eeg", true, false));
+    p->core->settings.EegChannel = o.extended ? 0 : 3;
+    p->controller->bStartClick();
     EXPECT_TRUE(UntilSeconds(3));
     p->StopAndJoin();
-    return RecordBody(record);
+    const Packets body = RecordBody(record);
+    ASSERT_GT(body.size(), 18u);
+    if (o.extended) {
+      int processed = 0;
+      for (const auto& packet : body) {
+        if (IsRaw(packet)) continue;
+        ++processed;
+        EXPECT_EQ(std::tuple(GetU16(&packet[kOffMsgId]), packet.size()),
+                  std::tuple(kMsgProcessed, kProcessedBytes));
+      }
+      EXPECT_GE(processed, 3);
+      continue;
+    }
+    EXPECT_EQ(p->core->run.EngineKind, 2);
+    EXPECT_GE(std::ranges::count(Requests(true), kMsgRequestVars4), 1);
+    EXPECT_EQ(std::tuple(body[0].size(), body[1].size()), std::tuple(kProcessed4Bytes, kRawEegBytesWide));
+    const ChannelVariables v = recgen::DefaultVariables({0, 30, recgen::SegmentKind::Awake}, 3);
+    const MonitorValues& m = p->core->buffers.monitor;
+    EXPECT_EQ(std::tuple(m.MonBis.load(), m.MonSqi.load(), m.MonFlags.load()),
+              std::tuple(v.bis, v.sqi, v.artifactFlags));
   }
-};
-
-TEST_F(OnlineForms, FourChannelEngineAsksFor1025AndRecords1122) {
-  monitorsim::SimOptions o = Fast();
-  std::tie(o.model, o.engine) = std::tuple('V', '4');
-  const Packets body = RecordThreeSeconds(o, 3);
-  ASSERT_GT(body.size(), 10u);
-  EXPECT_EQ(p->Core().run.EngineKind, 2);
-  const auto acknowledged = Ids(true);
-  EXPECT_NE(std::find(acknowledged.begin(), acknowledged.end(), kMsgRequestVars4), acknowledged.end());
-  EXPECT_EQ(std::pair(body[0].size(), body[1].size()),
-            (std::pair<std::size_t, std::size_t>(kProcessed4Bytes, kRawEegBytesWide)));
-  // Channel 3 exists in this layout: the monitor's values of its block came.
-  const ChannelVariables v = recgen::DefaultVariables({0, 30, recgen::SegmentKind::Awake}, 3);
-  const MonitorValues& m = p->Core().buffers.monitor;
-  EXPECT_EQ(std::tuple(m.MonBis.load(), m.MonSqi.load(), m.MonFlags.load()),
-            std::tuple(v.bis, v.sqi, v.artifactFlags));
-}
-
-TEST_F(OnlineForms, ExtendedProcessedVariablesAreRecordedAsTheir142BytePart) {
-  monitorsim::SimOptions o = Fast();
-  o.extended = true;
-  const Packets body = RecordThreeSeconds(o);
-  ASSERT_GT(body.size(), 18u);
-  int processed = 0;
-  for (const auto& packet : body) {
-    if (IsRaw(packet)) continue;
-    ++processed;
-    EXPECT_EQ((std::pair<int, std::size_t>(GetU16(&packet[kOffMsgId]), packet.size())),
-              (std::pair<int, std::size_t>(kMsgProcessed, kProcessedBytes)));
-  }
-  EXPECT_GE(processed, 3);
 }
 
 TEST(MonitorSimCommandLine, AcceptsItsOptionsAndReportsWhatIsWrong) {
@@ -259,27 +225,24 @@ TEST(MonitorSimCommandLine, AcceptsItsOptionsAndReportsWhatIsWrong) {
       {"--link", "/tmp/m", "--model", "V", "--engine", "4", "--speed", "8", "--mute-after", "12", "--noise",
        "--ignore-stop", "--nak-first", "--scenario", "deep:0-30", "--seconds", "30"});
   EXPECT_EQ(ok.error, "");
-  EXPECT_EQ(std::tuple(ok.options.linkPath, ok.options.model, ok.options.engine, ok.options.speed,
-                       ok.options.muteAfter, ok.options.vanishAfter),
-            std::tuple("/tmp/m", 'V', '4', 8.0, 12.0, -1.0));
-  EXPECT_TRUE(ok.options.noise && ok.options.ignoreStop && ok.options.nakFirst);
-  for (const std::vector<std::string>& bad : {std::vector<std::string>{"--speed", "0"},
-                                              {"--speed", "fast"},
-                                              {"--model", "VC"},
-                                              {"--frobnicate"},
-                                              {"--link"},
-                                              {"--vanish-after", "-1"}})
+  const Sim& o = ok.options;
+  EXPECT_EQ(
+      std::tuple(o.linkPath, o.model, o.engine, o.speed, o.muteAfter, o.vanishAfter, o.seconds, o.scenario),
+      std::tuple("/tmp/m", 'V', '4', 8.0, 12.0, -1.0, 30, "deep:0-30"));
+  EXPECT_TRUE(o.noise && o.ignoreStop && o.nakFirst);
+  // clang-format off
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{"--speed", "0"}, {"--speed", "fast"},
+       {"--model", "VC"}, {"--frobnicate"}, {"--link"}, {"--vanish-after", "-1"}})
     EXPECT_NE(monitorsim::ParseSimCommandLine(bad).error, "") << bad[0];
+  // clang-format on
   EXPECT_TRUE(monitorsim::ParseSimCommandLine({"--help"}).help);
-
   // A bad scenario or file is reported when the simulator opens.
-  monitorsim::SimOptions scenario, play;
-  scenario.scenario = "nonsense:0-10";
-  play.playPath = "/nonexistent/file.eeg";
-  for (const auto& [options, named] : {std::pair{scenario, "scenario"}, {play, "/nonexistent/file.eeg"}}) {
+  for (const auto& [options, named] :
+       {std::pair{Sim{.scenario = "nonsense:0-10"}, "scenario"},
+        std::pair{Sim{.playPath = "/nonexistent/file.eeg"}, "/nonexistent/file.eeg"}}) {
     SimThread sim(options);
-    EXPECT_FALSE(sim.Opened());
-    EXPECT_NE(sim.Error().find(named), std::string::npos) << sim.Error();
+    EXPECT_FALSE(sim.opened);
+    EXPECT_NE(sim.error.find(named), std::string::npos) << sim.error;
   }
 }
 
@@ -297,26 +260,22 @@ std::vector<std::string> Values(const fs::path& csv) {
 class AcquireCli : public OnlineRunTest {};
 
 // The simulated monitor plays a generated recording; the command records and
-// processes it through the program's link and calculation threads.
+// processes it through the program's link and calculation threads. The
+// monitor's artifact flags and a spike: the flags must mark the same blocks
+// online as in the replay.
 TEST_F(AcquireCli, RecordsThePlayedPacketsAndComputesWhatAReplayOfTheRecordComputes) {
-  recgen::GeneratorOptions g;
-  g.seconds = 90;
-  // The monitor's artifact flags and a spike: the flags must mark the same
-  // blocks online as in the replay.
+  recgen::GeneratorOptions g{.seconds = 90};
   for (const int second : {6, 17, 18, 33, 41})
     g.artifacts.push_back({recgen::ArtifactKind::Flags, second, 0.0, 0x2u});
   g.artifacts.push_back({recgen::ArtifactKind::Spike, 25, 500.0, 0});
   const fs::path played = Temp("played.eeg"), online = Temp("online.csv"), offline = Temp("offline.csv"),
                  log = Temp("a.log");
   ASSERT_TRUE(recgen::WriteRecording(played.string(), recgen::GenerateRecording(g)));
-  monitorsim::SimOptions o = Fast(40.0);
-  std::tie(o.playPath, o.noise) = std::tuple(played.string(), true);
-  sim = std::make_unique<SimThread>(o);
-  ASSERT_TRUE(sim->Opened()) << sim->Error();
+  sim = std::make_unique<SimThread>(Sim{.speed = 40.0, .playPath = played.string(), .noise = true});
+  ASSERT_TRUE(sim->opened) << sim->error;
   record = Temp("acquired.eeg");
-
   const CliRun acquired =
-      RunCli("acquire --device " + sim->Sim().DevicePath() + " --seconds 45 --settings none.ini --record " +
+      RunCli("acquire --device " + sim->sim.DevicePath() + " --seconds 45 --settings none.ini --record " +
              record.string() + " --records " + online.string() + " --log " + log.string());
   ASSERT_EQ(acquired.code, 0) << acquired.out;
   EXPECT_TRUE(fs::exists(log));
@@ -327,24 +286,20 @@ TEST_F(AcquireCli, RecordsThePlayedPacketsAndComputesWhatAReplayOfTheRecordCompu
   const auto onlineRows = Values(online), offlineRows = Values(offline);
   ASSERT_GE(onlineRows.size(), 3u);
   ASSERT_GE(offlineRows.size(), onlineRows.size());
-  for (std::size_t r = 0; r < onlineRows.size(); ++r)
-    EXPECT_EQ(onlineRows[r], offlineRows[r]) << "record " << r;
+  EXPECT_EQ(onlineRows, std::vector(offlineRows.begin(), offlineRows.begin() + onlineRows.size()));
 }
 
 TEST_F(AcquireCli, ASilentMonitorOrAMissingDeviceEndsWithTheProgramsMessageAndCode3) {
-  monitorsim::SimOptions o;
-  o.silent = true;
-  sim = std::make_unique<SimThread>(o);
-  ASSERT_TRUE(sim->Opened()) << sim->Error();
-  const CliRun silent =
-      RunCli("acquire --device " + sim->Sim().DevicePath() + " --seconds 5 --settings none.ini");
-  EXPECT_EQ(silent.code, 3);
-  EXPECT_NE(silent.out.find(std::string("BIS monitor Error: ") + kNoMonitor), std::string::npos)
-      << silent.out;
-  const CliRun missing =
-      RunCli("acquire --device " + Temp("no-such-device").string() + " --seconds 5 --settings none.ini");
-  EXPECT_EQ(missing.code, 3);
-  EXPECT_NE(missing.out.find("COM Error: COM port open error"), std::string::npos) << missing.out;
+  SimThread silent(Sim{.silent = true});
+  ASSERT_TRUE(silent.opened) << silent.error;
+  const std::pair<std::string, std::string> cases[] = {
+      {silent.sim.DevicePath(), std::string("BIS monitor Error: ") + kNoMonitor},
+      {Temp("no-such-device").string(), "COM Error: COM port open error"}};
+  for (const auto& [device, message] : cases) {
+    const CliRun r = RunCli("acquire --device " + device + " --seconds 5 --settings none.ini");
+    EXPECT_EQ(r.code, 3);
+    EXPECT_NE(r.out.find(message), std::string::npos) << r.out;
+  }
   EXPECT_EQ(RunCli("acquire --seconds 5").code, 2);
   EXPECT_EQ(RunCli("acquire --device x --seconds soon").code, 2);
 }

@@ -7,22 +7,19 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <numbers>
-#include <sstream>
-#include <string>
-#include <vector>
+#include <ranges>
 
 #include "display/ColourScale.h"
 #include "record/RecordContents.h"
 #include "support/CliProcess.h"
 #include "support/EngineRun.h"
 #include "tools/recgen/RecordingGenerator.h"
+
+// Options are written as designated initializers, naming only what a test sets.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace qs::test {
 namespace {
@@ -48,10 +45,12 @@ class Cli : public ::testing::Test {
     EXPECT_TRUE(recgen::WriteRecording(At(name), recgen::GenerateRecording(options)));
     return At(name);
   }
-  static recgen::GeneratorOptions Seconds(int seconds) {
-    recgen::GeneratorOptions options;
-    options.seconds = seconds;
-    return options;
+  // Runs the program, expecting this exit code and this part of its output.
+  static CliRun Run(const std::string& args, int code, const std::string& part = "") {
+    const CliRun r = RunCli(args);
+    EXPECT_EQ(r.code, code) << args << ":\n" << r.out;
+    EXPECT_TRUE(Has(r.out, part)) << args << ":\n" << r.out;
+    return r;
   }
   const fs::path dir =
       fs::temp_directory_path() / ("qs_cli_" + std::to_string(::getpid()) + "_" +
@@ -61,26 +60,21 @@ class Cli : public ::testing::Test {
 class EdfCli : public Cli {};
 
 TEST_F(Cli, InfoPrintsWhatThePrescanFinds) {
-  recgen::GeneratorOptions options = Seconds(7);
-  options.layout = RawLayout::TwoChannels256;
-  std::tie(options.startHour, options.startMinute, options.startSecond) = std::tuple(23, 5, 9);
-  const std::string eeg = Generated(options);
-  EXPECT_EQ(RunCli("info " + eeg).code, 0);
-  EXPECT_EQ(RunCli("info " + eeg).out,
+  recgen::GeneratorOptions o{.seconds = 7, .layout = RawLayout::TwoChannels256};
+  std::tie(o.startHour, o.startMinute, o.startSecond) = std::tuple(23, 5, 9);
+  const std::string eeg = Generated(o);
+  EXPECT_EQ(Run("info " + eeg, 0).out,
             "start=23:05:09\nseconds=7\nrate=256\nmodel=1\nengine=1\nbytes_per_second=1374\n");
   std::ofstream(eeg, std::ios::binary) << "A2K and nothing more";
-  const CliRun refused = RunCli("info " + eeg);
-  EXPECT_EQ(refused.code, 2);
-  EXPECT_TRUE(Has(refused.out, "File type error")) << refused.out;
-  EXPECT_EQ(RunCli("info " + eeg + ".missing").code, 2);
-  EXPECT_EQ(RunCli("frobnicate").code, 2);
+  Run("info " + eeg, 2, "File type error");
+  Run("info " + eeg + ".missing", 2);
+  Run("frobnicate", 2);
 }
 
 TEST_F(Cli, ReplayWritesTheRecordsOfTheProgramsOwnCalculation) {
-  const std::string eeg = Generated(Seconds(95)), csv = At("records.csv");
+  const std::string eeg = Generated({.seconds = 95}), csv = At("records.csv");
   std::ofstream(dir / "settings.ini") << "Moving_Average:2\nBisp_Dur:1min\n";
-  const CliRun r = RunCli("replay " + eeg + " --settings " + At("settings.ini") + " --records " + csv);
-  ASSERT_EQ(r.code, 0) << r.out;
+  Run("replay " + eeg + " --settings " + At("settings.ini") + " --records " + csv, 0);
 
   // The same file through the engine directly, on this thread.
   const auto direct = RunEngine(eeg, "Moving_Average:2\nBisp_Dur:1min\n");
@@ -90,9 +84,8 @@ TEST_F(Cli, ReplayWritesTheRecordsOfTheProgramsOwnCalculation) {
   std::getline(in, line);
   EXPECT_EQ(line.rfind("Index,Time,SqiTime,SqiPower,SqiBisp,Sef,Bsr,Rbr,BispR,Bis,Amp,DiagBic00,", 0), 0u);
   std::size_t rows = 0;
-  for (; std::getline(in, line); ++rows) {
+  for (char expected[64]; std::getline(in, line); ++rows) {
     ASSERT_LT(rows, direct.records.size());
-    char expected[64];
     std::snprintf(expected, sizeof expected, "%d,", direct.records[rows].index);
     EXPECT_EQ(line.rfind(expected, 0), 0u) << line;
     std::snprintf(expected, sizeof expected, ",%.9g", double{direct.records[rows].record[EpochResult::Sef]});
@@ -100,12 +93,11 @@ TEST_F(Cli, ReplayWritesTheRecordsOfTheProgramsOwnCalculation) {
   }
   EXPECT_EQ(rows, direct.records.size());
   EXPECT_EQ(rows, 9u) << "95 s with a 2-s moving average: nine whole intervals";
-  EXPECT_EQ(RunCli("replay " + eeg + " --records " + csv + " --start-offset 96").code, 2)
-      << "beyond the file";
+  Run("replay " + eeg + " --records " + csv + " --start-offset 96", 2);  // beyond the file
 
   // The "Snap" file at the end of the run: two header lines, the 2256 pairs,
   // the 100 spectrum bins and the 512 wave samples, each section marked.
-  ASSERT_EQ(RunCli("replay " + eeg + " --snapshot " + At("snap.dat")).code, 0);
+  Run("replay " + eeg + " --snapshot " + At("snap.dat"), 0);
   std::ifstream snapIn(At("snap.dat"), std::ios::binary);
   std::vector<std::string> snap;
   for (std::string l; std::getline(snapIn, l);) snap.push_back(l);
@@ -118,10 +110,9 @@ TEST_F(Cli, ReplayWritesTheRecordsOfTheProgramsOwnCalculation) {
 // through the drawing thread and leaves the five graphs as the window would
 // show them; the calculation is the same as without pictures.
 TEST_F(Cli, ReplayPngDirWritesTheFiveGraphs) {
-  const std::string eeg = Generated(Seconds(95));
-  const CliRun r = RunCli("replay " + eeg + " --png-dir " + At("png") + " --records " + At("a.csv"));
-  ASSERT_EQ(r.code, 0) << r.out;
-  ASSERT_EQ(RunCli("replay " + eeg + " --records " + At("b.csv")).code, 0);
+  const std::string eeg = Generated({.seconds = 95});
+  Run("replay " + eeg + " --png-dir " + At("png") + " --records " + At("a.csv"), 0);
+  Run("replay " + eeg + " --records " + At("b.csv"), 0);
   EXPECT_EQ(Slurp(At("a.csv")), Slurp(At("b.csv"))) << "drawing does not change the records";
 
   std::map<std::string, QImage> png;
@@ -133,13 +124,10 @@ TEST_F(Cli, ReplayPngDirWritesTheFiveGraphs) {
   }
   const auto pixel = [&](const char* graph, int x, int y) { return png[graph].pixel(x, y) & 0xFFFFFFu; };
   const auto anyInColumn = [&](const char* graph, int x, int y0, int y1, Rgb colour) {
-    for (int y = y0; y <= y1; ++y)
-      if (pixel(graph, x, y) == colour) return true;
-    return false;
+    return std::ranges::any_of(std::views::iota(y0, y1 + 1),
+                               [&](int y) { return pixel(graph, x, y) == colour; });
   };
-  const auto inScale = [](Rgb c) {
-    return std::find(ColourScale.begin(), ColourScale.end(), c) != ColourScale.end();
-  };
+  const auto inScale = [](Rgb c) { return std::ranges::find(ColourScale, c) != ColourScale.end(); };
   EXPECT_EQ(pixel("wave", 43, 50), MakeRgb(255, 255, 255)) << "axis";
   EXPECT_EQ(pixel("wave", 500, 72), MakeRgb(255, 255, 255)) << "the cleared newest second";
   int yellow = 0;
@@ -161,14 +149,11 @@ TEST_F(Cli, ReplayLogAndExportsOfTheReferenceCaseAreByteIdentical) {
   const std::string replay = "replay " + (reference / "mixed10.eeg").string() + " --settings " +
                              (reference / "mixed10_Kvo_V2000.ini").string() + " --records " +
                              At("records.csv");
-  const CliRun binary =
-      RunCli(replay + " --log " + At("mixed10.log") + " --pow-binary " + At("mixed10_pow.bda") +
-             " --bic-binary " + At("mixed10_bic.bda") + " --amp " + At("mixed10_amp.csv") +
-             " --bis-variables " + At("mixed10_bisvars.csv") + " --wave-ascii " + At("wave.dat"));
-  ASSERT_EQ(binary.code, 0) << binary.out;
-  const CliRun text =
-      RunCli(replay + " --pow-ascii " + At("mixed10_pow.dat") + " --bic-ascii " + At("bic.dat"));
-  ASSERT_EQ(text.code, 0) << text.out;
+  Run(replay + " --log " + At("mixed10.log") + " --pow-binary " + At("mixed10_pow.bda") + " --bic-binary " +
+          At("mixed10_bic.bda") + " --amp " + At("mixed10_amp.csv") + " --bis-variables " +
+          At("mixed10_bisvars.csv") + " --wave-ascii " + At("wave.dat"),
+      0);
+  Run(replay + " --pow-ascii " + At("mixed10_pow.dat") + " --bic-ascii " + At("bic.dat"), 0);
   for (const char* name : {"mixed10.log", "mixed10_pow.bda", "mixed10_pow.dat", "mixed10_bic.bda",
                            "mixed10_amp.csv", "mixed10_bisvars.csv"}) {
     const std::string mine = Slurp(At(name)), theirs = Slurp(reference / name);
@@ -178,11 +163,10 @@ TEST_F(Cli, ReplayLogAndExportsOfTheReferenceCaseAreByteIdentical) {
   // No reference for these two: their shape. 600 s at 128 Hz; nine blocks of a
   // header line and 2256 pairs (one per log line, LogInterval 6).
   const std::string wave = Slurp(At("wave.dat")), bic = Slurp(At("bic.dat"));
-  EXPECT_EQ(std::count(wave.begin(), wave.end(), '\n'), 600 * 128);
-  EXPECT_EQ(std::count(bic.begin(), bic.end(), '\n'), 9 * (1 + 2256));
-  EXPECT_EQ(std::count(bic.begin(), bic.end(), '#'), 9);
-  EXPECT_EQ(RunCli(replay + " --pow-binary " + At("a") + " --pow-ascii " + At("b")).code, 2)
-      << "one power export";
+  EXPECT_EQ(
+      std::tuple(std::ranges::count(wave, '\n'), std::ranges::count(bic, '\n'), std::ranges::count(bic, '#')),
+      std::tuple(600 * 128, 9 * (1 + 2256), 9));
+  Run(replay + " --pow-binary " + At("a") + " --pow-ascii " + At("b"), 2);  // one power export
 }
 
 // The value columns of a records file (the time text dropped).
@@ -201,24 +185,21 @@ std::vector<std::vector<double>> ReadRecords(const std::string& csv) {
 
 TEST_F(EdfCli, RoundTripReplaysAsTheOriginal) {
   const std::string eeg = At("case.eeg"), edf = At("case.edf"), back = At("back.eeg");
-  const auto cl = recgen::ParseCommandLine({"--out", eeg, "--scenario",
-                                            "awake:0-40,deep:40-80:bis=na,bs:80-120:fraction=0.4", "--start",
-                                            "08:15:30"});
+  const auto cl =
+      recgen::ParseCommandLine({"--scenario", "awake:0-40,deep:40-80:bis=na,bs:80-120:fraction=0.4",
+                                "--start", "08:15:30", "--out", eeg});
   ASSERT_EQ(cl.error, "");
   Generated(cl.options);
   std::ofstream(dir / "case.cmt", std::ios::binary) << "08:16:00,intubation\r\n08:17:05,ope_start\r\n";
-  const CliRun exported = RunCli("export-edf " + eeg + " " + edf + " --comments " + At("case.cmt"));
-  ASSERT_EQ(exported.code, 0) << exported.out;
-  const CliRun imported = RunCli("import-edf " + edf + " " + back);
-  ASSERT_EQ(imported.code, 0) << imported.out;
-  EXPECT_TRUE(Has(imported.out, "gain 1/32 uV per count, offset 0/1")) << imported.out;
+  Run("export-edf " + eeg + " " + edf + " --comments " + At("case.cmt"), 0);
+  Run("import-edf " + edf + " " + back, 0, "gain 1/32 uV per count, offset 0/1");
   EXPECT_EQ(RunCli("info " + back).out, RunCli("info " + eeg).out);
   const std::string comments = Slurp(At("back.cmt"));  // beside the record, at their times
   EXPECT_TRUE(Has(comments, "08:16:00,intubation\r\n") && Has(comments, "08:17:05,ope_start\r\n"))
       << comments;
 
-  ASSERT_EQ(RunCli("replay " + eeg + " --settings none.ini --records " + At("a.csv")).code, 0);
-  ASSERT_EQ(RunCli("replay " + back + " --settings none.ini --records " + At("b.csv")).code, 0);
+  Run("replay " + eeg + " --settings none.ini --records " + At("a.csv"), 0);
+  Run("replay " + back + " --settings none.ini --records " + At("b.csv"), 0);
   const auto a = ReadRecords(At("a.csv")), b = ReadRecords(At("b.csv"));
   ASSERT_GE(a.size(), 11u);
   ASSERT_EQ(b.size(), a.size());
@@ -226,7 +207,7 @@ TEST_F(EdfCli, RoundTripReplaysAsTheOriginal) {
     ASSERT_EQ(b[r].size(), a[r].size());
     for (std::size_t i = 0; i < a[r].size(); ++i)
       EXPECT_LE(std::fabs(a[r][i] - b[r][i]), 1e-6 * std::max(1.0, std::fabs(a[r][i])))
-          << "record " << r << " field " << i;
+          << r << " field " << i;
   }
 }
 
@@ -236,11 +217,9 @@ TEST_F(EdfCli, RoundTripReplaysAsTheOriginal) {
 TEST_F(EdfCli, MneReadsTheExportWithinOneDigitalStep) {
   if (std::system("/usr/bin/python3 -c 'import mne' 2>/dev/null") != 0)
     GTEST_SKIP() << "python3-mne is not installed";
-  recgen::GeneratorOptions options = Seconds(30);
-  std::tie(options.offsetNum, options.offsetDen) = std::tuple(7, 2);
-  const auto rec = recgen::GenerateRecording(options);
+  const auto rec = recgen::GenerateRecording({.seconds = 30, .offsetNum = 7, .offsetDen = 2});
   ASSERT_TRUE(recgen::WriteRecording(At("case.eeg"), rec));
-  ASSERT_EQ(RunCli("export-edf " + At("case.eeg") + " " + At("case.edf")).code, 0);
+  Run("export-edf " + At("case.eeg") + " " + At("case.edf"), 0);
   std::ofstream expected(dir / "expected.f64", std::ios::binary);  // the microvolts, channel after channel
   for (const auto& channel : rec.counts)
     for (const double count : channel) {
@@ -267,16 +246,13 @@ TEST_F(EdfCli, MneReadsTheExportWithinOneDigitalStep) {
 // kept and the 60 Hz filtered off, with its annotations as comments; damaged
 // or unsuitable files exit with their message and leave nothing behind.
 TEST_F(EdfCli, ImportsA256HzEdfWithItsAnnotationsAndRefusesDamagedOrUnsuitableFiles) {
-  EdfShape shape;
-  std::tie(shape.rate, shape.seconds) = std::tuple(256, 30);
+  EdfShape shape{.rate = 256, .seconds = 30, .annotations = {{12.0, "eyes open"}}};
   shape.wave = [](int, double t) {
     return 50 * std::sin(2 * std::numbers::pi * 10 * t) + 30 * std::sin(2 * std::numbers::pi * 60 * t);
   };
-  shape.annotations = {{12.0, "eyes open"}};
   ASSERT_FALSE(WriteEdfPlus(At("tones.edf"), shape).empty());
-  const CliRun r = RunCli("import-edf " + At("tones.edf") + " " + At("tones.eeg"));
-  ASSERT_EQ(r.code, 0) << r.out;
-  EXPECT_TRUE(Has(RunCli("info " + At("tones.eeg")).out, "start=09:30:15\nseconds=30\nrate=128\n"));
+  Run("import-edf " + At("tones.edf") + " " + At("tones.eeg"), 0);
+  Run("info " + At("tones.eeg"), 0, "start=09:30:15\nseconds=30\nrate=128\n");
   EXPECT_TRUE(Has(Slurp(At("tones.cmt")), "09:30:27,eyes open\r\n"));
   std::string error;
   const auto rec = ReadRecordContents(At("tones.eeg"), 0, &error);
@@ -299,17 +275,15 @@ TEST_F(EdfCli, ImportsA256HzEdfWithItsAnnotationsAndRefusesDamagedOrUnsuitableFi
   bytes.resize(bytes.size() - 100);
   WriteBytes(At("cut.edf"), bytes);
   const std::pair<std::string, std::string> refused[] = {
-      {"cut.edf", "number of data records, data record 4, byte offset 236"},
-      {"tones.edf", "no signal \"Fz\"; the file has \"EEG A\", \"EEG B\""}};
-  for (const auto& [file, message] : refused) {
-    const CliRun failed =
-        RunCli("import-edf " + At(file) + " " + At("out.eeg") + (file == "tones.edf" ? " --channel Fz" : ""));
-    EXPECT_EQ(failed.code, 2);
-    EXPECT_TRUE(Has(failed.out, message)) << failed.out;
+      {At("cut.edf") + " " + At("out.eeg"), "number of data records, data record 4, byte offset 236"},
+      {At("tones.edf") + " " + At("out.eeg") + " --channel Fz",
+       "no signal \"Fz\"; the file has \"EEG A\", \"EEG B\""}};
+  for (const auto& [arguments, message] : refused) {
+    Run("import-edf " + arguments, 2, message);
     EXPECT_FALSE(fs::exists(dir / "out.eeg"));
   }
-  EXPECT_EQ(RunCli("export-edf " + At("missing.eeg") + " x.edf").code, 2);
-  EXPECT_EQ(RunCli("import-edf only-one-argument.edf").code, 2);
+  Run("export-edf " + At("missing.eeg") + " x.edf", 2);
+  Run("import-edf only-one-argument.edf", 2);
 }
 
 }  // namespace
