@@ -552,7 +552,9 @@ TEST_F(RunControllerTest, EachSaveCommandOpensItsExportAndWarnsWhenOneIsOpen) {
     (rc.*click)();
     EXPECT_EQ(Dialog(prompter.dialogs.back()), (dialog[0] == '|' ? title : "") + dialog);
     EXPECT_TRUE(file->IsOpen() && file->Path() == path);
-    if (binary) EXPECT_EQ(binary->load(), i % 2 == 0);
+    if (binary) {
+      EXPECT_EQ(binary->load(), i % 2 == 0);
+    }
     EXPECT_EQ(prompter.shown.end()[-2].text == "Save file already open", i % 2 == 1 && i < 6);
   }
   EXPECT_FALSE(run.RecordFile.IsOpen()) << "the text wave replaced the binary one";

@@ -10,9 +10,6 @@
 #include "display/WaveGraph.h"
 #include "support/GuiTestApp.h"
 
-// Options are written as designated initializers, naming only what a test sets.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 namespace qs {
 namespace {
 

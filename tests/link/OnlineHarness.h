@@ -19,9 +19,6 @@
 #include "support/ScriptedPrompter.h"
 #include "tools/monitorsim/MonitorSim.h"
 
-// Options are written as designated initializers, naming only what a test sets.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 namespace qs::test {
 
 namespace fs = std::filesystem;

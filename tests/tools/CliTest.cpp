@@ -18,9 +18,6 @@
 #include "support/EngineRun.h"
 #include "tools/recgen/RecordingGenerator.h"
 
-// Options are written as designated initializers, naming only what a test sets.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 namespace qs::test {
 namespace {
 

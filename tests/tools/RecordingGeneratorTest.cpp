@@ -12,9 +12,6 @@
 #include "protocol/PacketFormat.h"
 #include "tools/recgen/RecordingGenerator.h"
 
-// Options are written as designated initializers, naming only what a test sets.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 namespace qs::recgen {
 namespace {
 

@@ -12,9 +12,6 @@
 
 #include "tools/recgen/SyntheticEeg.h"
 
-// Segments are written as designated initializers, naming only what a test sets.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 namespace qs::recgen {
 namespace {
 
