@@ -5,12 +5,13 @@
 // fields shows up in the sanitizer build.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <optional>
 #include <tuple>
 #include <vector>
 
-#include "protocol/ProtocolTestSupport.h"
 #include "protocol/MonitorMessages.h"
+#include "protocol/ProtocolTestSupport.h"
 #include "protocol/Requests.h"
 
 namespace qs {
@@ -23,51 +24,44 @@ auto Fields(const ChannelVariables& v) {
 }
 
 TEST(DecodeCalibration, FractionsAtTheMessagesOffsetsDividedInDouble) {
-  const struct {
-    std::uint16_t id;
-    std::size_t length, at;
-    std::int32_t fractions[4];  // gain numerator, denominator, offset numerator, denominator
-    std::optional<std::pair<float, float>> expected;
-  } cases[] = {
-      {kMsgProcessed, 142, 28, {1, 4, -900, 3}, {{0.25f, -300.0f}}},
-      {kMsgProcessed4, 310, 32, {3, -2, 10, 4}, {{-1.5f, 2.5f}}},
+  using Fractions =
+      std::array<std::int32_t, 4>;  // gain numerator, denominator, offset numerator, denominator
+  constexpr auto kNone = std::nullopt;
+  // clang-format off
+  const std::tuple<std::uint16_t, std::size_t, std::size_t, Fractions, std::optional<std::pair<float, float>>> cases[] = {
+      {kMsgProcessed, 142, 28, {1, 4, -900, 3}, {{0.25f, -300.0f}}}, {kMsgProcessed4, 310, 32, {3, -2, 10, 4}, {{-1.5f, 2.5f}}},
       // In float, 16777219 / 10 would be 1677722; the double 1677721.9 is stored as 1677721.875.
       {kMsgProcessed, 142, 28, {16777219, 10, 33554435, 7}, {{1677721.875f, 4793490.5f}}},
-      {kMsgProcessed, 142, 28, {5, 0, 1, 1}, std::nullopt},  // a zero denominator gives none
-      {kMsgProcessed, 142, 28, {5, 1, 1, 0}, std::nullopt},
-      {kMsgProcessed4, 310, 32, {5, 0, 1, 1}, std::nullopt},
-      {kMsgRawEeg, 310, 28, {1, 1, 1, 1}, std::nullopt},
-      {kMsgProcessedExt, 310, 28, {1, 1, 1, 1}, std::nullopt},
-      {kMsgMonitorInfo, 310, 28, {1, 1, 1, 1}, std::nullopt},
-  };
-  for (const auto& c : cases) {
-    Bytes p(c.length, 0);
-    for (std::size_t k = 0; k < 4; ++k) PutU32(&p[c.at + 4 * k], static_cast<std::uint32_t>(c.fractions[k]));
-    const auto cal = DecodeCalibration(p.data(), c.id);
-    EXPECT_EQ(cal ? std::optional(std::pair(cal->gain, cal->offset)) : std::nullopt, c.expected)
-        << "id " << c.id << " fractions " << c.fractions[0] << "/" << c.fractions[1];
+      // A zero denominator gives none, and so do the messages without a calibration.
+      {kMsgProcessed, 142, 28, {5, 0, 1, 1}, kNone}, {kMsgProcessed, 142, 28, {5, 1, 1, 0}, kNone},
+      {kMsgProcessed4, 310, 32, {5, 0, 1, 1}, kNone}, {kMsgRawEeg, 310, 28, {1, 1, 1, 1}, kNone},
+      {kMsgProcessedExt, 310, 28, {1, 1, 1, 1}, kNone}, {kMsgMonitorInfo, 310, 28, {1, 1, 1, 1}, kNone}};
+  // clang-format on
+  for (const auto& [id, length, at, fractions, expected] : cases) {
+    Bytes p(length, 0);
+    for (std::size_t k = 0; k < 4; ++k) PutU32(&p[at + 4 * k], static_cast<std::uint32_t>(fractions[k]));
+    const auto cal = DecodeCalibration(p.data(), id);
+    EXPECT_EQ(cal ? std::optional(std::pair(cal->gain, cal->offset)) : std::nullopt, expected)
+        << "id " << id << " fractions " << fractions[0] << "/" << fractions[1];
   }
 }
 
 TEST(ProcessedMessages, EncodedVariablesRoundTripThroughTheParser) {
   std::mt19937 rng(5);
   const ProcessedMessage m = test::RandomProcessed(rng);
-  Bytes stream;
-  AppendProcessed52(stream, 1, 1, m);
-  AppendProcessed53(stream, 2, 2, m, 77);
-  AppendProcessed1122(stream, 3, 3, m);
-  const auto parsed = test::Receiver::Make()->ParseWhole(stream);
+  using test::Encoded;
+  const auto parsed = test::Receiver::Make()->Parse(
+      test::Cat({Encoded(AppendProcessed52, 1, 1, m), Encoded(AppendProcessed53, 2, 2, m, 77),
+                 Encoded(AppendProcessed1122, 3, 3, m)}));
   ASSERT_EQ(test::Ids(parsed), (std::vector<std::uint16_t>{kMsgProcessed, kMsgProcessed, kMsgProcessed4}));
   for (const auto& msg : parsed) {
     for (int c = 0; c < (msg.id == kMsgProcessed ? 3 : 4); ++c) {
       const auto v = DecodeChannel(msg.bytes.data(), msg.id, c);
-      ASSERT_TRUE(v);
-      EXPECT_EQ(Fields(*v), Fields(m.channels[c])) << "id " << msg.id << " channel " << c;
+      EXPECT_EQ(v ? std::optional(Fields(*v)) : std::nullopt, Fields(m.channels[c])) << msg.id << ", " << c;
     }
     const auto cal = DecodeCalibration(msg.bytes.data(), msg.id);
-    ASSERT_TRUE(cal);
-    EXPECT_EQ(cal->gain, static_cast<float>(double(m.gainNum) / double(m.gainDen)));
-    EXPECT_EQ(cal->offset, static_cast<float>(double(m.offsetNum) / double(m.offsetDen)));
+    EXPECT_EQ(cal ? std::pair(cal->gain, cal->offset) : std::pair(0.0f, 0.0f),
+              std::pair(float(double(m.gainNum) / m.gainDen), float(double(m.offsetNum) / m.offsetDen)));
   }
   EXPECT_EQ(parsed[0].bytes[22], m.engineByte);
   for (const auto& [id, channel] : {std::pair{kMsgProcessed, 3}, {kMsgProcessed4, 4}, {kMsgProcessed, -1}})
@@ -87,14 +81,11 @@ TEST(DecodeMonitorInfo, First28PayloadBytesAndTheirCharacters) {
   Bytes p(48, 0);
   for (std::size_t i = 0; i < 28; ++i) p[20 + i] = static_cast<std::uint8_t>(i + 1);
   const auto info = DecodeMonitorInfo(p.data(), 48);
-  ASSERT_TRUE(info);
-  EXPECT_EQ(Bytes(info->payload, info->payload + 28), Bytes(p.begin() + 20, p.end()));
+  EXPECT_EQ(info ? Bytes(info->payload, info->payload + 28) : Bytes{}, Bytes(p.begin() + 20, p.end()));
   EXPECT_FALSE(DecodeMonitorInfo(p.data(), 47)) << "too short for the fields";
   for (const auto& [c, engine, model] :
-       {std::tuple{'B', 1, 0}, {'4', 2, 0}, {'V', 0, 2}, {'C', 0, 1}, {'b', 0, 0}, {'v', 0, 0}, {'\0', 0, 0}}) {
-    EXPECT_EQ(EngineKindFromChar(c), engine) << c;
-    EXPECT_EQ(MonitorModelFromChar(c), model) << c;
-  }
+       {std::tuple{'B', 1, 0}, {'4', 2, 0}, {'V', 0, 2}, {'C', 0, 1}, {'b', 0, 0}, {'v', 0, 0}, {'\0', 0, 0}})
+    EXPECT_EQ(std::pair(EngineKindFromChar(c), MonitorModelFromChar(c)), std::pair(engine, model)) << c;
 }
 
 // ---------------------------------------------------------------------------
@@ -113,12 +104,11 @@ std::string Hex(const Request& r) {
 TEST(Requests, EveryRequestByteForByteWithItsCounters) {
   RequestBuilder builder;
   EXPECT_EQ(builder.Build(50).length, 0u) << "not a request: empty, and takes no number";
-  const struct {
-    std::uint16_t id, rateHz;
-    const char* bytes;
-  } requests[] = {
+  const std::tuple<std::uint16_t, std::uint16_t, std::string> requests[] = {
       // sync, packet counter, L = 12, type 1 | class 6, id 1004 | request counter, P = 0 | checksum
+      // clang-format off
       {kMsgRequestInfo, 256, "baab" "0000" "0c00" "0100" "06000000" "ec030000" "0000" "0000" "0201"},
+      // clang-format on
       {kMsgRequestVars, 256, "baab01000d000100040000007300000001000100008800"},
       {kMsgRequestStream, 256, "baab02000e000100040000006f0000000200020000018900"},
       {kMsgStopStream, 256, "baab03000c0001000400000070000000000000008400"},
@@ -127,7 +117,7 @@ TEST(Requests, EveryRequestByteForByteWithItsCounters) {
       {kMsgRequestVars4, 256, "baab06000d000100040000000104000004000100002200"},
       {kMsgRequestStream, 128, "baab07000e000100040000006f0000000500020080001001"},
   };
-  for (const auto& r : requests) EXPECT_EQ(Hex(builder.Build(r.id, r.rateHz)), r.bytes) << r.id;
+  for (const auto& [id, rateHz, bytes] : requests) EXPECT_EQ(Hex(builder.Build(id, rateHz)), bytes) << id;
 }
 
 }  // namespace
