@@ -17,9 +17,8 @@ namespace {
 
 // Opens the file with EDFlib, which refuses any file that breaks the format.
 struct EdflibFile {
-  explicit EdflibFile(const std::string& path) {
-    ok = edfopen_file_readonly(path.c_str(), &hdr, EDFLIB_READ_ALL_ANNOTATIONS) == 0;
-  }
+  explicit EdflibFile(const std::string& path)
+      : ok(edfopen_file_readonly(path.c_str(), &hdr, EDFLIB_READ_ALL_ANNOTATIONS) == 0) {}
   ~EdflibFile() {
     if (ok) edfclose_file(hdr.handle);
   }
@@ -36,12 +35,11 @@ struct EdflibFile {
 
 // Generates a recording at `record` with the recgen arguments, exports it as
 // `edf` with the input `edit` fills in; what was generated.
-recgen::GeneratedRecording Export(const std::string& record, const std::vector<std::string>& args,
+recgen::GeneratedRecording Export(const std::string& record, std::vector<std::string> args,
                                   const std::string& edf, EdfExportReport& report,
-                                  const std::function<void(EdfExportInput&)>& edit = {}) {
-  std::vector<std::string> all = {"--out", record};
-  all.insert(all.end(), args.begin(), args.end());
-  const recgen::CommandLine cl = recgen::ParseCommandLine(all);
+                                  const std::function<void(EdfExportInput&)>& edit) {
+  args.insert(args.begin(), {"--out", record});
+  const recgen::CommandLine cl = recgen::ParseCommandLine(args);
   EXPECT_EQ(cl.error, "");
   const recgen::GeneratedRecording r = recgen::GenerateRecording(cl.options);
   std::string error;
@@ -64,30 +62,32 @@ TEST(EdfExport, EdflibReadsEveryLayoutsCountsScaleMonitorValuesAndComments) {
     SCOPED_TRACE(layout);
     const std::string record = (dir / "202403141.eeg").string(), edf = test::TempPath(layout + ".edf");
     EdfExportReport report;
-    const auto rec = Export(record, {"--seconds", "25", "--start", "10:20:05", "--layout", layout, "--scenario",
-                                     "awake:0-10,deep:10-25:bis=na"},
-                            edf, report, [&](EdfExportInput& in) {
-                              in.date = RecordDate(record);
-                              in.comments = {ParseCommentLine("10:20:08,intubation"),
-                                             ParseCommentLine("soon,ope_start"),
-                                             ParseCommentLine("11:00:00,after the end")};
-                            });
+    const auto rec =
+        Export(record,
+               {"--seconds", "25", "--start", "10:20:05", "--layout", layout, "--scenario",
+                "awake:0-10,deep:10-25:bis=na"},
+               edf, report, [&](EdfExportInput& in) {
+                 in.date = RecordDate(record);
+                 in.comments = {ParseCommentLine("10:20:08,intubation"), ParseCommentLine("soon,ope_start"),
+                                ParseCommentLine("11:00:00,after the end")};
+               });
     EXPECT_EQ(report.notes.size(), 2u) << "the comment without a time and the one after the end";
     EdflibFile f(edf);
     ASSERT_TRUE(f.ok) << "EDFlib refused the file, error " << f.hdr.filetype;
     EXPECT_EQ(f.hdr.filetype, EDFLIB_FILETYPE_EDFPLUS);
-    EXPECT_EQ((std::vector{f.hdr.startdate_year, f.hdr.startdate_month, f.hdr.startdate_day, f.hdr.starttime_hour,
-                           f.hdr.starttime_minute, f.hdr.starttime_second}),
-              (std::vector{2024, 3, 14, 10, 20, 5}));
-    ASSERT_EQ(f.hdr.edfsignals, rec.channels + 5);
-    EXPECT_EQ(f.hdr.datarecords_in_file, 25);
+    const edf_hdr_struct& h = f.hdr;
+    EXPECT_EQ((std::vector{h.startdate_year, h.startdate_month, h.startdate_day, h.starttime_hour,
+                           h.starttime_minute, h.starttime_second, int(h.datarecords_in_file)}),
+              (std::vector{2024, 3, 14, 10, 20, 5, 25}));
+    ASSERT_EQ(h.edfsignals, rec.channels + 5);
     for (int c = 0; c < rec.channels; ++c) {
       const edf_param_struct& p = f.hdr.signalparam[c];
-      EXPECT_EQ(std::tuple(p.dig_min, p.dig_max, p.smp_in_datarecord), std::tuple(-32768, 32767, rec.sampleRate));
+      EXPECT_EQ(
+          std::tuple(p.dig_min, p.dig_max, p.smp_in_datarecord, std::string(p.physdimension).substr(0, 3)),
+          std::tuple(-32768, 32767, rec.sampleRate, "uV "));
       // Gain 1/32 uV, offset 0: the counts' range is -1024 .. 1023.96875 uV.
       EXPECT_NEAR(p.phys_min, -1024.0, 1e-3);
       EXPECT_NEAR(p.phys_max, 1023.96875, 1e-3);
-      EXPECT_EQ(std::string(p.physdimension).substr(0, 3), "uV ");
       const auto& counts = rec.counts[static_cast<std::size_t>(c)];
       EXPECT_EQ(f.Digital(c), std::vector<int>(counts.begin(), counts.end())) << "channel " << c;
     }
@@ -103,7 +103,8 @@ TEST(EdfExport, EdflibReadsEveryLayoutsCountsScaleMonitorValuesAndComments) {
       annotations[a.annotation] = {a.onset, a.duration_l};
     }
     EXPECT_EQ(annotations["intubation"].first, 3 * EDFLIB_TIME_DIMENSION);
-    EXPECT_EQ(annotations["BIS not available"], std::pair(10 * EDFLIB_TIME_DIMENSION, 15 * EDFLIB_TIME_DIMENSION));
+    EXPECT_EQ(annotations["BIS not available"],
+              std::pair(10 * EDFLIB_TIME_DIMENSION, 15 * EDFLIB_TIME_DIMENSION));
   }
 }
 
@@ -120,10 +121,11 @@ TEST(EdfExport, IndicesAreTenSecondSignalsAndNotAvailableIsTheMinimum) {
   EXPECT_EQ(std::pair(report.dataRecords, report.secondsLeftOut), std::pair(2, 5));
   EdflibFile f(edf);
   ASSERT_TRUE(f.ok);
-  EXPECT_EQ(f.hdr.datarecord_duration, 10 * EDFLIB_TIME_DIMENSION);
-  ASSERT_EQ(f.hdr.edfsignals, 17);
-  EXPECT_EQ(f.hdr.signalparam[0].smp_in_datarecord, 1280);
-  EXPECT_EQ(f.hdr.signalparam[2].smp_in_datarecord, 10) << "monitor variables stay 1 Hz";
+  ASSERT_EQ(std::pair(f.hdr.datarecord_duration, f.hdr.edfsignals),
+            std::pair(10 * EDFLIB_TIME_DIMENSION, 17));
+  EXPECT_EQ(std::pair(f.hdr.signalparam[0].smp_in_datarecord, f.hdr.signalparam[2].smp_in_datarecord),
+            std::pair(1280, 10))
+      << "monitor variables stay 1 Hz";
   EXPECT_EQ(std::pair(std::string(f.hdr.signalparam[7].label), f.hdr.signalparam[7].smp_in_datarecord),
             std::pair(std::string("own SEF         "), 1));
   EXPECT_EQ(f.Digital(7), (std::vector<int>{1234, -32768}));

@@ -19,11 +19,6 @@ inline std::string TempPath(const std::string& name) {
       .string();
 }
 
-inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -63,7 +58,8 @@ inline std::vector<std::uint8_t> WriteEdfPlus(const std::string& path, const Edf
   for (const auto& [onset, text] : shape.annotations)
     edfwrite_annotation_utf8(h, static_cast<long long>(std::llround(onset * 10000)), -1, text.c_str());
   edfclose_file(h);
-  return ReadBytes(path);
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace qs::test
