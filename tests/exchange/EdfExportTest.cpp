@@ -33,73 +33,67 @@ struct EdflibFile {
   bool ok = false;
 };
 
-// Generates a recording at `record` with the recgen arguments, exports it as
-// `edf` with the input `edit` fills in; what was generated.
-recgen::GeneratedRecording Export(const std::string& record, std::vector<std::string> args,
-                                  const std::string& edf, EdfExportReport& report,
-                                  const std::function<void(EdfExportInput&)>& edit) {
+// Generates a recording at `record` with the recgen arguments and exports it
+// as `edf` with the input `edit` fills in; what was generated, and the report.
+std::pair<recgen::GeneratedRecording, EdfExportReport> Export(
+    const std::string& record, std::vector<std::string> args, const std::string& edf,
+    const std::function<void(EdfExportInput&)>& edit) {
   args.insert(args.begin(), {"--out", record});
   const recgen::CommandLine cl = recgen::ParseCommandLine(args);
   EXPECT_EQ(cl.error, "");
-  const recgen::GeneratedRecording r = recgen::GenerateRecording(cl.options);
+  std::pair<recgen::GeneratedRecording, EdfExportReport> out{recgen::GenerateRecording(cl.options), {}};
   std::string error;
-  EXPECT_TRUE(recgen::WriteRecording(record, r, &error)) << error;
+  EXPECT_TRUE(recgen::WriteRecording(record, out.first, &error)) << error;
   const auto contents = ReadRecordContents(record, 0, &error);
-  EXPECT_TRUE(contents) << error;
-  if (!contents) return r;
   EdfExportInput input;
-  input.record = &*contents;
-  if (edit) edit(input);
-  EXPECT_TRUE(ExportEdf(edf, input, &report, &error)) << error;
-  return r;
+  input.record = contents ? &*contents : nullptr;
+  edit(input);
+  EXPECT_TRUE(contents && ExportEdf(edf, input, &out.second, &error)) << error;
+  return out;
 }
 
 TEST(EdfExport, EdflibReadsEveryLayoutsCountsScaleMonitorValuesAndComments) {
   // An automatic name gives the date.
   const std::filesystem::path dir = test::TempPath("named");
   std::filesystem::create_directories(dir);
+  const std::string record = (dir / "202403141.eeg").string();
   for (const std::string layout : {"128", "256", "4ch"}) {
     SCOPED_TRACE(layout);
-    const std::string record = (dir / "202403141.eeg").string(), edf = test::TempPath(layout + ".edf");
-    EdfExportReport report;
-    const auto rec =
-        Export(record,
-               {"--seconds", "25", "--start", "10:20:05", "--layout", layout, "--scenario",
-                "awake:0-10,deep:10-25:bis=na"},
-               edf, report, [&](EdfExportInput& in) {
-                 in.date = RecordDate(record);
-                 in.comments = {ParseCommentLine("10:20:08,intubation"), ParseCommentLine("soon,ope_start"),
-                                ParseCommentLine("11:00:00,after the end")};
-               });
+    const std::string edf = test::TempPath(layout + ".edf");
+    const std::vector<std::string> args = {"--seconds", "25",   "--start",    "10:20:05",
+                                           "--layout",  layout, "--scenario", "awake:0-10,deep:10-25:bis=na"};
+    const auto [rec, report] = Export(record, args, edf, [&](EdfExportInput& in) {
+      in.date = RecordDate(record);
+      in.comments = {ParseCommentLine("10:20:08,intubation"), ParseCommentLine("soon,ope_start"),
+                     ParseCommentLine("11:00:00,after the end")};
+    });
     EXPECT_EQ(report.notes.size(), 2u) << "the comment without a time and the one after the end";
     EdflibFile f(edf);
-    ASSERT_TRUE(f.ok) << "EDFlib refused the file, error " << f.hdr.filetype;
-    EXPECT_EQ(f.hdr.filetype, EDFLIB_FILETYPE_EDFPLUS);
     const edf_hdr_struct& h = f.hdr;
-    EXPECT_EQ((std::vector{h.startdate_year, h.startdate_month, h.startdate_day, h.starttime_hour,
+    ASSERT_TRUE(f.ok) << "EDFlib refused the file, error " << h.filetype;
+    EXPECT_EQ((std::vector{h.filetype, h.startdate_year, h.startdate_month, h.startdate_day, h.starttime_hour,
                            h.starttime_minute, h.starttime_second, int(h.datarecords_in_file)}),
-              (std::vector{2024, 3, 14, 10, 20, 5, 25}));
+              (std::vector{EDFLIB_FILETYPE_EDFPLUS, 2024, 3, 14, 10, 20, 5, 25}));
     ASSERT_EQ(h.edfsignals, rec.channels + 5);
     for (int c = 0; c < rec.channels; ++c) {
-      const edf_param_struct& p = f.hdr.signalparam[c];
-      EXPECT_EQ(
-          std::tuple(p.dig_min, p.dig_max, p.smp_in_datarecord, std::string(p.physdimension).substr(0, 3)),
-          std::tuple(-32768, 32767, rec.sampleRate, "uV "));
+      const edf_param_struct& p = h.signalparam[c];
+      EXPECT_EQ(std::tuple(p.dig_min, p.dig_max, p.smp_in_datarecord, std::string(p.physdimension, 3)),
+                std::tuple(-32768, 32767, rec.sampleRate, "uV "));
       // Gain 1/32 uV, offset 0: the counts' range is -1024 .. 1023.96875 uV.
       EXPECT_NEAR(p.phys_min, -1024.0, 1e-3);
       EXPECT_NEAR(p.phys_max, 1023.96875, 1e-3);
       const auto& counts = rec.counts[static_cast<std::size_t>(c)];
       EXPECT_EQ(f.Digital(c), std::vector<int>(counts.begin(), counts.end())) << "channel " << c;
     }
-    EXPECT_STREQ(f.hdr.signalparam[rec.channels].label, "BIS             ");
+    EXPECT_STREQ(h.signalparam[rec.channels].label, "BIS             ");
     const std::vector<int> bis = f.Digital(rec.channels);
     ASSERT_EQ(bis.size(), 25u);
     for (std::size_t s = 0; s < 25; ++s) EXPECT_EQ(bis[s], s < 10 ? rec.monitor[s][0].bis : -32768) << s;
     EXPECT_EQ(f.Digital(rec.channels + 1)[4], rec.monitor[4][0].sef);
     std::map<std::string, std::pair<long long, long long>> annotations;  // onset, duration
-    for (int i = 0; i < f.hdr.annotations_in_file; ++i) {
+    for (int i = 0; i < h.annotations_in_file; ++i) {
       edf_annotation_struct a;
-      edf_get_annotation(f.hdr.handle, i, &a);
+      edf_get_annotation(h.handle, i, &a);
       annotations[a.annotation] = {a.onset, a.duration_l};
     }
     EXPECT_EQ(annotations["intubation"].first, 3 * EDFLIB_TIME_DIMENSION);
@@ -110,32 +104,30 @@ TEST(EdfExport, EdflibReadsEveryLayoutsCountsScaleMonitorValuesAndComments) {
 
 TEST(EdfExport, IndicesAreTenSecondSignalsAndNotAvailableIsTheMinimum) {
   const std::string edf = test::TempPath("indices.edf");
-  EdfExportReport report;
-  Export(test::TempPath("indices.eeg"), {"--seconds", "25"}, edf, report, [](EdfExportInput& in) {
-    in.withIndices = true;
-    in.indices.resize(2);
-    in.indices[0][EpochResult::Sef] = 12.34f;
-    in.indices[1][EpochResult::Sef] = kNotAvailable;
-    in.indices[0][EpochResult::Amp] = 1e6f;  // beyond the signal's range
-  });
+  const auto report = Export(test::TempPath("indices.eeg"), {"--seconds", "25"}, edf, [](EdfExportInput& in) {
+                        in.withIndices = true;
+                        in.indices.resize(2);
+                        in.indices[0][EpochResult::Sef] = 12.34f;
+                        in.indices[1][EpochResult::Sef] = kNotAvailable;
+                        in.indices[0][EpochResult::Amp] = 1e6f;  // beyond the signal's range
+                      }).second;
   EXPECT_EQ(std::pair(report.dataRecords, report.secondsLeftOut), std::pair(2, 5));
   EdflibFile f(edf);
+  const edf_param_struct* p = f.hdr.signalparam;
   ASSERT_TRUE(f.ok);
   ASSERT_EQ(std::pair(f.hdr.datarecord_duration, f.hdr.edfsignals),
             std::pair(10 * EDFLIB_TIME_DIMENSION, 17));
-  EXPECT_EQ(std::pair(f.hdr.signalparam[0].smp_in_datarecord, f.hdr.signalparam[2].smp_in_datarecord),
-            std::pair(1280, 10))
-      << "monitor variables stay 1 Hz";
-  EXPECT_EQ(std::pair(std::string(f.hdr.signalparam[7].label), f.hdr.signalparam[7].smp_in_datarecord),
-            std::pair(std::string("own SEF         "), 1));
+  EXPECT_EQ(std::tuple(p[0].smp_in_datarecord, p[2].smp_in_datarecord, std::string(p[7].label),
+                       p[7].smp_in_datarecord),
+            std::tuple(1280, 10, "own SEF         ", 1))
+      << "monitor variables stay 1 Hz, indices one per record";
   EXPECT_EQ(f.Digital(7), (std::vector<int>{1234, -32768}));
   EXPECT_EQ(f.Digital(11)[0], 32767) << "own Amp held at the end of its range";
 }
 
 TEST(EdfExport, RefusesAChangingCalibrationAndTakesTheDateFromTheName) {
   test::RecordBuilder b(RawLayout::TwoChannels128, 8, 0, 0);
-  b.AddSecond();
-  b.AddSecond();
+  for (int i = 0; i < 2; ++i) b.AddSecond();
   b.calibration.gainDen = 16;
   b.AddSecond();
   const std::string path = test::TempPath("recal.eeg");
@@ -145,7 +137,7 @@ TEST(EdfExport, RefusesAChangingCalibrationAndTakesTheDateFromTheName) {
   EXPECT_NE(error.find("calibration changes after second 3"), std::string::npos) << error;
 
   const CalendarDate named = RecordDate("/somewhere/2023123112.eeg");
-  EXPECT_EQ((std::vector<int>{named.year, named.month, named.day}), (std::vector<int>{2023, 12, 31}));
+  EXPECT_EQ(std::tuple(named.year, named.month, named.day), std::tuple(2023, 12, 31));
   // Not an automatic name (no month 13): the file's own date.
   EXPECT_GE(RecordDate(path).year, 2020);
   EXPECT_NE(RecordDate(test::TempPath("202313011.eeg")).month, 13);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <complex>
 #include <numbers>
 
 #include "exchange/Resampler.h"
@@ -16,12 +17,10 @@ constexpr double kTwoPi = 2 * std::numbers::pi;
 // that the mirrored edges do not count.
 double Amplitude(const std::vector<double>& y, double f) {
   const std::size_t from = y.size() / 4, to = y.size() * 3 / 4;
-  double c = 0, s = 0;
-  for (std::size_t k = from; k < to; ++k) {
-    c += y[k] * std::cos(kTwoPi * f * static_cast<double>(k) / 128.0);
-    s += y[k] * std::sin(kTwoPi * f * static_cast<double>(k) / 128.0);
-  }
-  return 2 * std::hypot(c, s) / static_cast<double>(to - from);
+  std::complex<double> z;
+  for (std::size_t k = from; k < to; ++k)
+    z += y[k] * std::polar(1.0, kTwoPi * f * static_cast<double>(k) / 128.0);
+  return 2 * std::abs(z) / static_cast<double>(to - from);
 }
 
 // A 7 Hz cosine and, where the input rate allows, a 60 Hz tone: no delay (each
@@ -45,8 +44,7 @@ TEST(Resampler, OutputSampleKIsInputTimeKOver128And60HzIsRemoved) {
       EXPECT_NEAR(y[k], 40 * std::cos(kTwoPi * 7 * k / 128.0 + 1.0), 0.02) << rate << " Hz, sample " << k;
     if (samples % 128 != 0) continue;
     EXPECT_EQ(std::pair(r->Up(), r->Down()), std::pair(1L, samples / 128));
-    EXPECT_LT(r->GainAt(60), 1e-4);
-    EXPECT_LT(r->GainAt(90), 1e-4) << "a 90 Hz tone would fold to 38 Hz";
+    EXPECT_LT(std::max(r->GainAt(60), r->GainAt(90)), 1e-4) << "a 90 Hz tone would fold to 38 Hz";
     EXPECT_NEAR(r->GainAt(47), 1, 1e-3);
   }
 }

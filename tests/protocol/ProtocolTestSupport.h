@@ -97,31 +97,37 @@ struct StreamItem {
 // Monitor information and an ack, then per second eight raw EEG messages (the
 // three layouts in turn) and one of: a 52, a 53, a 1122, an unused id and a nak.
 inline std::vector<StreamItem> MakeMixedStream(std::mt19937& rng, int seconds) {
-  std::uint16_t seq = 0, rawSeq = 0;
+  std::vector<StreamItem> items;
+  const auto add = [&](const Bytes& b, bool handedOut = true) {
+    items.push_back({b, handedOut ? std::optional(AsParsed(b)) : std::nullopt});
+  };
+  std::uint16_t seq = 0;
   MonitorInfo info;
   for (auto& byte : info.payload) byte = static_cast<std::uint8_t>(rng());
-  const Bytes first = Encoded(AppendMonitorInfo, seq++, 0, info);
-  std::vector<StreamItem> items = {{first, AsParsed(first)}, {Encoded(AppendAck, seq++, true), std::nullopt}};
-  const auto add = [&](const Bytes& b) { items.push_back({b, AsParsed(b)}); };
+  add(Encoded(AppendMonitorInfo, seq++, 0, info));
+  add(Encoded(AppendAck, seq++, true), false);
   for (int second = 0; second < seconds; ++second) {
     const auto layout = static_cast<RawLayout>(second % 3);
     std::vector<std::int16_t> samples(static_cast<std::size_t>(RawFrames(layout) * RawChannels(layout)));
     for (int k = 0; k < 8; ++k) {
       for (auto& v : samples) v = static_cast<std::int16_t>(rng());
-      add(Encoded(AppendRawEeg, seq++, rawSeq++, layout, samples));
+      add(Encoded(AppendRawEeg, seq++, second * 8 + k, layout, samples));
     }
     const ProcessedMessage m = RandomProcessed(rng);
-    const auto msgSeq = static_cast<std::uint16_t>(second);
-    if (second % 4 == 1) {
-      items.push_back({Encoded(AppendProcessed53, seq, msgSeq, m, 244),
-                       AsParsed(Encoded(AppendProcessed52, seq, msgSeq, m))});
-      ++seq;
-    } else if (second % 4 == 3) {
-      add(Encoded(AppendMessage, seq++, 4, 777, 0, Bytes{1, 2, 3, 4, 5}));  // unused ids are handed out too
-      items.push_back({Encoded(AppendAck, seq++, false), std::nullopt});
-    } else {
-      add(Encoded(second % 4 == 0 ? AppendProcessed52 : AppendProcessed1122, seq++, msgSeq, m));
+    const auto s = static_cast<std::uint16_t>(second);
+    // clang-format off
+    switch (second % 4) {
+      case 0: add(Encoded(AppendProcessed52, seq++, s, m)); break;
+      case 1:  // handed out as the 52 it holds
+        items.push_back({Encoded(AppendProcessed53, seq, s, m, 244), AsParsed(Encoded(AppendProcessed52, seq, s, m))});
+        ++seq;
+        break;
+      case 2: add(Encoded(AppendProcessed1122, seq++, s, m)); break;
+      default:  // unused ids are handed out too
+        add(Encoded(AppendMessage, seq++, 4, 777, 0, Bytes{1, 2, 3, 4, 5}));
+        add(Encoded(AppendAck, seq++, false), false);
     }
+    // clang-format on
   }
   return items;
 }
