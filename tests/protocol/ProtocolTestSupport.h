@@ -28,12 +28,6 @@ inline Parsed AsParsed(const Bytes& packet) {
           Bytes(packet.begin(), packet.begin() + GetU16(&packet[kOffDataLength]) + 10)};
 }
 
-inline std::vector<std::uint16_t> Ids(const std::vector<Parsed>& parsed) {
-  std::vector<std::uint16_t> ids;
-  for (const auto& p : parsed) ids.push_back(p.id);
-  return ids;
-}
-
 // What one encoder call appends, e.g. Encoded(AppendAck, 1, true).
 template <class F, class... A>
 Bytes Encoded(F append, const A&... args) {
