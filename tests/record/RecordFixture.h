@@ -15,20 +15,16 @@ namespace qs::test {
 class RecordFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = std::filesystem::temp_directory_path() /
-          ("qs_rec_" + std::to_string(::getpid()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
   }
   void TearDown() override { std::filesystem::remove_all(dir); }
   std::string Path(const std::string& name) const { return (dir / name).string(); }
-  std::string Save(const RecordBuilder& b, const std::string& name) const {
-    b.Save(dir / name);
-    return Path(name);
-  }
+  std::string Save(const RecordBuilder& b, const std::string& name) const { return b.Save(dir / name); }
 
-  std::filesystem::path dir;
+  // Each test runs in a process of its own.
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("qs_rec_" + std::to_string(::getpid()));
   AppCore core;
   RecordFileService service{core};
 };

@@ -62,9 +62,10 @@ class RecordBuilder {
                                      (frame % 2 ? -5 : 4));
   }
 
-  void Save(const std::filesystem::path& path) const {
+  std::string Save(const std::filesystem::path& path) const {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path.string();
   }
 
   std::vector<std::uint8_t> bytes;
