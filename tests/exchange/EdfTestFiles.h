@@ -27,27 +27,25 @@ inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>&
 struct EdfShape {
   int rate = 256;  // samples per 1-s data record
   int seconds = 8;
-  int signals = 2;                       // "EEG A", "EEG B", ...
-  double physMin = -500, physMax = 500;  // uV
+  int signals = 2;  // "EEG A", "EEG B", ..., from -500 to 500 uV
   std::function<double(int signal, double t)> wave = [](int, double) { return 0.0; };
   std::vector<std::pair<double, std::string>> annotations;  // onset s, text
-  int hour = 9, minute = 30, second = 15;
 };
 
-// An EDF+C file of that shape, physical samples in uV; its bytes.
+// An EDF+C file of that shape, physical samples in uV, from 14 March 2024 9:30:15; its bytes.
 inline std::vector<std::uint8_t> WriteEdfPlus(const std::string& path, const EdfShape& shape) {
   const int h = edfopen_file_writeonly(path.c_str(), EDFLIB_FILETYPE_EDFPLUS, shape.signals);
   if (h < 0) return {};
   for (int s = 0; s < shape.signals; ++s) {
     edf_set_samplefrequency(h, s, shape.rate);
-    edf_set_physical_minimum(h, s, shape.physMin);
-    edf_set_physical_maximum(h, s, shape.physMax);
+    edf_set_physical_minimum(h, s, -500);
+    edf_set_physical_maximum(h, s, 500);
     edf_set_digital_minimum(h, s, -32768);
     edf_set_digital_maximum(h, s, 32767);
     edf_set_label(h, s, (std::string("EEG ") + static_cast<char>('A' + s)).c_str());
     edf_set_physical_dimension(h, s, "uV");
   }
-  edf_set_startdatetime(h, 2024, 3, 14, shape.hour, shape.minute, shape.second);
+  edf_set_startdatetime(h, 2024, 3, 14, 9, 30, 15);
   std::vector<double> buffer(static_cast<std::size_t>(shape.rate));
   for (int r = 0; r < shape.seconds; ++r)
     for (int s = 0; s < shape.signals; ++s) {
