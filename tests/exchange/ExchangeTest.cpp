@@ -40,8 +40,7 @@ struct EdflibFile {
   std::vector<int> Digital(int signal) {
     std::vector<int> v(static_cast<std::size_t>(hdr.signalparam[signal].smp_in_file));
     edfrewind(hdr.handle, signal);
-    EXPECT_EQ(edfread_digital_samples(hdr.handle, signal, static_cast<int>(v.size()), v.data()),
-              static_cast<int>(v.size()));
+    v.resize(std::max(0, edfread_digital_samples(hdr.handle, signal, static_cast<int>(v.size()), v.data())));
     return v;
   }
   edf_hdr_struct hdr{};
@@ -101,9 +100,9 @@ TEST(EdfExport, EdflibReadsEveryLayoutsCountsScaleMonitorValuesAndComments) {
       EXPECT_EQ(f.Digital(c), std::vector<int>(counts.begin(), counts.end())) << "channel " << c;
     }
     EXPECT_STREQ(h.signalparam[rec.channels].label, "BIS             ");
-    const std::vector<int> bis = f.Digital(rec.channels);
-    ASSERT_EQ(bis.size(), 25u);
-    for (std::size_t s = 0; s < 25; ++s) EXPECT_EQ(bis[s], s < 10 ? rec.monitor[s][0].bis : -32768) << s;
+    std::vector<int> bis(25, -32768);  // "not available" from second 10
+    for (std::size_t s = 0; s < 10; ++s) bis[s] = rec.monitor[s][0].bis;
+    EXPECT_EQ(f.Digital(rec.channels), bis);
     EXPECT_EQ(f.Digital(rec.channels + 1)[4], rec.monitor[4][0].sef);
     std::map<std::string, std::pair<long long, long long>> annotations;  // onset, duration
     for (int i = 0; i < h.annotations_in_file; ++i) {
@@ -145,8 +144,7 @@ TEST(EdfExport, RefusesAChangingCalibrationAndTakesTheDateFromTheName) {
   for (int i = 0; i < 2; ++i) b.AddSecond();
   b.calibration.gainDen = 16;
   b.AddSecond();
-  const std::string path = test::TempPath("recal.eeg");
-  b.Save(path);
+  const std::string path = b.Save(test::TempPath("recal.eeg"));
   std::string error;
   EXPECT_FALSE(ReadRecordContents(path, 0, &error));
   EXPECT_NE(error.find("calibration changes after second 3"), std::string::npos) << error;
@@ -231,11 +229,11 @@ TEST(EdfReader, DiscontinuousFileWithAGapIsRefusedByTheImport) {
   bytes[at] = '7';
   f = EdfFile::Parse(bytes, &error);
   ASSERT_TRUE(f) << error;
-  ASSERT_EQ(f->Gaps().size(), 1u);
-  EXPECT_EQ(f->Gaps()[0].record, 2);
+  EXPECT_EQ(f->Gaps().size() == 1 ? f->Gaps()[0].record : -1, 2);
   EXPECT_FALSE(ConvertEdf(*f, {}, &error));
-  EXPECT_NE(error.find("discontinuous"), std::string::npos) << error;
-  EXPECT_NE(error.find("data record 3 starts at 7"), std::string::npos) << error;
+  EXPECT_TRUE(error.find("discontinuous") != std::string::npos &&
+              error.find("data record 3 starts at 7") != std::string::npos)
+      << error;
   // Without the gap, the same +D file is one stretch and imports.
   bytes[at] = '2';
   f = EdfFile::Parse(bytes, &error);

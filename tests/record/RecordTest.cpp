@@ -28,10 +28,8 @@ constexpr RawLayout k128 = RawLayout::TwoChannels128, k256 = RawLayout::TwoChann
                     kFour = RawLayout::FourChannels128;
 
 TEST(RecordHeader, BuildsTheFixedLayoutAndReadsItBack) {
-  RecordHeader h;
-  std::tie(h.rateHz, h.hour, h.minute, h.second) = std::tuple(256, 23, 59, 58);
-  h.info = test::InfoWith('4', 'V');
-  const RecordHeaderBytes b = BuildRecordHeader(h);
+  const RecordHeaderBytes b = BuildRecordHeader(
+      {.rateHz = 256, .hour = 23, .minute = 59, .second = 58, .info = test::InfoWith('4', 'V')});
   // Magic "A2K", unlisted bytes blank, rate 256 little-endian, float 1.0 is 00 00 80 3F.
   // clang-format off
   for (const auto& [at, value] : {std::pair{0, 0x41}, {1, 0x32}, {2, 0x4B}, {3, 0x20}, {16, 0x00}, {17, 0x01}, {20, 1},
@@ -79,9 +77,7 @@ TEST_F(RecordFilesTest, WriterSkipsUncalibratedAndUnrecordedMessagesAndKeepsTheH
   EXPECT_TRUE(writer.Append(vars + kProcessedBytes, kMsgRawEeg, k128, 0.0f));  // no calibration yet
   EXPECT_TRUE(writer.Append(vars, kMsgMonitorInfo, k128, 1.0f));               // not recorded
   EXPECT_TRUE(writer.Append(vars, kMsgProcessed, k128, 1.0f));
-  RecordHeader h;
-  std::tie(h.hour, h.minute) = std::pair(9, 30);
-  EXPECT_TRUE(writer.WriteHeader(h));
+  EXPECT_TRUE(writer.WriteHeader({.hour = 9, .minute = 30}));
   file.Close();
   const PrescanResult r = PrescanRecord(Path("w.eeg"));
   EXPECT_EQ(std::tuple(r.outcome, r.fileLength, r.firstPacketId, r.fileStartSec),

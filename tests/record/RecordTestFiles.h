@@ -28,11 +28,8 @@ class RecordBuilder {
  public:
   RecordBuilder(RawLayout layout, int hour, int minute, int second, char model = 'C', char engine = 'B')
       : layout_(layout) {
-    RecordHeader h;
-    std::tie(h.rateHz, h.hour, h.minute, h.second) =
-        std::tuple(layout == RawLayout::TwoChannels256 ? 256 : 128, hour, minute, second);
-    h.info = InfoWith(engine, model);
-    const RecordHeaderBytes b = BuildRecordHeader(h);
+    const RecordHeaderBytes b = BuildRecordHeader(
+        {layout == RawLayout::TwoChannels256 ? 256 : 128, hour, minute, second, InfoWith(engine, model)});
     bytes.assign(b.begin(), b.end());
     std::tie(calibration.gainNum, calibration.gainDen, calibration.engineByte) = std::tuple(1, 32, 0);
     AppendVars();
