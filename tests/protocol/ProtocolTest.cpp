@@ -29,12 +29,8 @@ namespace {
 
 using test::Bytes;
 
-// One message as ParsePacket handed it out.
-struct Parsed {
-  std::uint16_t id = 0;
-  Bytes bytes;
-  friend bool operator==(const Parsed&, const Parsed&) = default;
-};
+// One message as ParsePacket handed it out: its id and bytes.
+using Parsed = std::pair<std::uint16_t, Bytes>;
 
 // The packet at the start of `packet` as ParsePacket would hand it out.
 Parsed AsParsed(const Bytes& packet) {
@@ -58,7 +54,6 @@ struct Receiver {
   PacketParser parser;  // without listeners as the replay runs it
 
   explicit Receiver(bool listen = true) : parser(ring, listen ? &ack : nullptr, listen ? &nak : nullptr) {}
-  static std::unique_ptr<Receiver> Make(bool listen = true) { return std::make_unique<Receiver>(listen); }
   // Feeds the stream in random pieces of 1 .. maxPiece bytes, copying each packet handed out to exactly its
   // length. ParsePacket may return 0 only while the ring holds fewer bytes than it says it needs.
   std::vector<Parsed> Parse(const Bytes& stream, std::size_t maxPiece = SIZE_MAX, unsigned seed = 1) {
@@ -70,7 +65,7 @@ struct Receiver {
       if (ring.Append(stream.data() + at, n) != n) throw std::runtime_error("ring overfilled");
       at += n;
       while (const std::uint16_t id = parser.ParsePacket())
-        out.push_back({id, Bytes(parser.Packet(), parser.Packet() + parser.PacketLength())});
+        out.emplace_back(id, Bytes(parser.Packet(), parser.Packet() + parser.PacketLength()));
       if (ring.CommittedCount() >= parser.BytesNeeded()) throw std::logic_error("a packet held back");
     } while (at < stream.size());
     return out;
@@ -192,10 +187,10 @@ TEST(PacketParser, SplitsAndGarbageLoseNothingAndADamagedPacketCostsThatPacketOn
     // damaged header that announced 2048 bytes.
     stream.resize(stream.size() + kMaxPacketBytes);
     const std::size_t maxPiece = std::vector<std::size_t>{1, 2, 7, 64, 300, 5000}[trial % 6];
-    const auto rx = Receiver::Make();
-    ASSERT_EQ(rx->Parse(stream, maxPiece, trial), expected)
+    Receiver rx;
+    ASSERT_EQ(rx.Parse(stream, maxPiece, trial), expected)
         << "trial " << trial << ", damage " << trial % 7 << " to packet " << k << ", pieces " << maxPiece;
-    ASSERT_EQ(rx->ring.CommittedCount(), 1u) << "trial " << trial << ": the idle line's last byte";
+    ASSERT_EQ(rx.ring.CommittedCount(), 1u) << "trial " << trial << ": the idle line's last byte";
   }
 }
 
@@ -282,10 +277,9 @@ TEST(PacketParserEdges, YieldExactlyTheValidMessagesWholeByteByByteAndWithoutLis
     SCOPED_TRACE(name);
     for (const auto& [piece, listen] :
          {std::pair{SIZE_MAX, true}, {std::size_t{1}, true}, {SIZE_MAX, false}}) {
-      const auto rx = Receiver::Make(listen);
-      EXPECT_EQ(rx->Parse(stream, piece), parsed)
-          << "pieces of " << piece << (listen ? "" : ", no listeners");
-      EXPECT_EQ(std::tuple(rx->ack.IsSet(), rx->nak.IsSet(), rx->ring.CommittedCount()),
+      Receiver rx(listen);
+      EXPECT_EQ(rx.Parse(stream, piece), parsed) << "pieces of " << piece << (listen ? "" : ", no listeners");
+      EXPECT_EQ(std::tuple(rx.ack.IsSet(), rx.nak.IsSet(), rx.ring.CommittedCount()),
                 std::tuple(acked && listen, naked && listen, left));
     }
   }
@@ -295,9 +289,9 @@ TEST(PacketParserEdges, YieldExactlyTheValidMessagesWholeByteByByteAndWithoutLis
 // before the checksum shows it false, or until the input ends (AbandonPacket);
 // either way the search resumes behind its sync pair.
 TEST(PacketParser, BytesNeededCountsFromBehindTheSyncPairAndAFalseHeaderIsSearchedAgain) {
-  const auto rx = Receiver::Make();
+  Receiver rx;
   const Bytes packet = RawEeg128();  // L = 80
-  auto& parser = rx->parser;
+  auto& parser = rx.parser;
   using S = PacketParser::State;
   EXPECT_EQ(parser.BytesNeeded(), 2u);
   // Pieces of the packet: the state, bytes needed and committed bytes after each.
@@ -307,24 +301,25 @@ TEST(PacketParser, BytesNeededCountsFromBehindTheSyncPairAndAFalseHeaderIsSearch
       {89, 1, S::Hunt, 2, 0}, {0, 40, S::Body, 88, 38}};
   // clang-format on
   for (const auto& [from, n, state, needed, committed] : steps) {
-    rx->ring.Append(packet.data() + from, n);
-    EXPECT_EQ(parser.ParsePacket(), from == 89 ? kMsgRawEeg : 0) << from;
-    EXPECT_EQ(std::tuple(parser.CurrentState(), parser.BytesNeeded(), rx->ring.CommittedCount()),
-              std::tuple(state, needed, committed))
+    rx.ring.Append(packet.data() + from, n);
+    // Braces: ParsePacket runs first.
+    EXPECT_EQ((std::tuple{parser.ParsePacket(), parser.CurrentState(), parser.BytesNeeded(),
+                          rx.ring.CommittedCount()}),
+              std::tuple(from == 89 ? kMsgRawEeg : 0, state, needed, committed))
         << from;
   }
   const Bytes a = RawEeg128(8), b = Message(kMsgProcessed, 120), c = RawEeg128(9);
   for (const bool abandon : {false, true}) {
-    rx->ring.Reset();  // drops a packet half assembled
+    rx.ring.Reset();  // drops a packet half assembled
     parser.Reset();
     EXPECT_EQ(std::pair(parser.CurrentState(), parser.BytesNeeded()), std::pair(S::Hunt, std::size_t{2}));
     const Bytes stream = Cat({{0xBA, 0xAB, 0x00, 0x00, 0x00, 0x08, 0x01, 0x00}, a, b, c});
-    rx->ring.Append(stream.data(), stream.size());
+    rx.ring.Append(stream.data(), stream.size());
     EXPECT_EQ(parser.ParsePacket(), 0);
     EXPECT_EQ(std::pair(parser.CurrentState(), parser.BytesNeeded()),
               std::pair(S::Body, std::size_t{8 + 2048}));
     if (abandon) parser.AbandonPacket();
-    EXPECT_EQ(rx->Parse(abandon ? Bytes{} : Bytes(kMaxPacketBytes, 0)),
+    EXPECT_EQ(rx.Parse(abandon ? Bytes{} : Bytes(kMaxPacketBytes, 0)),
               (std::vector{AsParsed(a), AsParsed(b), AsParsed(c)}))
         << (abandon ? "abandoned" : "rolled back");
   }
@@ -381,7 +376,7 @@ struct Fuzzer {
 
   void Run(const Bytes& buf) {
     LLVMFuzzerTestOneInput(buf.data(), buf.size());
-    for (const auto& p : Receiver::Make()->Parse(buf)) packets += 1, rawPackets += p.id == kMsgRawEeg;
+    for (const auto& [id, bytes] : Receiver().Parse(buf)) packets += 1, rawPackets += id == kMsgRawEeg;
   }
 
   // Random bytes with sync pairs and plausible packets: every type, lengths
@@ -511,24 +506,24 @@ TEST(DecodeCalibration, FractionsAtTheMessagesOffsetsDividedInDouble) {
 TEST(ProcessedMessages, EncodedVariablesRoundTripThroughTheParserAndTheEngineByteNamesTheEngine) {
   std::mt19937 rng(5);
   const ProcessedMessage m = RandomProcessed(rng);
-  const auto parsed = Receiver::Make()->Parse(
-      Cat({Encoded(AppendProcessed52, 1, 1, m), Encoded(AppendProcessed53, 2, 2, m, 77),
-           Encoded(AppendProcessed1122, 3, 3, m)}));
+  const auto parsed =
+      Receiver().Parse(Cat({Encoded(AppendProcessed52, 1, 1, m), Encoded(AppendProcessed53, 2, 2, m, 77),
+                            Encoded(AppendProcessed1122, 3, 3, m)}));
   ASSERT_EQ(parsed.size(), 3u);
-  EXPECT_EQ(std::tuple(parsed[0].id, parsed[1].id, parsed[2].id),
+  EXPECT_EQ(std::tuple(parsed[0].first, parsed[1].first, parsed[2].first),
             std::tuple(kMsgProcessed, kMsgProcessed, kMsgProcessed4));
-  for (const auto& msg : parsed) {
-    for (int c = 0; c < (msg.id == kMsgProcessed ? 3 : 4); ++c) {
-      const auto v = DecodeChannel(msg.bytes.data(), msg.id, c);
-      EXPECT_EQ(v ? std::optional(Fields(*v)) : std::nullopt, Fields(m.channels[c])) << msg.id << ", " << c;
+  for (const auto& [id, bytes] : parsed) {
+    for (int c = 0; c < (id == kMsgProcessed ? 3 : 4); ++c) {
+      const auto v = DecodeChannel(bytes.data(), id, c);
+      EXPECT_EQ(v ? std::optional(Fields(*v)) : std::nullopt, Fields(m.channels[c])) << id << ", " << c;
     }
-    const auto cal = DecodeCalibration(msg.bytes.data(), msg.id);
+    const auto cal = DecodeCalibration(bytes.data(), id);
     EXPECT_EQ(cal ? std::pair(cal->gain, cal->offset) : std::pair(0.0f, 0.0f),
               std::pair(float(double(m.gainNum) / m.gainDen), float(double(m.offsetNum) / m.offsetDen)));
   }
-  EXPECT_EQ(parsed[0].bytes[22], m.engineByte);
+  EXPECT_EQ(parsed[0].second[22], m.engineByte);
   for (const auto& [id, channel] : {std::pair{kMsgProcessed, 3}, {kMsgProcessed4, 4}, {kMsgProcessed, -1}})
-    EXPECT_FALSE(DecodeChannel(parsed[id == kMsgProcessed ? 0 : 2].bytes.data(), id, channel)) << channel;
+    EXPECT_FALSE(DecodeChannel(parsed[id == kMsgProcessed ? 0 : 2].second.data(), id, channel)) << channel;
   EXPECT_FALSE(DecodeChannel(Bytes(310, 0x33).data(), kMsgRawEeg, 0));
   // The engine byte divided by 10 is 13 or less: engine kind 1.
   Bytes p(kProcessedBytes, 0);
