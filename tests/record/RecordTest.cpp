@@ -276,34 +276,29 @@ TEST_F(ReplayTest, DeliversTheSelectedChannelOneSecondPerStepAndEndsWithTheFile)
   }
 }
 
-TEST_F(ReplayTest, SecondsBeforeTheFirstBoundaryAreSkipped) {
-  RecordBuilder b(k128, 12, 0, 0);
-  b.AddSecond();
-  // Drop the first three raw messages of second 0 (sequence 800..802): the
-  // file then starts in the middle of a second.
-  b.bytes.erase(b.bytes.begin() + kRecordLeadBytes, b.bytes.begin() + kRecordLeadBytes + 3 * 90);
-  Open(b, 2);
-  ASSERT_EQ(replay.NextSecond(), Replay::Step::Second);
-  EXPECT_EQ(Take128(), Samples(1, 1)) << "the first second replayed starts at sequence 808";
-  EXPECT_EQ(core.buffers.monitor.MonBis, -1) << "variables before the boundary are skipped too";
-}
-
-TEST_F(ReplayTest, ADamagedPacketCostsThatPacketOnly) {
+// The file starts in the middle of a second (the first three raw messages of
+// second 0, sequence 800..802, dropped): what comes before the first boundary
+// is skipped, variables too. A damaged packet then costs that packet only:
+// second 2's raw message 3 has a broken checksum, and garbage (a false header
+// announcing 2048 bytes among it) sits between two packets of second 3.
+TEST_F(ReplayTest, SecondsBeforeTheFirstBoundaryAreSkippedAndADamagedPacketCostsThatPacketOnly) {
   RecordBuilder b(k128, 12, 0, 0);
   for (int i = 0; i < 4; ++i) b.AddSecond();
-  // Second 1, raw message 3: break its checksum; then put garbage (including a
-  // false header announcing 2048 bytes) between two packets of second 2.
-  b.bytes[kRecordLeadBytes + 862 + 3 * 90 + 40] ^= 0xFF;
-  b.bytes.insert(b.bytes.begin() + kRecordLeadBytes + 2 * 862 + 5 * 90,
+  b.bytes[kRecordLeadBytes + 2 * 862 + 3 * 90 + 40] ^= 0xFF;
+  b.bytes.insert(b.bytes.begin() + kRecordLeadBytes + 3 * 862 + 5 * 90,
                  {0xBA, 0xAB, 0x01, 0x00, 0x00, 0x08, 0x01, 0x00, 0x13, 0x37, 0xBA, 0x00});
+  b.bytes.erase(b.bytes.begin() + kRecordLeadBytes, b.bytes.begin() + kRecordLeadBytes + 3 * 90);
   Open(b, 0);
-  while (replay.NextSecond() == Replay::Step::Second) Take128();
-  // 31 messages make three whole seconds; the last seven messages never make
-  // an eighth and stay unconsumed when the file ends.
-  std::vector<std::int16_t> expected = Samples(0, 4, 0, 1 * 8 + 3);
-  expected.resize(3 * 128);
+  ASSERT_EQ(replay.NextSecond(), Replay::Step::Second);
+  EXPECT_EQ(core.buffers.monitor.MonBis, -1) << "variables before the boundary are skipped";
+  do Take128();
+  while (replay.NextSecond() == Replay::Step::Second);
+  // From sequence 808, 23 messages make two whole seconds; the last seven
+  // never make a third and stay unconsumed when the file ends.
+  std::vector<std::int16_t> expected = Samples(1, 3, 0, 2 * 8 + 3);
+  expected.resize(2 * 128);
   EXPECT_EQ(taken, expected);
-  EXPECT_EQ(replay.RawStored(), 31u);
+  EXPECT_EQ(replay.RawStored(), 23u);
 }
 
 TEST_F(ReplayTest, FlagWordsMarkTheTwoBlocksTakenNext) {
