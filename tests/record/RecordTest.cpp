@@ -24,6 +24,7 @@ namespace fs = std::filesystem;
 using test::RecordBuilder;
 using RecordFilesTest = test::RecordFixture;
 using Bytes = std::vector<std::uint8_t>;
+using enum ReplayOpenOutcome;
 constexpr RawLayout k128 = RawLayout::TwoChannels128, k256 = RawLayout::TwoChannels256,
                     kFour = RawLayout::FourChannels128;
 
@@ -53,11 +54,10 @@ TEST_F(RecordFilesTest, AutomaticNamesCountUpWithinTheDayInWorkDir) {
     core.run.RecordFile.Close();
     EXPECT_EQ(path, AutoRecordPath(dir.string(), today, n));
   }
-  char expected[16];
-  std::snprintf(expected, sizeof expected, "%04d%02d%02d1.eeg", today.year, today.month, today.day);
-  EXPECT_EQ(fs::path(AutoRecordPath(dir.string(), today, 1)).filename().string(), expected);
   EXPECT_TRUE(core.run.WaveFileBinary);
-  EXPECT_EQ(AutoRecordPath("", today, 7).find('/'), std::string::npos) << "no WorkDir: current directory";
+  const TimeOfDay pi{.year = 2024, .month = 3, .day = 14};
+  EXPECT_EQ(AutoRecordPath("/r", pi, 1), "/r/202403141.eeg");
+  EXPECT_EQ(AutoRecordPath("", pi, 17), "2024031417.eeg") << "no WorkDir: current directory";
   for (int n = 3; n <= 99; ++n) std::ofstream(AutoRecordPath(dir.string(), today, n));
   EXPECT_EQ(service.CreateAutomatic(path), RecordCreateOutcome::NoFreeName);
   core.settings.WorkDir = (dir / "missing" / "folder").string();
@@ -81,7 +81,7 @@ TEST_F(RecordFilesTest, WriterSkipsUncalibratedAndUnrecordedMessagesAndKeepsTheH
   file.Close();
   const PrescanResult r = PrescanRecord(Path("w.eeg"));
   EXPECT_EQ(std::tuple(r.outcome, r.fileLength, r.firstPacketId, r.fileStartSec),
-            std::tuple(ReplayOpenOutcome::Ok, 128L + 142, int{kMsgProcessed}, 9u * 3600 + 30 * 60))
+            std::tuple(Ok, 128L + 142, int{kMsgProcessed}, 9u * 3600 + 30 * 60))
       << "the late header takes the place kept for it";
 }
 
@@ -103,31 +103,30 @@ TEST_F(RecordFilesTest, PrescanReadsLayoutModelRateAndCountsWholeSecondsAfterThe
     for (int i = 0; i < seconds; ++i) b.AddSecond();
     b.bytes.resize(b.bytes.size() + static_cast<std::size_t>(extra));
     const PrescanResult r = PrescanRecord(Save(b, "case.eeg"));
-    EXPECT_EQ(
-        std::tuple(r.outcome, r.fileLength, r.fileSeconds, r.fileStartSec, r.calibration.gain),
-        std::tuple(ReplayOpenOutcome::Ok, static_cast<long>(b.bytes.size()), seconds, 36000u, 1.0f / 32));
+    EXPECT_EQ(std::tuple(r.outcome, r.fileLength, r.fileSeconds, r.fileStartSec, r.calibration.gain),
+              std::tuple(Ok, long(b.bytes.size()), seconds, 36000u, 1.0f / 32));
     EXPECT_EQ(std::tuple(r.bytesPerSecond, r.engineKind, r.monitorModel, r.rate256, r.firstPacketBytes),
               expected);
   }
-  EXPECT_EQ(PrescanRecord(Path("missing.eeg")).outcome, ReplayOpenOutcome::OpenError);
+  EXPECT_EQ(PrescanRecord(Path("missing.eeg")).outcome, OpenError);
   RecordBuilder b(k128, 7, 0, 0);
   b.bytes[0] = 'X';  // no magic: accepted with no time; refused later at Start
   const PrescanResult foreign = PrescanRecord(Save(b, "foreign.eeg"));
-  EXPECT_EQ(std::pair(foreign.outcome, foreign.fileStartSec), std::pair(ReplayOpenOutcome::Ok, 0u));
+  EXPECT_EQ(std::pair(foreign.outcome, foreign.fileStartSec), std::pair(Ok, 0u));
   b.bytes.resize(269);
-  EXPECT_EQ(PrescanRecord(Save(b, "short.eeg")).outcome, ReplayOpenOutcome::TypeError);
+  EXPECT_EQ(PrescanRecord(Save(b, "short.eeg")).outcome, TypeError);
 }
 
 // The other refusals are the offline run's (a file gone, foreign, too short
 // for the pre-scan), and so is a clock offset.
 TEST_F(RecordFilesTest, OpeningForReplayRefusesWhatCannotBeReplayedAndStartsTheClockAfterTheHeader) {
   std::ofstream(dir / "tiny.eeg") << std::string(127, 'A');
-  EXPECT_EQ(service.OpenReplay(Path("tiny.eeg")), ReplayOpenOutcome::SizeError);
+  EXPECT_EQ(service.OpenReplay(Path("tiny.eeg")), SizeError);
   RecordBuilder b(k128, 23, 59, 59), cut = b;
   cut.bytes.resize(200);
-  EXPECT_EQ(service.OpenReplay(Save(cut, "cut.eeg")), ReplayOpenOutcome::TypeError);
+  EXPECT_EQ(service.OpenReplay(Save(cut, "cut.eeg")), TypeError);
   EXPECT_FALSE(core.run.ReplayFile.IsOpen()) << "a refused file is not left open";
-  EXPECT_EQ(service.OpenReplay(Save(b, "ok.eeg")), ReplayOpenOutcome::Ok);
+  EXPECT_EQ(service.OpenReplay(Save(b, "ok.eeg")), Ok);
   EXPECT_TRUE(core.run.ReplayFile.IsOpen());
   EXPECT_EQ(core.run.ClockSec, 0u) << "one second after 23:59:59";
 }
@@ -184,8 +183,8 @@ TEST(RecordFuzz, DamagedFilesEndWithAnOutcomeAndThePrescanStaysWithinItsInput) {
     if (replay) LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
     const Bytes lead(bytes.begin(), bytes.begin() + static_cast<long>(std::min(bytes.size(), kPrescanBytes)));
     const PrescanResult r = PrescanRecordBytes(lead.data(), lead.size(), static_cast<long>(bytes.size()));
-    ASSERT_TRUE(r.outcome == ReplayOpenOutcome::Ok || r.outcome == ReplayOpenOutcome::TypeError);
-    if (r.outcome != ReplayOpenOutcome::Ok) continue;
+    ASSERT_TRUE(r.outcome == Ok || r.outcome == TypeError);
+    if (r.outcome != Ok) continue;
     ++accepted[replay];
     ASSERT_TRUE((r.firstPacketBytes == 142 || r.firstPacketBytes == 310) && r.fileSeconds >= 0 &&
                 r.fileStartSec < 86400u &&
@@ -209,8 +208,8 @@ class ReplayTest : public test::RecordFixture {
   // A file of these whole seconds from 12:00:00, pre-scanned and opened as an offline Start does.
   void Open(RecordBuilder b, int seconds = 3) {
     for (int i = 0; i < seconds; ++i) b.AddSecond();
-    ASSERT_EQ(service.Prescan(Save(b, "case.eeg")), ReplayOpenOutcome::Ok);
-    ASSERT_EQ(service.OpenReplay(Path("case.eeg")), ReplayOpenOutcome::Ok);
+    ASSERT_EQ(service.Prescan(Save(b, "case.eeg")), Ok);
+    ASSERT_EQ(service.OpenReplay(Path("case.eeg")), Ok);
   }
   // Takes everything pending out of the 128 Hz ring, as the calculation thread does; `taken` keeps it all.
   std::vector<std::int16_t> Take128() {
@@ -224,9 +223,9 @@ class ReplayTest : public test::RecordFixture {
   // Replays the whole file through the cycle with the monitor-variables export open; its text.
   std::string ReplayWithBisVariables(const std::string& path, int expectedSeconds) {
     EXPECT_TRUE(core.run.BisVariablesFile.Open(Path("bisvars.csv"), "wb"));
-    EXPECT_EQ(service.Prescan(path), ReplayOpenOutcome::Ok);
+    EXPECT_EQ(service.Prescan(path), Ok);
     EXPECT_EQ(core.run.FileSeconds, expectedSeconds);
-    EXPECT_EQ(service.OpenReplay(path), ReplayOpenOutcome::Ok);
+    EXPECT_EQ(service.OpenReplay(path), Ok);
     ReplayCycle cycle(core, replay);
     core.run.OnlineMode = false;
     int seconds = 0;
