@@ -49,8 +49,7 @@ inline std::vector<std::uint8_t> WriteEdfPlus(const std::string& path, const Edf
   std::vector<double> buffer(static_cast<std::size_t>(shape.rate));
   for (int r = 0; r < shape.seconds; ++r)
     for (int s = 0; s < shape.signals; ++s) {
-      for (int i = 0; i < shape.rate; ++i)
-        buffer[static_cast<std::size_t>(i)] = shape.wave(s, r + i / double(shape.rate));
+      for (std::size_t i = 0; i < buffer.size(); ++i) buffer[i] = shape.wave(s, r + i / double(shape.rate));
       edfwrite_physical_samples(h, buffer.data());
     }
   for (const auto& [onset, text] : shape.annotations)

@@ -140,9 +140,7 @@ Bytes Message(std::uint16_t id, std::size_t payloadLength) {
 }
 
 Bytes RawEeg128(std::uint16_t msgSeq = 0) {
-  std::vector<std::int16_t> samples(32);
-  std::iota(samples.begin(), samples.end(), std::int16_t{-10});
-  return Encoded(AppendRawEeg, msgSeq, msgSeq, RawLayout::TwoChannels128, samples);
+  return Encoded(AppendRawEeg, msgSeq, msgSeq, RawLayout::TwoChannels128, std::vector<std::int16_t>(32, -10));
 }
 
 // ---------------------------------------------------------------------------
@@ -415,17 +413,13 @@ struct Fuzzer {
                                              111, kMsgMonitorInfo, kMsgProcessed4};
     const auto type = static_cast<std::uint16_t>(Pick(0, 9) < 7 ? 1 : Pick(0, 4));
     const std::uint16_t length = type == 1 || Pick(0, 3) == 0 ? RandomLength() : 0;
-    const std::size_t start = b.size(), dataBytes = length <= kMaxDataLength ? length : Pick(0, 400);
-    b.resize(start + 10 + dataBytes);
-    std::uint8_t* p = b.data() + start;
-    for (std::size_t i = 8; i < 8 + dataBytes; ++i) p[i] = Byte();
-    std::tie(p[0], p[1]) = std::pair(kSync0, kSync1);
-    for (const auto& [at, value] :
-         {std::pair{kOffPacketSeq, std::uint16_t(rng())}, {kOffDataLength, length}, {kOffType, type}})
-      PutU16(p + at, value);
-    if (dataBytes >= 6) PutU16(p + kOffMsgId, kIds[Pick(0, std::size(kIds) - 1)]);
-    if (dataBytes >= 12) PutU16(p + kOffPayloadLength, static_cast<std::uint16_t>(dataBytes - 12));
-    PutU16(p + 8 + dataBytes, Pick(0, 9) < 7 ? PacketChecksum(p, 8 + dataBytes) : std::uint16_t(rng()));
+    Bytes data(length <= kMaxDataLength ? length : Pick(0, 400));  // beyond 2048: fewer than announced
+    for (auto& x : data) x = Byte();
+    if (data.size() >= 6) PutU16(&data[kOffMsgId - 8], kIds[Pick(0, std::size(kIds) - 1)]);
+    if (data.size() >= 12) PutU16(&data[kOffPayloadLength - 8], static_cast<std::uint16_t>(data.size() - 12));
+    AppendPacket(b, static_cast<std::uint16_t>(rng()), type, data);
+    if (length > kMaxDataLength) PutU16(&b[b.size() - data.size() - 10 + kOffDataLength], length);
+    if (Pick(0, 9) >= 7) PutU16(&b[b.size() - 2], static_cast<std::uint16_t>(rng()));  // a wrong checksum
   }
 
   void Mutate(Bytes& b) {
