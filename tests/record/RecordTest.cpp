@@ -1,15 +1,18 @@
 // Record files: the header, automatic names, the writer, the pre-scan, the
 // replay open and step, damaged files, and the reference recording's replay.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 
-#include "RecordFixture.h"
+#include "core/AppCore.h"
 #include "record/AutoRecordName.h"
+#include "record/RecordFileService.h"
 #include "record/RecordPrescan.h"
+#include "record/RecordTestFiles.h"
 #include "record/RecordWriter.h"
 #include "record/Replay.h"
 #include "support/ReplayCycle.h"
@@ -22,11 +25,27 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::RecordBuilder;
-using RecordFilesTest = test::RecordFixture;
 using Bytes = std::vector<std::uint8_t>;
 using enum ReplayOpenOutcome;
 constexpr RawLayout k128 = RawLayout::TwoChannels128, k256 = RawLayout::TwoChannels256,
                     kFour = RawLayout::FourChannels128;
+
+// A fresh folder per test (each runs in a process of its own), and the
+// program's record files without windows.
+class RecordFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  std::string Path(const std::string& name) const { return (dir / name).string(); }
+  std::string Save(const RecordBuilder& b, const std::string& name) const { return b.Save(dir / name); }
+
+  const fs::path dir = fs::temp_directory_path() / ("qs_rec_" + std::to_string(::getpid()));
+  AppCore core;
+  RecordFileService service{core};
+};
 
 TEST(RecordHeader, BuildsTheFixedLayoutAndReadsItBack) {
   const RecordHeaderBytes b = BuildRecordHeader(
@@ -203,7 +222,7 @@ std::string Text(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-class ReplayTest : public test::RecordFixture {
+class ReplayTest : public RecordFilesTest {
  protected:
   // A file of these whole seconds from 12:00:00, pre-scanned and opened as an offline Start does.
   void Open(RecordBuilder b, int seconds = 3) {
