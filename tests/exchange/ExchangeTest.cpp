@@ -94,10 +94,9 @@ TEST(EdfExport, EdflibReadsEveryLayoutsCountsScaleMonitorValuesAndComments) {
       EXPECT_EQ(std::tuple(p.dig_min, p.dig_max, p.smp_in_datarecord, std::string(p.physdimension, 3)),
                 std::tuple(-32768, 32767, rec.sampleRate, "uV "));
       // Gain 1/32 uV, offset 0: the counts' range is -1024 .. 1023.96875 uV.
-      EXPECT_NEAR(p.phys_min, -1024.0, 1e-3);
-      EXPECT_NEAR(p.phys_max, 1023.96875, 1e-3);
-      const auto& counts = rec.counts[static_cast<std::size_t>(c)];
-      EXPECT_EQ(f.Digital(c), std::vector<int>(counts.begin(), counts.end())) << "channel " << c;
+      EXPECT_LT(std::max(std::fabs(p.phys_min + 1024), std::fabs(p.phys_max - 1023.96875)), 1e-3);
+      EXPECT_EQ(f.Digital(c), std::vector<int>(rec.counts[c].begin(), rec.counts[c].end()))
+          << "channel " << c;
     }
     EXPECT_STREQ(h.signalparam[rec.channels].label, "BIS             ");
     std::vector<int> bis(25, -32768);  // "not available" from second 10
@@ -105,11 +104,9 @@ TEST(EdfExport, EdflibReadsEveryLayoutsCountsScaleMonitorValuesAndComments) {
     EXPECT_EQ(f.Digital(rec.channels), bis);
     EXPECT_EQ(f.Digital(rec.channels + 1)[4], rec.monitor[4][0].sef);
     std::map<std::string, std::pair<long long, long long>> annotations;  // onset, duration
-    for (int i = 0; i < h.annotations_in_file; ++i) {
-      edf_annotation_struct a;
-      edf_get_annotation(h.handle, i, &a);
+    edf_annotation_struct a;
+    for (int i = 0; i < h.annotations_in_file && edf_get_annotation(h.handle, i, &a) == 0; ++i)
       annotations[a.annotation] = {a.onset, a.duration_l};
-    }
     EXPECT_EQ(annotations["intubation"].first, 3 * EDFLIB_TIME_DIMENSION);
     EXPECT_EQ(annotations["BIS not available"],
               std::pair(10 * EDFLIB_TIME_DIMENSION, 15 * EDFLIB_TIME_DIMENSION));
