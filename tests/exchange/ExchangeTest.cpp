@@ -160,11 +160,10 @@ using Bytes = std::vector<std::uint8_t>;
 
 // Three seconds of two signals at 256 Hz with two annotations; its bytes.
 Bytes ValidFile() {
-  test::EdfShape shape;
-  shape.seconds = 3;
-  shape.wave = [](int s, double t) { return 100 * std::sin(2 * 3.14159265358979 * (5 + s) * t); };
-  shape.annotations = {{0.5, "eyes closed"}, {2.25, "movement"}};
-  return test::WriteEdfPlus(test::TempPath("valid.edf"), shape);
+  const auto wave = [](int s, double t) { return 100 * std::sin(2 * 3.14159265358979 * (5 + s) * t); };
+  return test::WriteEdfPlus(
+      test::TempPath("valid.edf"),
+      {.seconds = 3, .wave = wave, .annotations = {{0.5, "eyes closed"}, {2.25, "movement"}}});
 }
 
 // The byte where the annotation signal of data record `record` starts: "+<onset>".
@@ -242,9 +241,8 @@ TEST(EdfReader, DiscontinuousFileWithAGapIsRefusedByTheImport) {
 // EDF+ files and random bytes behind a plausible header. Each must end in a
 // parse error or a conversion, never a crash (the ASan build checks reads).
 TEST(EdfFuzz, DamagedFilesNeverCrashTheImport) {
-  test::EdfShape one;  // and one signal at 128 Hz
-  std::tie(one.rate, one.signals, one.seconds) = std::tuple(128, 1, 3);
-  const Bytes seeds[] = {ValidFile(), test::WriteEdfPlus(test::TempPath("fuzz.edf"), one)};
+  // And three seconds of one signal at 128 Hz.
+  const Bytes seeds[] = {ValidFile(), test::WriteEdfPlus(test::TempPath("fuzz.edf"), {128, 3, 1})};
   std::mt19937 rng(1410);
   int parsed = 0;
   for (int round = 0; round < 400; ++round) {

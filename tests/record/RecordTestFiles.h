@@ -31,18 +31,16 @@ class RecordBuilder {
     const RecordHeaderBytes b = BuildRecordHeader(
         {layout == RawLayout::TwoChannels256 ? 256 : 128, hour, minute, second, InfoWith(engine, model)});
     bytes.assign(b.begin(), b.end());
-    std::tie(calibration.gainNum, calibration.gainDen, calibration.engineByte) = std::tuple(1, 32, 0);
     AppendVars();
   }
 
   // One second; sample value of channel c in frame i of message m of this
   // second is Sample(second, m, i, c).
   void AddSecond() {
-    const int channels = RawChannels(layout_);
-    std::vector<std::int16_t> samples(static_cast<std::size_t>(channels * RawFrames(layout_)));
+    const int ch = RawChannels(layout_);
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(ch * RawFrames(layout_)));
     for (int m = 0; m < 8; ++m) {
-      for (int k = 0; k < static_cast<int>(samples.size()); ++k)
-        samples[k] = Sample(seconds, m, k / channels, k % channels);
+      for (int k = 0; k < int(samples.size()); ++k) samples[k] = Sample(seconds, m, k / ch, k % ch);
       AppendRawEeg(bytes, packetSeq_++, rawSeq_++, layout_, samples);
     }
     ++seconds;
@@ -66,7 +64,7 @@ class RecordBuilder {
   }
 
   std::vector<std::uint8_t> bytes;
-  ProcessedMessage calibration;
+  ProcessedMessage calibration{.gainNum = 1, .gainDen = 32, .engineByte = 0};
   int seconds = 0;
 
  private:
