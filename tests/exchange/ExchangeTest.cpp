@@ -59,8 +59,7 @@ std::pair<recgen::GeneratedRecording, EdfExportReport> Export(
   std::string error;
   EXPECT_TRUE(recgen::WriteRecording(record, out.first, &error)) << error;
   const auto contents = ReadRecordContents(record, 0, &error);
-  EdfExportInput input;
-  input.record = contents ? &*contents : nullptr;
+  EdfExportInput input{.record = contents ? &*contents : nullptr};
   edit(input);
   EXPECT_TRUE(contents && ExportEdf(edf, input, &out.second, &error)) << error;
   return out;

@@ -59,15 +59,14 @@ struct Receiver {
   std::vector<Parsed> Parse(const Bytes& stream, std::size_t maxPiece = SIZE_MAX, unsigned seed = 1) {
     std::minstd_rand rng(seed);
     std::vector<Parsed> out;
-    std::size_t at = 0;
+    std::size_t at = 0, n = 0;
     do {
-      const std::size_t n = std::min<std::size_t>(rng() % maxPiece + 1, stream.size() - at);
+      n = std::min<std::size_t>(rng() % maxPiece + 1, stream.size() - at);
       if (ring.Append(stream.data() + at, n) != n) throw std::runtime_error("ring overfilled");
-      at += n;
       while (const std::uint16_t id = parser.ParsePacket())
         out.emplace_back(id, Bytes(parser.Packet(), parser.Packet() + parser.PacketLength()));
       if (ring.CommittedCount() >= parser.BytesNeeded()) throw std::logic_error("a packet held back");
-    } while (at < stream.size());
+    } while ((at += n) < stream.size());
     return out;
   }
 };
@@ -326,8 +325,7 @@ TEST(PacketParser, BytesNeededCountsFromBehindTheSyncPairAndAFalseHeaderIsSearch
 // The parser's tests drive peeking, committing and rolling back; here the
 // ring's own edges: a full ring, the wrap, and what taking does to peeking.
 TEST(RxRing, KeepsOrderAcrossTheWrapAndNeverOverwritesUnreadBytes) {
-  auto holder = std::make_unique<RxRing>();
-  RxRing& ring = *holder;
+  RxRing ring;
   std::uint8_t b = 0;
   std::vector<std::uint8_t> full(RxRing::kSize - 7), more(30);
   std::iota(full.begin(), full.end(), std::uint8_t{0});
