@@ -94,8 +94,7 @@ TEST(EdfExport, EdflibReadsEveryLayoutsCountsScaleMonitorValuesAndComments) {
                 std::tuple(-32768, 32767, rec.sampleRate, "uV "));
       // Gain 1/32 uV, offset 0: the counts' range is -1024 .. 1023.96875 uV.
       EXPECT_LT(std::max(std::fabs(p.phys_min + 1024), std::fabs(p.phys_max - 1023.96875)), 1e-3);
-      EXPECT_EQ(f.Digital(c), std::vector<int>(rec.counts[c].begin(), rec.counts[c].end()))
-          << "channel " << c;
+      EXPECT_EQ(f.Digital(c), std::vector<int>(rec.counts[c].begin(), rec.counts[c].end())) << c;
     }
     EXPECT_STREQ(h.signalparam[rec.channels].label, "BIS             ");
     std::vector<int> bis(25, -32768);  // "not available" from second 10
@@ -127,10 +126,10 @@ TEST(EdfExport, IndicesAreTenSecondSignalsAndNotAvailableIsTheMinimum) {
   ASSERT_TRUE(f.ok);
   ASSERT_EQ(std::pair(f.hdr.datarecord_duration, f.hdr.edfsignals),
             std::pair(10 * EDFLIB_TIME_DIMENSION, 17));
+  // Monitor variables stay 1 Hz, indices one per record.
   EXPECT_EQ(std::tuple(p[0].smp_in_datarecord, p[2].smp_in_datarecord, std::string(p[7].label),
                        p[7].smp_in_datarecord),
-            std::tuple(1280, 10, "own SEF         ", 1))
-      << "monitor variables stay 1 Hz, indices one per record";
+            std::tuple(1280, 10, "own SEF         ", 1));
   EXPECT_EQ(f.Digital(7), (std::vector<int>{1234, -32768}));
   EXPECT_EQ(f.Digital(11)[0], 32767) << "own Amp held at the end of its range";
 }

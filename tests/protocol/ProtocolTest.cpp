@@ -302,8 +302,7 @@ TEST(PacketParser, BytesNeededCountsFromBehindTheSyncPairAndAFalseHeaderIsSearch
     // Braces: ParsePacket runs first.
     EXPECT_EQ((std::tuple{parser.ParsePacket(), parser.CurrentState(), parser.BytesNeeded(),
                           rx.ring.CommittedCount()}),
-              std::tuple(from == 89 ? kMsgRawEeg : 0, state, needed, committed))
-        << from;
+              std::tuple(from == 89 ? kMsgRawEeg : 0, state, needed, committed));
   }
   const Bytes a = RawEeg128(8), b = Message(kMsgProcessed, 120), c = RawEeg128(9);
   for (const bool abandon : {false, true}) {
@@ -318,7 +317,7 @@ TEST(PacketParser, BytesNeededCountsFromBehindTheSyncPairAndAFalseHeaderIsSearch
     if (abandon) parser.AbandonPacket();
     EXPECT_EQ(rx.Parse(abandon ? Bytes{} : Bytes(kMaxPacketBytes, 0)),
               (std::vector{AsParsed(a), AsParsed(b), AsParsed(c)}))
-        << (abandon ? "abandoned" : "rolled back");
+        << abandon;
   }
 }
 
@@ -338,9 +337,9 @@ TEST(RxRing, KeepsOrderAcrossTheWrapAndNeverOverwritesUnreadBytes) {
     ASSERT_TRUE(ring.TakeCommitted(b) && b == std::uint8_t(i)) << i;
   EXPECT_EQ(ring.Append(more.data() + 7, 23), 23u);  // 7 bytes at the end of the storage, 23 at the start
   for (int i = 0; i < 12; ++i) ring.Peek(b);
+  // Peeked bytes may still be needed after a rollback.
   EXPECT_EQ(std::tuple(b, ring.PeekCount(), ring.FreeSpace()),
-            std::tuple(std::uint8_t{111}, 18u, RxRing::kSize - 30))
-      << "peeked bytes may still be needed after a rollback";
+            std::tuple(std::uint8_t{111}, 18u, RxRing::kSize - 30));
   ASSERT_TRUE(ring.TakeCommitted(b) && b == 100);
   EXPECT_EQ(ring.PeekCount(), 29u) << "taking a committed byte moves the peek position to it";
   for (int i = 101; i < 130; ++i) ASSERT_TRUE(ring.Peek(b) && b == i) << i;

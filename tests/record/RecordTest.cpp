@@ -98,9 +98,9 @@ TEST_F(RecordFilesTest, WriterSkipsUncalibratedAndUnrecordedMessagesAndKeepsTheH
   EXPECT_TRUE(writer.WriteHeader({.hour = 9, .minute = 30}));
   file.Close();
   const PrescanResult r = PrescanRecord(Path("w.eeg"));
+  // The late header takes the place kept for it.
   EXPECT_EQ(std::tuple(r.outcome, r.fileLength, r.firstPacketId, r.fileStartSec),
-            std::tuple(Ok, 128L + 142, int{kMsgProcessed}, 9u * 3600 + 30 * 60))
-      << "the late header takes the place kept for it";
+            std::tuple(Ok, 128L + 142, int{kMsgProcessed}, 9u * 3600 + 30 * 60));
 }
 
 TEST_F(RecordFilesTest, PrescanReadsLayoutModelRateAndCountsWholeSecondsAfterTheFirstPacket) {
@@ -196,8 +196,7 @@ TEST(RecordFuzz, DamagedFilesEndWithAnOutcomeAndThePrescanStaysWithinItsInput) {
     const bool replay = round % 300 == 0;
     Bytes bytes =
         DamagedOrNoise(rng() % (replay ? 10 : 4) == 0, static_cast<int>(rng() % 3), replay ? 4 : 1, rng);
-    if (replay && bytes.size() >= kRecordHeaderBytes)
-      bytes[kRecordHeaderBytes - 1] = static_cast<std::uint8_t>(rng());
+    if (replay && bytes.size() >= 128) bytes[127] = static_cast<std::uint8_t>(rng());  // the settings byte
     if (replay) LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
     const Bytes lead(bytes.begin(), bytes.begin() + static_cast<long>(std::min(bytes.size(), kPrescanBytes)));
     const PrescanResult r = PrescanRecordBytes(lead.data(), lead.size(), static_cast<long>(bytes.size()));
