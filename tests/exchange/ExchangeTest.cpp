@@ -201,8 +201,7 @@ TEST(EdfReader, DamagedFilesNameFieldRecordAndOffset) {
     text.empty() ? bytes.resize(at) : void(std::memcpy(bytes.data() + at, text.data(), text.size()));
     const std::string message = EdfFile::Parse(std::move(bytes), &error) ? "(parsed)" : error;
     for (const std::string& part : expected)
-      EXPECT_NE(message.find(part), std::string::npos)
-          << what << ": \"" << message << "\" lacks \"" << part << "\"";
+      EXPECT_NE(message.find(part), std::string::npos) << what << ": " << message << " lacks " << part;
   }
 }
 

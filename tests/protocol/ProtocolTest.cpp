@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <memory>
 #include <numeric>
 #include <optional>
 #include <random>
@@ -46,7 +45,7 @@ Bytes Encoded(F append, const A&... args) {
   return out;
 }
 
-// The receive side as the receive thread owns it; on the heap (16 kB ring).
+// The receive side as the receive thread owns it.
 struct Receiver {
   EventGroup group;
   AutoResetEvent ack{group}, nak{group};

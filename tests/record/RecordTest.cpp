@@ -56,7 +56,8 @@ TEST(RecordHeader, BuildsTheFixedLayoutAndReadsItBack) {
                                   {27, 0x3F}, {83, '4'}, {91, 'V'}})
     // clang-format on
     EXPECT_EQ(b[static_cast<std::size_t>(at)], value) << "byte " << at;
-  // What the header parses to is the pre-scan's and the replays' (magic, time, rate, revisions).
+  // The rest of what the header parses to is the pre-scan's and the replays' (magic, rate, revisions).
+  EXPECT_EQ(ParseRecordHeader(b).StartSecondOfDay(), 86398);
   b[40] = 0x20;  // a blank or an impossible hour is no time
   EXPECT_FALSE(ParseRecordHeader(b).hasTime);
   b[40] = 200;
