@@ -59,7 +59,8 @@ std::pair<recgen::GeneratedRecording, EdfExportReport> Export(
   std::string error;
   EXPECT_TRUE(recgen::WriteRecording(record, out.first, &error)) << error;
   const auto contents = ReadRecordContents(record, 0, &error);
-  EdfExportInput input{.record = contents ? &*contents : nullptr};
+  EdfExportInput input;
+  input.record = contents ? &*contents : nullptr;
   edit(input);
   EXPECT_TRUE(contents && ExportEdf(edf, input, &out.second, &error)) << error;
   return out;
@@ -238,8 +239,8 @@ TEST(EdfReader, DiscontinuousFileWithAGapIsRefusedByTheImport) {
 // EDF+ files and random bytes behind a plausible header. Each must end in a
 // parse error or a conversion, never a crash (the ASan build checks reads).
 TEST(EdfFuzz, DamagedFilesNeverCrashTheImport) {
-  // And three seconds of one signal at 128 Hz.
-  const Bytes seeds[] = {ValidFile(), test::WriteEdfPlus(test::TempPath("fuzz.edf"), {128, 3, 1})};
+  const test::EdfShape one{.rate = 128, .seconds = 3, .signals = 1, .annotations = {}};
+  const Bytes seeds[] = {ValidFile(), test::WriteEdfPlus(test::TempPath("fuzz.edf"), one)};
   std::mt19937 rng(1410);
   int parsed = 0;
   for (int round = 0; round < 400; ++round) {

@@ -308,9 +308,8 @@ TEST(PacketParser, BytesNeededCountsFromBehindTheSyncPairAndAFalseHeaderIsSearch
     rx.ring.Reset();  // drops a packet half assembled
     parser.Reset();
     EXPECT_EQ(std::pair(parser.CurrentState(), parser.BytesNeeded()), std::pair(S::Hunt, std::size_t{2}));
-    const Bytes stream = Cat({{0xBA, 0xAB, 0x00, 0x00, 0x00, 0x08, 0x01, 0x00}, a, b, c});
-    rx.ring.Append(stream.data(), stream.size());
-    EXPECT_EQ(parser.ParsePacket(), 0);
+    EXPECT_EQ(rx.Parse(Cat({{0xBA, 0xAB, 0x00, 0x00, 0x00, 0x08, 0x01, 0x00}, a, b, c})),
+              std::vector<Parsed>{});
     EXPECT_EQ(std::pair(parser.CurrentState(), parser.BytesNeeded()),
               std::pair(S::Body, std::size_t{8 + 2048}));
     if (abandon) parser.AbandonPacket();

@@ -96,7 +96,7 @@ TEST_F(RecordFilesTest, WriterSkipsUncalibratedAndUnrecordedMessagesAndKeepsTheH
   EXPECT_TRUE(writer.Append(vars + kProcessedBytes, kMsgRawEeg, k128, 0.0f));  // no calibration yet
   EXPECT_TRUE(writer.Append(vars, kMsgMonitorInfo, k128, 1.0f));               // not recorded
   EXPECT_TRUE(writer.Append(vars, kMsgProcessed, k128, 1.0f));
-  EXPECT_TRUE(writer.WriteHeader({.hour = 9, .minute = 30}));
+  EXPECT_TRUE(writer.WriteHeader({.hour = 9, .minute = 30, .info = {}}));
   file.Close();
   const PrescanResult r = PrescanRecord(Path("w.eeg"));
   // The late header takes the place kept for it.
@@ -204,8 +204,8 @@ TEST(RecordFuzz, DamagedFilesEndWithAnOutcomeAndThePrescanStaysWithinItsInput) {
     ASSERT_TRUE(r.outcome == Ok || r.outcome == TypeError);
     if (r.outcome != Ok) continue;
     ++accepted[replay];
-    ASSERT_TRUE((r.firstPacketBytes == 142 || r.firstPacketBytes == 310) && r.fileSeconds >= 0 &&
-                r.fileStartSec < 86400u &&
+    ASSERT_TRUE(r.fileSeconds >= 0 && r.fileStartSec < 86400u &&
+                (r.firstPacketBytes == 142 || r.firstPacketBytes == 310) &&
                 (r.bytesPerSecond == 862 || r.bytesPerSecond == 1374 || r.bytesPerSecond == 1542))
         << r.firstPacketBytes << " " << r.fileSeconds << " " << r.fileStartSec << " " << r.bytesPerSecond;
   }
