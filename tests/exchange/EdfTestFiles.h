@@ -19,11 +19,6 @@ inline std::string TempPath(const std::string& name) {
       .string();
 }
 
-inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -32,38 +27,36 @@ inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>&
 struct EdfShape {
   int rate = 256;  // samples per 1-s data record
   int seconds = 8;
-  int signals = 2;                       // "EEG A", "EEG B", ...
-  double physMin = -500, physMax = 500;  // uV
+  int signals = 2;  // "EEG A", "EEG B", ..., from -500 to 500 uV
   std::function<double(int signal, double t)> wave = [](int, double) { return 0.0; };
   std::vector<std::pair<double, std::string>> annotations;  // onset s, text
-  int hour = 9, minute = 30, second = 15;
 };
 
-// An EDF+C file of that shape, physical samples in uV; its bytes.
+// An EDF+C file of that shape, physical samples in uV, from 14 March 2024 9:30:15; its bytes.
 inline std::vector<std::uint8_t> WriteEdfPlus(const std::string& path, const EdfShape& shape) {
   const int h = edfopen_file_writeonly(path.c_str(), EDFLIB_FILETYPE_EDFPLUS, shape.signals);
   if (h < 0) return {};
   for (int s = 0; s < shape.signals; ++s) {
     edf_set_samplefrequency(h, s, shape.rate);
-    edf_set_physical_minimum(h, s, shape.physMin);
-    edf_set_physical_maximum(h, s, shape.physMax);
+    edf_set_physical_minimum(h, s, -500);
+    edf_set_physical_maximum(h, s, 500);
     edf_set_digital_minimum(h, s, -32768);
     edf_set_digital_maximum(h, s, 32767);
     edf_set_label(h, s, (std::string("EEG ") + static_cast<char>('A' + s)).c_str());
     edf_set_physical_dimension(h, s, "uV");
   }
-  edf_set_startdatetime(h, 2024, 3, 14, shape.hour, shape.minute, shape.second);
+  edf_set_startdatetime(h, 2024, 3, 14, 9, 30, 15);
   std::vector<double> buffer(static_cast<std::size_t>(shape.rate));
   for (int r = 0; r < shape.seconds; ++r)
     for (int s = 0; s < shape.signals; ++s) {
-      for (int i = 0; i < shape.rate; ++i)
-        buffer[static_cast<std::size_t>(i)] = shape.wave(s, r + i / double(shape.rate));
+      for (std::size_t i = 0; i < buffer.size(); ++i) buffer[i] = shape.wave(s, r + i / double(shape.rate));
       edfwrite_physical_samples(h, buffer.data());
     }
   for (const auto& [onset, text] : shape.annotations)
     edfwrite_annotation_utf8(h, static_cast<long long>(std::llround(onset * 10000)), -1, text.c_str());
   edfclose_file(h);
-  return ReadBytes(path);
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace qs::test

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -27,64 +28,53 @@ class RecordBuilder {
  public:
   RecordBuilder(RawLayout layout, int hour, int minute, int second, char model = 'C', char engine = 'B')
       : layout_(layout) {
-    RecordHeader h;
-    h.rateHz = layout == RawLayout::TwoChannels256 ? 256 : 128;
-    h.hour = hour;
-    h.minute = minute;
-    h.second = second;
-    h.info = InfoWith(engine, model);
-    const RecordHeaderBytes b = BuildRecordHeader(h);
+    const RecordHeaderBytes b = BuildRecordHeader(
+        {layout == RawLayout::TwoChannels256 ? 256 : 128, hour, minute, second, InfoWith(engine, model)});
     bytes.assign(b.begin(), b.end());
-    calibration.gainNum = 1;
-    calibration.gainDen = 32;
-    calibration.engineByte = 0;
     AppendVars();
   }
 
   // One second; sample value of channel c in frame i of message m of this
   // second is Sample(second, m, i, c).
   void AddSecond() {
-    const int channels = RawChannels(layout_), frames = RawFrames(layout_);
-    std::vector<std::int16_t> samples(static_cast<std::size_t>(channels * frames));
+    const int ch = RawChannels(layout_);
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(ch * RawFrames(layout_)));
     for (int m = 0; m < 8; ++m) {
-      for (std::size_t k = 0; k < samples.size(); ++k)
-        samples[k] = Sample(seconds, m, static_cast<int>(k) / channels, static_cast<int>(k) % channels);
-      AppendRawEeg(bytes, packetSeq_++, static_cast<std::uint16_t>(rawSeq_++), layout_, samples);
+      for (int k = 0; k < int(samples.size()); ++k) samples[k] = Sample(seconds, m, k / ch, k % ch);
+      AppendRawEeg(bytes, packetSeq_++, rawSeq_++, layout_, samples);
     }
     ++seconds;
     for (int c = 0; c < 4; ++c) {
       auto& v = calibration.channels[c];
-      v.bis = static_cast<std::int16_t>(900 - seconds);
-      v.sef = static_cast<std::int16_t>(2150 + c);
-      v.bsr = static_cast<std::int16_t>(seconds);
-      v.artifactFlags = static_cast<std::uint32_t>(seconds * 16 + c);
+      std::tie(v.bis, v.sef, v.bsr, v.artifactFlags) =
+          std::tuple(900 - seconds, 2150 + c, seconds, seconds * 16 + c);
     }
     AppendVars();
   }
 
   static std::int16_t Sample(int second, int message, int frame, int channel) {
-    return static_cast<std::int16_t>((second * 8 + message) * 7 + frame * 3 - channel * 1000 + (frame % 2 ? -5 : 4));
+    return static_cast<std::int16_t>((second * 8 + message) * 7 + frame * 3 - channel * 1000 +
+                                     (frame % 2 ? -5 : 4));
   }
 
-  void Save(const std::filesystem::path& path) const {
+  std::string Save(const std::filesystem::path& path) const {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path.string();
   }
 
   std::vector<std::uint8_t> bytes;
-  ProcessedMessage calibration;
+  ProcessedMessage calibration{.gainNum = 1, .gainDen = 32, .engineByte = 0};
   int seconds = 0;
 
  private:
   void AppendVars() {
-    (layout_ == RawLayout::FourChannels128 ? AppendProcessed1122 : AppendProcessed52)(bytes, packetSeq_++,
-                                                                                        varsSeq_++, calibration);
+    (layout_ == RawLayout::FourChannels128 ? AppendProcessed1122 : AppendProcessed52)(
+        bytes, packetSeq_++, varsSeq_++, calibration);
   }
 
   RawLayout layout_;
-  std::uint16_t packetSeq_ = 1000;
-  int rawSeq_ = 800;
-  std::uint16_t varsSeq_ = 100;
+  std::uint16_t packetSeq_ = 1000, rawSeq_ = 800, varsSeq_ = 100;
 };
 
 }  // namespace qs::test
