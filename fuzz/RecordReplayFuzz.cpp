@@ -29,9 +29,16 @@
 
 namespace {
 
+// One scratch file per process, removed when the process ends: the corpus
+// replay in every test run would otherwise leave one behind each time.
+struct Scratch {
+  std::string path = "/tmp/qs-fuzz-record-" + std::to_string(::getpid()) + ".eeg";
+  ~Scratch() { std::remove(path.c_str()); }
+};
+
 const std::string& ScratchPath() {
-  static const std::string path = "/tmp/qs-fuzz-record-" + std::to_string(::getpid()) + ".eeg";
-  return path;
+  static const Scratch scratch;
+  return scratch.path;
 }
 
 bool WriteScratch(const std::uint8_t* data, std::size_t size) {
