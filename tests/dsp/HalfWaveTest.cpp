@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <numbers>
+#include <tuple>
 #include <vector>
 
 #include "core/BlockRing.h"
@@ -21,37 +22,32 @@ namespace qs {
 namespace {
 
 constexpr float kBs = 5.0f;  // BS_Threshold: half-waves up to 10 uV are small
+using Signal = std::function<float(int)>;
 
 // Drives the stage the way the calculation cycle does: block after block
 // round the ring, closing a slot after every 20 blocks. Signals are given as
 // decimated (64 Hz) samples y(n); both 128 Hz samples of a pair carry y(n), so
 // the decimation gives y(n) back exactly.
-class Driver {
- public:
-  explicit Driver(int ampDur = 6, bool srPct = false) : ampDur_(ampDur), srPct_(srPct) { stage.Reset(kBs); }
-  void Blocks(const std::function<float(int)>& y, int count) {
-    for (int k = 0; k < count; ++k) {
-      for (int j = 0; j < 64; ++j) ring_->DetrendedWave[static_cast<std::size_t>(block_ * 64 + j)] = y((m_ + j) / 2);
-      stage.AnalyseBlock(*ring_, block_, kBs, nullptr);
-      m_ += 64;
-      block_ = NextBlock(block_);
-      if (++blocksInSlot_ % 20 == 0) results.push_back(stage.CloseInterval(ampDur_, kBs, srPct_, power));
+struct Driver {
+  explicit Driver(int ampDur = 6, bool srPct = false) : ampDur(ampDur), srPct(srPct) { stage.Reset(kBs); }
+  void Blocks(const Signal& y, int count) {
+    for (int k = 0; k < count; ++k, m += 64, block = NextBlock(block)) {
+      for (int j = 0; j < 64; ++j) ring->DetrendedWave[block * 64 + j] = y((m + j) / 2);
+      stage.AnalyseBlock(*ring, block, kBs, nullptr);
+      if (++inSlot % 20 == 0) results.push_back(stage.CloseInterval(ampDur, kBs, srPct, power));
     }
   }
-  const SuppressionSlot& Slot() const { return stage.CurrentSlot(); }
 
+  int ampDur;
+  bool srPct;
   SuppressionStage stage;
   PowerStage power;
   std::vector<SuppressionResult> results;
-
- private:
-  std::unique_ptr<BlockRing> ring_ = std::make_unique<BlockRing>();
-  int ampDur_;
-  bool srPct_;
-  int block_ = 1, blocksInSlot_ = 0, m_ = 0;  // m_: 128 Hz samples so far
+  std::unique_ptr<BlockRing> ring = std::make_unique<BlockRing>();
+  int block = 1, inSlot = 0, m = 0;  // m: 128 Hz samples so far
 };
 
-float Alternate(int n, float magnitude) { return n % 2 == 0 ? magnitude : -magnitude; }
+const auto Alternate = [](int n, float magnitude) { return n % 2 == 0 ? magnitude : -magnitude; };
 
 // Large waves (+-50 uV every sample) with a quiet stretch from the extremum at
 // 10 to the one at 10 + length: +1, zeros, -1. Each sample of the large part
@@ -64,27 +60,28 @@ float QuietStretch(int n, int length) {
 }
 
 // +-50 waves, then 41 extrema of +-m, then +-50 again: 40 half-waves of 2 m.
-std::function<float(int)> Within(float m) {
+Signal Within(float m) {
   return [m](int n) { return Alternate(n, n >= 10 && n < 51 ? m : 50.0f); };
 }
 
 TEST(HalfWave, QuietStretchesOfSmallHalfWavesAreSuppressedFromHalfASecondOn) {
-  struct Case { const char* what; std::function<float(int)> y; int suppressed, smallCount; float smallSum; };
+  // clang-format off
+  struct Case { const char* what; Signal y; int suppressed, smallCount; float smallSum; };
   const Case cases[] = {
       {"31 quiet samples", [](int n) { return QuietStretch(n, 31); }, 0, 1, 2.0f},
       {"32 quiet samples", [](int n) { return QuietStretch(n, 32); }, 32, 1, 2.0f},
       {"half-waves of exactly 2 x BS_Threshold are small", Within(5.0f), 40, 40, 400.0f},
       {"half-waves of 10.5 uV are not", Within(5.25f), 0, 0, 0.0f},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Driver d;
     d.Blocks(c.y, 3);
-    EXPECT_EQ(d.Slot().suppressed, c.suppressed);
-    EXPECT_EQ(d.Slot().smallCount, c.smallCount);
-    EXPECT_EQ(d.Slot().smallSum, c.smallSum);
-    // From the first extremum (1) to the last (94); suppressed samples are valid too.
-    EXPECT_EQ(d.Slot().valid, 93);
+    const SuppressionSlot& s = d.stage.CurrentSlot();
+    // Valid from the first extremum (1) to the last (94); suppressed samples are valid too.
+    EXPECT_EQ(std::tuple(s.suppressed, s.smallCount, s.smallSum, s.valid),
+              std::tuple(c.suppressed, c.smallCount, c.smallSum, 93));
   }
 }
 
@@ -94,21 +91,19 @@ float Cosine(int n, float amplitude, int period) {
 }
 
 TEST(Suppression, AmpIsNotAvailableWithFewerThan51BigHalfWaves) {
-  // A period of 32 decimated samples: 40 half-waves per slot.
-  const auto slow = [](int n) { return Cosine(n, 20.0f, 32); };
-  Driver one(1);
-  one.Blocks(slow, 60);
-  for (const SuppressionResult& r : one.results) EXPECT_EQ(r.amp, kNotAvailable);
-  Driver two(2);
-  two.Blocks(slow, 60);
-  EXPECT_EQ(two.results[0].amp, kNotAvailable) << "38 half-waves in the first slot";
-  EXPECT_EQ(two.results[1].amp, 20.0f) << "38 + 40: half the mean peak to peak";
-  EXPECT_EQ(two.results[2].amp, 20.0f) << "40 + 40";
+  // A period of 32 decimated samples: 40 half-waves per slot, 38 in the first;
+  // Amp_Dur 2 has 38 + 40, then 40 + 40, and Amp is half the mean peak to peak.
+  const float expected[2][3] = {{kNotAvailable, kNotAvailable, kNotAvailable}, {kNotAvailable, 20.0f, 20.0f}};
+  for (int ampDur : {1, 2}) {
+    Driver d(ampDur);
+    d.Blocks([](int n) { return Cosine(n, 20.0f, 32); }, 60);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(d.results[i].amp, expected[ampDur - 1][i]) << ampDur << " " << i;
+  }
 }
 
 // 5 s of large waves (a 4 Hz cosine) and 5 s of +-quiet, repeated: each
 // 640-sample cycle has a quiet stretch from extremum 321 to extremum 639.
-std::function<float(int)> FiveAndFive(float large, float quiet) {
+Signal FiveAndFive(float large, float quiet) {
   return [=](int n) { return n % 640 < 320 ? Cosine(n, large, 16) : Alternate(n, quiet); };
 }
 
@@ -118,48 +113,39 @@ std::function<float(int)> FiveAndFive(float large, float quiet) {
 constexpr double kSuppressed6 = 5 * 318 + 317;
 constexpr double kValid6 = 3838 - 8;
 
-TEST(Suppression, BsrAsAFractionOrInPercentOnceSqiTimeReachesOneFifth) {
-  for (const bool percent : {false, true}) {
-    SCOPED_TRACE(percent);
-    Driver d(6, percent);
-    d.Blocks(FiveAndFive(20.0f, 1.0f), 120);
-    ASSERT_EQ(d.results.size(), 6u);
-    EXPECT_LT(d.results[0].sqiTime, 0.2f);
-    EXPECT_EQ(d.results[0].bsr, kNotAvailable) << "SqiTime below 0.2";
-    EXPECT_NE(d.results[1].bsr, kNotAvailable);
-    EXPECT_EQ(d.results[5].sqiTime, static_cast<float>(kValid6 * 0.1 / 6 / 64));
-    EXPECT_EQ(d.results[5].bsr, static_cast<float>(kSuppressed6 / kValid6 * (percent ? 100.0 : 1.0)));
-  }
-}
-
-TEST(Suppression, TheVetoForcesZeroWhenWavesAreNoiseSizedAndTheSpectrumIsNotSuppressed) {
+TEST(Suppression, BsrOnceSqiTimeReachesOneFifthAndTheVetoWhenWavesAreNoiseSizedAndTheSpectrumIsNot) {
   // FiveAndFive(large, quiet); theta, alpha: transform amplitudes in bins 12
-  // and 22 of the power window's one spectrum (theta < 0: an empty window).
-  struct Case { const char* name; float large, quiet, theta, alpha; bool vetoed; };
-  // Large waves of 30 uV peak to peak against small ones of 8: the noise level
-  // is five times the mean small half-wave, 40.
+  // and 22 of the power window's one spectrum (theta < 0: an empty window);
+  // BSR in percent or as a fraction. Large waves of 30 uV peak to peak against
+  // small ones of 8: the noise level is five times the mean small half-wave, 40.
+  // clang-format off
+  struct Case { const char* name; float large, quiet, theta, alpha; bool percent, vetoed; };
   const Case cases[] = {
-      {"an empty power window never vetoes", 15.0f, 4.0f, -1.0f, 0.0f, false},
-      {"more power in 5-7.5 Hz than in 10-12.5 Hz", 15.0f, 4.0f, 3.0f, 0.0f, true},
-      {"log10(9 / 1 / 6) = 0.18 > -0.8", 15.0f, 4.0f, 0.0f, 3.0f, true},
-      {"equal weak bands: 0.25 not above 0.25, log10(0.25 / 6) < -0.8", 15.0f, 4.0f, 0.5f, 0.5f, false},
-      {"waves far above their noise level (10)", 20.0f, 1.0f, 3.0f, 0.0f, false},
+      {"an empty power window never vetoes", 15.0f, 4.0f, -1.0f, 0.0f, false, false},
+      {"more power in 5-7.5 Hz than in 10-12.5 Hz", 15.0f, 4.0f, 3.0f, 0.0f, false, true},
+      {"log10(9 / 1 / 6) = 0.18 > -0.8", 15.0f, 4.0f, 0.0f, 3.0f, false, true},
+      {"equal weak bands: 0.25 not above 0.25, log10(0.25 / 6) < -0.8", 15.0f, 4.0f, 0.5f, 0.5f, false, false},
+      {"waves far above their noise level (10); BSR in percent", 20.0f, 1.0f, 3.0f, 0.0f, true, false},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Driver d;
+    Driver d(6, c.percent);
     if (c.theta >= 0.0f) {  // one accepted spectrum; 9 in bin 40 make the epoch count
       std::array<float, 256> re{}, im{};
-      re[12] = c.theta;
-      re[22] = c.alpha;
-      re[40] = 3.0f;
+      re[12] = c.theta, re[22] = c.alpha, re[40] = 3.0f;
       ASSERT_TRUE(d.power.AddEpoch(re.data(), im.data(), 0.95f));
       Spectrum average{};
       d.power.CloseInterval(1, average);
     }
     d.Blocks(FiveAndFive(c.large, c.quiet), 120);
-    EXPECT_EQ(d.results[5].bsr, c.vetoed ? 0.0f : static_cast<float>(kSuppressed6 / kValid6));
-    EXPECT_NE(d.results[5].sqiTime, 0.0f);
+    ASSERT_EQ(d.results.size(), 6u);
+    EXPECT_LT(d.results[0].sqiTime, 0.2f);
+    EXPECT_EQ(d.results[0].bsr, kNotAvailable) << "SqiTime below 0.2";
+    EXPECT_NE(d.results[1].bsr, kNotAvailable);
+    EXPECT_EQ(d.results[5].sqiTime, static_cast<float>(kValid6 * 0.1 / 6 / 64));
+    const double bsr = c.vetoed ? 0.0 : kSuppressed6 / kValid6 * (c.percent ? 100.0 : 1.0);
+    EXPECT_EQ(d.results[5].bsr, static_cast<float>(bsr));
   }
 }
 
