@@ -17,11 +17,11 @@
 namespace qs {
 namespace {
 
-class RecordingRequests final : public RunRequests {
- public:
+// Records the stop requests the calculation thread makes.
+struct RecordingRequests final : RunRequests {
   void RequestStop(std::uint32_t id) override {
-    std::lock_guard lock(mutex_);
-    stops_.push_back(id);
+    std::lock_guard lock(mutex);
+    stops.push_back(id);
   }
   void RequestStopNoMonitor(std::uint32_t) override {}
   void RequestStopAfterLink(std::uint32_t) override {}
@@ -29,25 +29,18 @@ class RecordingRequests final : public RunRequests {
   void ShowLogHeader() override {}
   void ShowInterval(const IntervalTexts&) override {}
   std::vector<std::uint32_t> Stops() {
-    std::lock_guard lock(mutex_);
-    return stops_;
+    std::lock_guard lock(mutex);
+    return stops;
   }
-
- private:
-  std::mutex mutex_;
-  std::vector<std::uint32_t> stops_;
+  std::mutex mutex;
+  std::vector<std::uint32_t> stops;
 };
 
-// A replay that holds a fixed number of seconds.
-class CountedInput final : public CalcCycle {
- public:
-  explicit CountedInput(int seconds) : left_(seconds) {}
+// A replay that holds 25 seconds.
+struct CountedInput final : CalcCycle {
   void StartRun() override { ++starts; }
-  bool RunCycle() override { return left_.fetch_sub(1) > 0; }
-  std::atomic<int> starts{0};
-
- private:
-  std::atomic<int> left_;
+  bool RunCycle() override { return left.fetch_sub(1) > 0; }
+  std::atomic<int> starts{0}, left{25};
 };
 
 bool WaitUntil(const std::function<bool()>& done) {
@@ -65,7 +58,7 @@ struct CalcFixture : ::testing::Test {
 // has begun before the request is made.
 TEST_F(CalcFixture, ContinuousModeRunsToTheEndOfTheInputAndStopsNameTheRunThatStarted) {
   core.run.OnlineMode = false;
-  CountedInput input(25);
+  CountedInput input;
   TCalcThread thread(core, ui, requests, &input);
   thread.Start();
   core.run.RunId = 3;
