@@ -3,7 +3,7 @@
 // case's exports; these tests hold the threshold comparisons and the 2-s window.
 #include <gtest/gtest.h>
 
-#include <cstddef>
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -17,6 +17,7 @@ namespace {
 constexpr float kHigh = 5000.0f;  // a threshold nothing in the test reaches
 
 TEST(OvershootThreshold, FollowsAQuietNonSuppressedAmplitudeWithinItsRange) {
+  // clang-format off
   struct Case { const char* why; float amp, bsr, threshold; };
   const Case cases[] = {
       {"8 x 12 = 96 <= 160 and above 80", 12.0f, 0.0f, 96.0f},
@@ -28,6 +29,7 @@ TEST(OvershootThreshold, FollowsAQuietNonSuppressedAmplitudeWithinItsRange) {
       {"a missing Amp (-1024) is below 5", kNotAvailable, 0.0f, 80.0f},
       {"Bsr is compared as stored, here in percent", 12.0f, 15.0f, 80.0f},
   };
+  // clang-format on
   for (const Case& c : cases) {
     EpochResult previous;
     previous[EpochResult::Amp] = c.amp;
@@ -39,64 +41,57 @@ TEST(OvershootThreshold, FollowsAQuietNonSuppressedAmplitudeWithinItsRange) {
 
 class ConditioningTest : public ::testing::Test {
  protected:
-  BlockRing& ring() { return *ring_; }
-  float& Scaled(int p) { return ring_->ScaledWave[static_cast<std::size_t>(p)]; }
-  float Clean(int p) const { return ring_->CleanWave[static_cast<std::size_t>(p)]; }
-  float Detrended(int p) const { return ring_->DetrendedWave[static_cast<std::size_t>(p)]; }
-  std::uint32_t Flags(int block) const { return ring_->BlockFlags[static_cast<std::size_t>(block)]; }
-  void Run(Conditioner& c, int calls, float threshold = kHigh, float spike = kHigh) {
-    for (int i = 0; i < calls; ++i) c.DetrendNext(ring(), threshold, spike);
+  float& Scaled(int p) { return ring->ScaledWave[p]; }
+  float Clean(int p) const { return ring->CleanWave[p]; }
+  // The flags of three blocks from `first` on, round the ring.
+  std::array<std::uint32_t, 3> Flags(int first) const {
+    return {ring->BlockFlags[first], ring->BlockFlags[NextBlock(first)],
+            ring->BlockFlags[NextBlock(first, 2)]};
+  }
+  void Run(int calls, float threshold = kHigh, float spike = kHigh) {
+    for (int i = 0; i < calls; ++i) c.DetrendNext(*ring, threshold, spike);
   }
 
-  std::unique_ptr<BlockRing> ring_ = std::make_unique<BlockRing>();
+  std::unique_ptr<BlockRing> ring = std::make_unique<BlockRing>();
   Conditioner c;
 };
 
 TEST_F(ConditioningTest, ASampleAtTheThresholdStaysOneAboveIsZeroedAndFlagsTwoBlocks) {
   // Block 2 is cleaned by the first call (1 s), ahead of detrending.
-  Scaled(130) = 80.0f;
-  Scaled(140) = -80.0f;
-  Scaled(150) = 80.5f;
+  Scaled(130) = 80.0f, Scaled(140) = -80.0f, Scaled(150) = 80.5f;
   c.Reset(false);
-  Run(c, 1, 80.0f);
-  EXPECT_EQ(Clean(130), 80.0f);
-  EXPECT_EQ(Clean(140), -80.0f);
-  EXPECT_EQ(Clean(150), 0.0f);
-  EXPECT_EQ(Flags(1), 0u);
-  EXPECT_EQ(Flags(2), kFlagOvershoot);
-  EXPECT_EQ(Flags(3), kFlagAfterOvershoot);
-  EXPECT_EQ(ring().CleanSums[2], 0.0f) << "80 - 80 + 0";
+  Run(1, 80.0f);
+  EXPECT_EQ((std::array{Clean(130), Clean(140), Clean(150)}), (std::array{80.0f, -80.0f, 0.0f}));
+  EXPECT_EQ(Flags(1), (std::array{0u, kFlagOvershoot, kFlagAfterOvershoot}));
+  EXPECT_EQ(ring->CleanSums[2], 0.0f) << "80 - 80 + 0";
   // The negative side counts as well; the flag of the next block wraps.
   Scaled(15 * 64 + 5) = -80.5f;
-  Run(c, 13, 80.0f);  // blocks 3 .. 15 are cleaned
+  Run(13, 80.0f);  // blocks 3 .. 15 are cleaned
   EXPECT_EQ(Clean(15 * 64 + 5), 0.0f);
-  EXPECT_EQ(Flags(15), kFlagOvershoot);
-  EXPECT_EQ(Flags(0), kFlagAfterOvershoot);
+  EXPECT_EQ(Flags(15), (std::array{kFlagOvershoot, kFlagAfterOvershoot, 0u}));
 }
 
 TEST_F(ConditioningTest, ADifferenceAtTheSpikeThresholdDoesNotFlagOneAboveDoes) {
-  Scaled(70) = 50.0f;   // block 1: steps of exactly 50 up and down
-  Scaled(130) = 50.5f;  // block 2: steps of 50.5
+  // Block 1: steps of exactly 50 up and down; block 2: steps of 50.5.
+  Scaled(70) = 50.0f, Scaled(130) = 50.5f;
   c.Reset(false);
-  Run(c, 1, kHigh, 50.0f);
-  EXPECT_EQ(Flags(1), 0u);
-  EXPECT_EQ(Flags(2), kFlagSpike);
-  EXPECT_EQ(Flags(3), 0u) << "a spike flags only its own block";
+  Run(1, kHigh, 50.0f);
+  EXPECT_EQ(Flags(1), (std::array{0u, kFlagSpike, 0u})) << "a spike flags only its own block";
 }
 
 // The 2-s window: the detrend starts at block 2, cleaning two blocks ahead, and
 // divides by 255. Blocks 0 and 1 are not cleaned in the first lap and still
 // hold zeros, so the windows of blocks 2 and 3 see a part of the signal.
 TEST_F(ConditioningTest, AConstantSignalWithTheTwoSecondWindow) {
-  for (int p = 0; p < kRingSamples; ++p) Scaled(p) = 0.5f;
+  ring->ScaledWave.fill(0.5f);
   c.Reset(true);
   for (int block : {2, 3}) {
-    Run(c, 1);
+    Run(1);
     for (int p = 64 * block; p < 64 * block + 64; ++p)
-      EXPECT_EQ(Detrended(p), 0.5f - static_cast<float>(0.5 * p) / 255.0f) << p;
+      EXPECT_EQ(ring->DetrendedWave[p], 0.5f - static_cast<float>(0.5 * p) / 255.0f) << p;
   }
-  Run(c, 1);  // block 4: window 129 .. 383, all cleaned
-  for (int p = 256; p < 320; ++p) EXPECT_EQ(Detrended(p), 0.0f) << "0.5 - 127.5 / 255 at " << p;
+  Run(1);  // block 4: window 129 .. 383, all cleaned
+  for (int p = 256; p < 320; ++p) EXPECT_EQ(ring->DetrendedWave[p], 0.0f) << "0.5 - 127.5 / 255 at " << p;
 }
 
 }  // namespace
