@@ -1,7 +1,9 @@
-#include "dsp/IntervalTexts.h"
-
 #include <gtest/gtest.h>
 
+#include <string_view>
+#include <vector>
+
+#include "dsp/IntervalTexts.h"
 #include "logbook/LogFormat.h"
 
 namespace qs {
@@ -28,39 +30,30 @@ TEST(IntervalTexts, FixedPointRoundsHalfAwayFromZeroAtTheFirstLimit) {
 }
 
 TEST(IntervalTexts, InvalidValuesAndTheLogLine) {
+  using R = EpochResult;
   EpochResult r;
   r.value.fill(kNotAvailable);
-  r[EpochResult::SqiTime] = 0.98f;
-  r[EpochResult::SqiPower] = 0.93f;
-  r[EpochResult::SqiBisp] = 0.305f;
-  r[EpochResult::PbicLow] = 0.0f;
-  r[EpochResult::PbicHigh] = 51.93f;
-  MonitorValues m;
-  m.MonBis = 920;
-  m.MonEmg = 4599;  // whole units: 45
-  m.MonBsr = -1;
+  r[R::SqiTime] = 0.98f, r[R::SqiPower] = 0.93f, r[R::SqiBisp] = 0.305f, r[R::PbicLow] = 0.0f,
+  r[R::PbicHigh] = 51.93f;
+  MonitorValues m{.MonBis = 920, .MonBsr = -1, .MonEmg = 4599};  // EMG in whole units: 45
   IntervalTexts t;
   FormatIntervalTexts(t, r, m, 25 * 3600 + 61, TextSettings{false, true, true});
-  EXPECT_EQ(t.time.View(), "01:01:01") << "hours wrap at 24";
-  EXPECT_EQ(t.sef.View(), "***");
-  EXPECT_EQ(t.bsr.View(), "***") << "the monitor's BSR is not available";
-  EXPECT_EQ(t.bis.View(), "92.0");
-  EXPECT_EQ(t.emg.View(), "45.0");
-  EXPECT_EQ(t.pbicLow.View(), "***") << "a peak of 0 means none";
-  EXPECT_EQ(t.pbicPart.View(), ",***,51.9");
+  // Hours wrap at 24; the monitor's BSR is not available; a pBIC peak of 0 means none.
+  EXPECT_EQ((std::vector{t.time.View(), t.sef.View(), t.bsr.View(), t.bis.View(), t.emg.View(),
+                         t.pbicLow.View(), t.pbicPart.View()}),
+            (std::vector<std::string_view>{"01:01:01", "***", "***", "92.0", "45.0", "***", ",***,51.9"}));
 
   AppSettings s;
-  s.Log_BIC = true;
-  s.Log_EMG = true;
+  s.Log_BIC = true, s.Log_EMG = true;
   s.Defect_Str = "";  // "NULL" in the settings file
-  EXPECT_EQ(LogHeader(s), "Time,SEF95,BSR,RBR,BispR,BIS,Amp,pBIC_low,pBIC_high,EMG,SQI_time,SQI_power,SQI_bisp");
+  EXPECT_EQ(LogHeader(s),
+            "Time,SEF95,BSR,RBR,BispR,BIS,Amp,pBIC_low,pBIC_high,EMG,SQI_time,SQI_power,SQI_bisp");
   m.MonEmg = -1;
   FormatIntervalTexts(t, r, m, 3600, TextSettings{false, false, true});
-  EXPECT_EQ(LogLine(t, s, false), "01:00:00,,,,,92.0,,,51.9,***,0.98,0.93,0.31") << "EMG keeps *** in the display step";
-  EXPECT_EQ(LogLine(t, s, true), "01:00:00,,,,,92.0,,,51.9,,0.98,0.93,0.31") << "the log-only step replaces it";
-  s.SR_PCT = true;
-  s.Log_BIC = false;
-  s.Log_EMG = false;
+  // EMG keeps *** in the display step; the log-only step replaces it.
+  EXPECT_EQ(LogLine(t, s, false), "01:00:00,,,,,92.0,,,51.9,***,0.98,0.93,0.31");
+  EXPECT_EQ(LogLine(t, s, true), "01:00:00,,,,,92.0,,,51.9,,0.98,0.93,0.31");
+  s.SR_PCT = true, s.Log_BIC = false, s.Log_EMG = false;
   EXPECT_EQ(LogHeader(s), "Time,SEF95,BSR(%),RBR,BispR,BIS,Amp,SQI_time,SQI_power,SQI_bisp");
 }
 
