@@ -32,17 +32,14 @@ Tolerance FieldTolerance(std::size_t f) {
 
 std::vector<std::vector<double>> ReadReference(const fs::path& csv) {
   std::ifstream in(csv);
-  std::string line;
-  std::getline(in, line);  // header
   std::vector<std::vector<double>> rows;
-  while (std::getline(in, line)) {
+  std::string line;
+  for (std::getline(in, line); std::getline(in, line);) {  // the rows after the header
     std::stringstream fields(line);
-    std::string cell;
-    std::vector<double> row;
     int column = 0;
-    while (std::getline(fields, cell, ','))
+    auto& row = rows.emplace_back();
+    for (std::string cell; std::getline(fields, cell, ',');)
       if (column++ != 1) row.push_back(std::stod(cell));  // all but the time
-    rows.push_back(row);
   }
   return rows;
 }
@@ -50,9 +47,8 @@ std::vector<std::vector<double>> ReadReference(const fs::path& csv) {
 TEST(ReferenceCase, ReplayReproducesEveryIntervalRecord) {
   const fs::path reference = QS_REFERENCE_DIR;
   ASSERT_TRUE(fs::exists(reference / "mixed10.eeg")) << reference;
-  std::ifstream ini(reference / "mixed10_Kvo_V2000.ini");
   std::stringstream settings;
-  settings << ini.rdbuf();
+  settings << std::ifstream(reference / "mixed10_Kvo_V2000.ini").rdbuf();
   const test::EngineRunResult run = test::RunEngine((reference / "mixed10.eeg").string(), settings.str());
   ASSERT_TRUE(run.ok);
   const auto expected = ReadReference(reference / "mixed10_records.csv");
@@ -61,12 +57,11 @@ TEST(ReferenceCase, ReplayReproducesEveryIntervalRecord) {
   for (std::size_t r = 0; r < expected.size(); ++r) {
     ASSERT_EQ(run.records[r].index, static_cast<int>(expected[r][0]));
     for (std::size_t f = 0; f < EpochResult::kFields; ++f) {
-      const double want = expected[r][f + 1];
-      const double got = run.records[r].record[f];
+      const double want = expected[r][f + 1], got = run.records[r].record[f];
       const Tolerance t = FieldTolerance(f);
       const bool sentinel = want == kNotAvailable || got == kNotAvailable;
-      const bool ok = sentinel ? want == got
-                               : std::abs(got - want) <= t.absolute + t.relative * std::abs(want);
+      const bool ok =
+          sentinel ? want == got : std::abs(got - want) <= t.absolute + t.relative * std::abs(want);
       if (!ok && ++mismatches <= 20)
         ADD_FAILURE() << "record " << r << " field " << f << ": got " << got << ", reference " << want;
     }
