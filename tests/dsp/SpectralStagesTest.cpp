@@ -1,8 +1,10 @@
-// The bispectral stage on epochs given by their transform bins. The default
-// path (bicoherence map, Bisp_Dur 18, the slow/fast rule by f1 + f2) is pinned
-// bit for bit by the reference case; these tests hold what it cannot reach:
-// the other maps and rules, the 60-epoch boundary, the mBIC table and filter,
-// ties in the peak search, reset and allocation failure.
+// The power and bispectral stages on epochs given by their transform bins.
+// The transform, the default power window (Power_Dur 6, SEF95) and the default
+// bispectral path (bicoherence map, Bisp_Dur 18, the slow/fast rule by f1 + f2)
+// are pinned bit for bit by the reference case; these tests hold what it
+// cannot reach: the power stage's strict comparisons and the counts at which
+// values appear; the other maps and rules, the 60-epoch boundary, the mBIC
+// table and filter, ties in the peak search, reset and allocation failure.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +15,7 @@
 #include <random>
 
 #include "dsp/Bispectrum.h"
+#include "dsp/PowerSpectrum.h"
 
 namespace qs {
 namespace {
@@ -34,6 +37,65 @@ struct Epoch {
     return *this;
   }
 };
+
+TEST(PowerStage, EdgeBinIsOneAboveTheFirstBinWhereTheTailExceedsTheFraction) {
+  const auto only = [](std::initializer_list<std::pair<int, float>> bins) {
+    Spectrum s{};
+    for (auto [k, v] : bins) s[k] = v;
+    return s;
+  };
+  // 10.5 Hz. Bins 41..60 hold exactly 5 %: not more, so the search goes on to
+  // bin 40. At k = 60 the edge stays 60. SEF90: 10 % is not more.
+  EXPECT_EQ(PowerStage::EdgeBin(only({{20, 8.0f}}), 8.0f, 0.05f), 21);
+  EXPECT_EQ(PowerStage::EdgeBin(only({{40, 19.0f}, {50, 1.0f}}), 20.0f, 0.05f), 41);
+  EXPECT_EQ(PowerStage::EdgeBin(only({{60, 5.0f}, {30, 5.0f}}), 10.0f, 0.05f), 60);
+  EXPECT_EQ(PowerStage::EdgeBin(only({{40, 18.0f}, {50, 2.0f}}), 20.0f, 0.10f), 41);
+}
+
+struct PowerWindow : ::testing::Test {
+  bool Add(const Epoch& x) { return stage.AddEpoch(x.re.data(), x.im.data(), 0.05f); }
+  // Epochs whose transform has power p at one bin only: re[k] = sqrt(p).
+  void Tones(int count, int bin, float power) {
+    for (int i = 0; i < count; ++i) EXPECT_TRUE(Add(Epoch{}.Set(bin, std::sqrt(power))));
+  }
+
+  PowerStage stage;
+  Spectrum average{};
+};
+
+TEST_F(PowerWindow, LowPowerEpochsAreSummedButNotCounted) {
+  Epoch x = Epoch{}.Set(20, 2.0f);
+  EXPECT_FALSE(Add(x)) << "T = 4 < 5";
+  EXPECT_EQ(stage.IntervalCount(), 0);
+  EXPECT_TRUE(Add(x.Set(21, 1.0f))) << "T = 5: enough; its edge is bin 22";
+  Tones(9, 20, 16.0f);
+  stage.CloseInterval(6, average);
+  EXPECT_EQ(stage.WindowCount(), 10);
+  EXPECT_FLOAT_EQ(average[20], (9 * 16.0f + 4.0f + 4.0f) / 10) << "the rejected spectrum stays in the sum";
+  EXPECT_FLOAT_EQ(stage.WindowSef(false, 0), (9 * 21 + 22) * 0.5f / 10);
+}
+
+TEST_F(PowerWindow, SlidesOverPowerDurSlotsAndNeedsTenSpectra) {
+  // Power_Dur 2: at most 40 spectra in the window; SqiPower = count / 40.
+  average.fill(1.0f);
+  Tones(9, 30, 100.0f);
+  EXPECT_FLOAT_EQ(stage.CloseInterval(2, average), static_cast<float>(9 * 0.05 / 2));
+  EXPECT_EQ(average[30], 0.0f) << "a window of 9 spectra publishes zeros";
+  EXPECT_EQ(stage.WindowSef(true, 2150), kNotAvailable) << "even the monitor's";
+  EXPECT_EQ(stage.WindowRbr(), kNotAvailable);
+  float sqi = 0.0f;
+  for (int interval = 1; interval < 4; ++interval) {
+    stage.AdvanceSlot();
+    Tones(20 - interval, 30, 100.0f);
+    sqi = stage.CloseInterval(2, average);
+  }
+  EXPECT_EQ(stage.WindowCount(), 18 + 17);
+  EXPECT_FLOAT_EQ(sqi, static_cast<float>(35 * 0.05 / 2));
+  EXPECT_FLOAT_EQ(average[30], 100.0f);
+  EXPECT_FLOAT_EQ(stage.WindowSef(false, 0), 15.5f);
+  EXPECT_FLOAT_EQ(stage.WindowSef(true, 2150), 21.5f) << "the monitor's SEF95 when asked for";
+  EXPECT_EQ(stage.WindowRbr(), kNotAvailable) << "15 Hz only, nothing in 30-47 Hz: no logarithm";
+}
 
 // Seeded uniform numbers whose sequence does not depend on the standard
 // library's distributions.
