@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "dsp/CalcEngine.h"
@@ -88,25 +89,17 @@ TEST(OnlineCycle, ACycleTakesEveryWholeSecondWaitingAndNoPartOfOne) {
   core->run.WaveGain = 0.03125f;
   engine.StartRun();
   RawWaveBuffer& wave = core->buffers.rawWave;
-  const auto arrive = [&wave](int samples) {
+  // After samples arrive: seconds processed, samples pending, the read position.
+  const auto cycleAfter = [&](int samples) {
     wave.Wave128Write = (wave.Wave128Write + samples) % RawWaveBuffer::kSize128;
     wave.Wave128Pending += samples;
+    EXPECT_TRUE(engine.RunCycle());
+    return std::tuple(engine.SecondsProcessed(), wave.Wave128Pending, wave.Wave128Read);
   };
-
-  EXPECT_TRUE(engine.RunCycle()) << "a left-over signal with nothing waiting";
-  EXPECT_EQ(engine.SecondsProcessed(), 0u);
-  EXPECT_EQ(wave.Wave128Pending, 0);
-
-  arrive(64);
-  engine.RunCycle();
-  EXPECT_EQ(engine.SecondsProcessed(), 0u) << "half a second is left for the next cycle";
-  EXPECT_EQ(wave.Wave128Read, 0);
-
-  arrive(3 * 128 + 64);  // three more seconds came before the thread woke
-  engine.RunCycle();
-  EXPECT_EQ(engine.SecondsProcessed(), 4u);
-  EXPECT_EQ(wave.Wave128Pending, 0);
-  EXPECT_EQ(wave.Wave128Read, 4 * 128);
+  EXPECT_EQ(cycleAfter(0), std::tuple(0u, 0, 0)) << "a left-over signal with nothing waiting";
+  EXPECT_EQ(cycleAfter(64), std::tuple(0u, 64, 0)) << "half a second is left for the next cycle";
+  // Three more seconds came before the thread woke.
+  EXPECT_EQ(cycleAfter(3 * 128 + 64), std::tuple(4u, 0, 4 * 128));
   EXPECT_EQ(engine.BlocksTaken(), 8);
   EXPECT_EQ(core->buffers.monitorFlags.acquisitionBlock, 8);
 }
