@@ -97,13 +97,6 @@ TEST_F(PowerWindow, SlidesOverPowerDurSlotsAndNeedsTenSpectra) {
   EXPECT_EQ(stage.WindowRbr(), kNotAvailable) << "15 Hz only, nothing in 30-47 Hz: no logarithm";
 }
 
-// Seeded uniform numbers whose sequence does not depend on the standard
-// library's distributions.
-struct Uniform {
-  std::mt19937 gen;
-  double operator()(double lo, double hi) { return lo + (hi - lo) * (double(gen() >> 8) / 16777216.0); }
-};
-
 // X(4) = 2 + i, X(6) = 1 + 2i, X(10) = 3 + 4i: only the pair (4, 6) has all
 // three bins non-zero, B = (2 + i)(1 + 2i)(3 - 4i) = 20 + 15i, |B| = 25.
 const Epoch kClosedForm = Epoch{}.Set(4, 2, 1).Set(6, 1, 2).Set(10, 3, 4);
@@ -178,10 +171,6 @@ TEST_F(BispFixture, ClosedFormInEveryMap) {
   EXPECT_NEAR(Normalised(4, 6), 100.0f, 1e-4f) << "mBIC of identical epochs";
   EXPECT_EQ(NonZero(stage.BicMagnitude()), 1);
 
-  stage.Derive(2, false, false);
-  EXPECT_EQ(Display(4, 6), 88.0f) << "(log10(1500 / 60) + 3) x 20 + 0.5 = 88.46";
-  EXPECT_EQ(NonZero(stage.BicDisplay()), 1);
-
   stage.Derive(0, false, false);
   EXPECT_EQ(Display(4, 6), 100.0f) << "(log10(25) + 4) x 20 + 0.5 = 108.5, clamped";
 }
@@ -191,7 +180,10 @@ TEST_F(BispFixture, CouplingAndTheMbicFilter) {
   // amplitudes, so B keeps its phase only with the conjugate at the sum bin.
   // (21, 30): a random phase at 51, and now and then no product at all (a
   // zero product has no phase to add to the unit sums).
-  Uniform u{std::mt19937(99)};
+  // Seeded uniform numbers whose sequence does not depend on the standard
+  // library's distributions.
+  std::mt19937 gen(99);
+  const auto u = [&gen](double lo, double hi) { return lo + (hi - lo) * (double(gen() >> 8) / 16777216.0); };
   const auto make = [&u](int e) {
     const double p = u(0, kTwoPi);
     Epoch x = Epoch{}.Polar(4, u(0.5, 2.0), p).Polar(6, 1.0, 0.3).Polar(10, u(0.5, 2.0), p);
@@ -260,7 +252,7 @@ TEST_F(BispFixture, SixtyEpochsBringTheValuesBeforeThatOnlyTheTripleProductMap) 
   stage.CloseWindow(6);
   stage.Derive(2, false, false);
   EXPECT_EQ(Display(10, 80), 0.0f);
-  EXPECT_EQ(Display(4, 6), 88.0f);
+  EXPECT_EQ(Display(4, 6), 88.0f) << "(log10(25 / 1) + 3) x 20 + 0.5 = 88.46";
 }
 
 TEST(BispAllocate, FailsAndKeepsNothingWhenMemoryIsShort) {
