@@ -1,7 +1,5 @@
 // The calculation thread's events and the online cycle it runs. (Data events
 // in an online run are exercised through the online harness of the link tests.)
-#include "dsp/CalcThread.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -13,6 +11,7 @@
 #include <vector>
 
 #include "dsp/CalcEngine.h"
+#include "dsp/CalcThread.h"
 #include "platform/QueuedUiBridge.h"
 
 namespace qs {
