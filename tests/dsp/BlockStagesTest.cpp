@@ -210,7 +210,7 @@ TEST(Suppression, BsrOnceSqiTimeReachesOneFifthAndTheVetoWhenWavesAreNoiseSizedA
       {"an empty power window never vetoes", 15.0f, 4.0f, -1.0f, 0.0f, false, false},
       {"more power in 5-7.5 Hz than in 10-12.5 Hz", 15.0f, 4.0f, 3.0f, 0.0f, false, true},
       {"log10(9 / 1 / 6) = 0.18 > -0.8", 15.0f, 4.0f, 0.0f, 3.0f, false, true},
-      {"equal weak bands: 0.25 not above 0.25, log10(0.25 / 6) < -0.8", 15.0f, 4.0f, 0.5f, 0.5f, false, false},
+      {"equal weak bands: 0.25 not > 0.25, log10(0.25 / 6) < -0.8", 15.0f, 4.0f, 0.5f, 0.5f, false, false},
       {"waves far above their noise level (10); BSR in percent", 20.0f, 1.0f, 3.0f, 0.0f, true, false},
   };
   // clang-format on
