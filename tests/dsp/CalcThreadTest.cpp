@@ -1,7 +1,5 @@
 // The calculation thread's events and the online cycle it runs. (Data events
 // in an online run are exercised through the online harness of the link tests.)
-#include "dsp/CalcThread.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,19 +7,21 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "dsp/CalcEngine.h"
+#include "dsp/CalcThread.h"
 #include "platform/QueuedUiBridge.h"
 
 namespace qs {
 namespace {
 
-class RecordingRequests final : public RunRequests {
- public:
+// Records the stop requests the calculation thread makes.
+struct RecordingRequests final : RunRequests {
   void RequestStop(std::uint32_t id) override {
-    std::lock_guard lock(mutex_);
-    stops_.push_back(id);
+    std::lock_guard lock(mutex);
+    stops.push_back(id);
   }
   void RequestStopNoMonitor(std::uint32_t) override {}
   void RequestStopAfterLink(std::uint32_t) override {}
@@ -29,25 +29,18 @@ class RecordingRequests final : public RunRequests {
   void ShowLogHeader() override {}
   void ShowInterval(const IntervalTexts&) override {}
   std::vector<std::uint32_t> Stops() {
-    std::lock_guard lock(mutex_);
-    return stops_;
+    std::lock_guard lock(mutex);
+    return stops;
   }
-
- private:
-  std::mutex mutex_;
-  std::vector<std::uint32_t> stops_;
+  std::mutex mutex;
+  std::vector<std::uint32_t> stops;
 };
 
-// A replay that holds a fixed number of seconds.
-class CountedInput final : public CalcCycle {
- public:
-  explicit CountedInput(int seconds) : left_(seconds) {}
+// A replay that holds 25 seconds.
+struct CountedInput final : CalcCycle {
   void StartRun() override { ++starts; }
-  bool RunCycle() override { return left_.fetch_sub(1) > 0; }
-  std::atomic<int> starts{0};
-
- private:
-  std::atomic<int> left_;
+  bool RunCycle() override { return left.fetch_sub(1) > 0; }
+  std::atomic<int> starts{0}, left{25};
 };
 
 bool WaitUntil(const std::function<bool()>& done) {
@@ -65,7 +58,7 @@ struct CalcFixture : ::testing::Test {
 // has begun before the request is made.
 TEST_F(CalcFixture, ContinuousModeRunsToTheEndOfTheInputAndStopsNameTheRunThatStarted) {
   core.run.OnlineMode = false;
-  CountedInput input(25);
+  CountedInput input;
   TCalcThread thread(core, ui, requests, &input);
   thread.Start();
   core.run.RunId = 3;
@@ -95,25 +88,17 @@ TEST(OnlineCycle, ACycleTakesEveryWholeSecondWaitingAndNoPartOfOne) {
   core->run.WaveGain = 0.03125f;
   engine.StartRun();
   RawWaveBuffer& wave = core->buffers.rawWave;
-  const auto arrive = [&wave](int samples) {
+  // After samples arrive: seconds processed, samples pending, the read position.
+  const auto cycleAfter = [&](int samples) {
     wave.Wave128Write = (wave.Wave128Write + samples) % RawWaveBuffer::kSize128;
     wave.Wave128Pending += samples;
+    EXPECT_TRUE(engine.RunCycle());
+    return std::tuple(engine.SecondsProcessed(), wave.Wave128Pending, wave.Wave128Read);
   };
-
-  EXPECT_TRUE(engine.RunCycle()) << "a left-over signal with nothing waiting";
-  EXPECT_EQ(engine.SecondsProcessed(), 0u);
-  EXPECT_EQ(wave.Wave128Pending, 0);
-
-  arrive(64);
-  engine.RunCycle();
-  EXPECT_EQ(engine.SecondsProcessed(), 0u) << "half a second is left for the next cycle";
-  EXPECT_EQ(wave.Wave128Read, 0);
-
-  arrive(3 * 128 + 64);  // three more seconds came before the thread woke
-  engine.RunCycle();
-  EXPECT_EQ(engine.SecondsProcessed(), 4u);
-  EXPECT_EQ(wave.Wave128Pending, 0);
-  EXPECT_EQ(wave.Wave128Read, 4 * 128);
+  EXPECT_EQ(cycleAfter(0), std::tuple(0u, 0, 0)) << "a left-over signal with nothing waiting";
+  EXPECT_EQ(cycleAfter(64), std::tuple(0u, 64, 0)) << "half a second is left for the next cycle";
+  // Three more seconds came before the thread woke.
+  EXPECT_EQ(cycleAfter(3 * 128 + 64), std::tuple(4u, 0, 4 * 128));
   EXPECT_EQ(engine.BlocksTaken(), 8);
   EXPECT_EQ(core->buffers.monitorFlags.acquisitionBlock, 8);
 }
