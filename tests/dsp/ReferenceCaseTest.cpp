@@ -117,6 +117,29 @@ TEST_F(Processing, A256HzRecordingExportsEverySampleOfItsBlocksAndRecordsWrapAft
   EXPECT_EQ(lines[1], 2 * lines[0]);
 }
 
+// The overshoot threshold of a run follows the latest interval record: a quiet
+// one just before the run raises it from 50 to 100 uV and changes the first
+// record; the same record one place earlier changes nothing.
+TEST_F(Processing, TheOvershootThresholdFollowsTheLatestRecordOnly) {
+  const std::string path = (dir / "deep.eeg").string();  // 40-80 uV slow waves
+  ASSERT_TRUE(recgen::WriteRecording(
+      path,
+      recgen::GenerateRecording(
+          {.seconds = 20, .scenario = {{.eeg = {.to = 20, .kind = recgen::SegmentKind::Deep}}}, .seed = 3})));
+  const auto first = [&](int quiet) {
+    return test::RunEngine(path, "Overshoot_Threshold:50\n",
+                           [quiet](AppCore& core) {
+                             core.buffers.trend.index = 2;
+                             if (quiet >= 0) core.buffers.trend.records[quiet][EpochResult::Amp] = 12.5f;
+                           })
+        .records.at(0)
+        .record.value;
+  };
+  const auto plain = first(-1);
+  EXPECT_NE(first(1), plain);
+  EXPECT_EQ(first(0), plain);
+}
+
 // Recordings of 1 to 5 s: the epochs transformed by the end of each second.
 // 1-s moving average: the third cycle (6 blocks taken) analyses one epoch
 // block, later cycles two. 2 s: the same one cycle later.
