@@ -1,13 +1,9 @@
 // Offline runs end to end without windows: the run controller, the record
 // files, the calculation thread replaying on its own thread and the posted
 // stop coming back to the user-interface loop; and the EDF commands.
-#include <edflib.h>
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include "exchange/EdfTestFiles.h"
 #include "record/RecordTestFiles.h"
@@ -44,11 +40,11 @@ class OfflineRunTest : public test::ProgramRunTest {
   }
 };
 
-class EdfMenuTest : public OfflineRunTest {};
-
 // The log a user gets from a paced replay in the program equals the one
 // quellscope-cli replay --log writes for the same recording and settings.
-TEST_F(OfflineRunTest, APacedReplayStepsOneSecondPerTickAndLogsWhatTheCommandLineReplayLogs) {
+TEST_F(OfflineRunTest, APacedReplayStepsOneSecondPerTickLogsWhatTheCommandLineLogsAndExportsEdf) {
+  controller->oEdfClick();
+  EXPECT_TRUE(prompter.Saw("File not selected", "File Error"));
   ChooseRecording(75);
   controller->bStartClick();
   ASSERT_TRUE(controller->Controls().timerEnabled);
@@ -56,18 +52,16 @@ TEST_F(OfflineRunTest, APacedReplayStepsOneSecondPerTickAndLogsWhatTheCommandLin
   EXPECT_EQ(TickUntilIdle(), 76) << "75 seconds, then the tick that finds the end";
   EXPECT_EQ(core.run.ClockSec, 36076u);
   EXPECT_FALSE(core.run.ReplayFile.IsOpen() || controller->Controls().timerEnabled);
-  EXPECT_EQ(prompter.shown.size(), 1u) << "the end of the file is not an error";
-  const fs::path cliLog = dir / "cli.log";
-  const std::string command = std::string(QS_CLI_PATH) + " replay " + (dir / "case.eeg").string() +
-                              " --settings " + (dir / "none.ini").string() + " --records " +
-                              (dir / "r.csv").string() + " --log " + cliLog.string();
-  ASSERT_EQ(std::system(command.c_str()), 0);
-  std::ifstream in(cliLog, std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(prompter.shown.size(), 2u) << "the end of the file is not an error";
+  const std::string cli = "cd " + dir.string() +
+                          " && " QS_CLI_PATH
+                          " replay case.eeg --settings none.ini --records r.csv --log cli.log";
+  ASSERT_EQ(std::system(cli.c_str()), 0);
+  const std::vector<std::uint8_t> log = test::ReadBytes((dir / "cli.log").string());
   std::string program;
   for (const std::string& line : core.logLines.Lines()) program += line + "\r\n";
   EXPECT_GE(core.logLines.Count(), 2) << "the header and at least one line";
-  EXPECT_EQ(program, text);
+  EXPECT_EQ(program, std::string(log.begin(), log.end()));
 
   // Snap: a header with the replayed file, its clock and the boxes, then the
   // calculation's snapshot.
@@ -82,22 +76,19 @@ TEST_F(OfflineRunTest, APacedReplayStepsOneSecondPerTickAndLogsWhatTheCommandLin
   const MainControls& c = controller->Controls();
   EXPECT_EQ(lines[1], std::to_string(engine.Bispectral().N()) + " " + c.eSEF90 + " " + c.eBSR + " " +
                           c.eBratio + " " + c.eSyncFS + " " + c.eBIS + "\r");
-}
 
-TEST_F(EdfMenuTest, SaveEdfExportsTheReplayedFileWithTheComments) {
-  controller->oEdfClick();
-  EXPECT_TRUE(prompter.Saw("File not selected", "File Error"));
-  ChooseRecording(12);
+  // Save EDF: the replayed file with the comments.
   controller->ApplyComment("10:00:04", "intubation");
   prompter.files = {(dir / "case.edf").string(), std::nullopt};
   controller->oEdfClick();
   const FileDialogState& d = prompter.dialogs.back();
-  EXPECT_EQ(d.title + "|" + d.defaultExt + std::to_string(d.filterIndex), "EDF+ File Save|edf6");
-  EXPECT_EQ(d.fileName, (dir / "case.edf").string()) << "proposed beside the record";
+  EXPECT_EQ(d.title + "|" + d.defaultExt + std::to_string(d.filterIndex) + "|" + d.fileName,
+            "EDF+ File Save|edf6|" + (dir / "case.edf").string())
+      << "proposed beside the record";
   EXPECT_EQ(prompter.shown.back().kind, "save") << "no notes, no message";
   edf_hdr_struct hdr{};
   ASSERT_EQ(edfopen_file_readonly((dir / "case.edf").c_str(), &hdr, EDFLIB_READ_ALL_ANNOTATIONS), 0);
-  EXPECT_EQ(hdr.datarecords_in_file, 12);
+  EXPECT_EQ(hdr.datarecords_in_file, 75);
   bool comment = false;
   for (int i = 0; i < hdr.annotations_in_file; ++i) {
     edf_annotation_struct a{};
@@ -110,13 +101,10 @@ TEST_F(EdfMenuTest, SaveEdfExportsTheReplayedFileWithTheComments) {
   EXPECT_EQ(prompter.shown.back().kind, "save") << "a cancelled dialog writes nothing, says nothing";
 }
 
-TEST_F(EdfMenuTest, AnEdfPickedInOfflineIsConvertedOnlyWhenTheUserAgrees) {
-  test::EdfShape shape;
-  shape.rate = 512;
-  shape.seconds = 6;
-  shape.wave = [](int, double t) { return 40 * std::sin(2 * 3.14159265358979 * 8 * t); };
+TEST_F(OfflineRunTest, AnEdfPickedInOfflineIsConvertedOnlyWhenTheUserAgrees) {
   const std::string edf = (dir / "sleep.EDF").string();  // the extension in any case
-  std::vector<std::uint8_t> bytes = test::WriteEdfPlus(edf, shape);
+  const auto wave = [](int, double t) { return 40 * std::sin(2 * 3.14159265358979 * 8 * t); };
+  std::vector<std::uint8_t> bytes = test::WriteEdfPlus(edf, {.rate = 512, .seconds = 6, .wave = wave});
   prompter.files = {edf, edf};
   prompter.answers = {false, true};
   controller->oOfflineClick();
