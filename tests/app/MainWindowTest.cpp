@@ -65,7 +65,7 @@ class MainWindowTest : public ::testing::Test {
   std::unique_ptr<TForm1> window_;  // last: destroyed before what it uses
 };
 
-TEST_F(MainWindowTest, EveryButtonMenuItemAndSecondaryWindowReachesItsHandler) {
+TEST_F(MainWindowTest, EveryButtonMenuItemAndWindowReachesItsHandler) {
   TForm1& w = *window_;
   // What each shows first, online and idle; every dialog is cancelled.
   prompter_.files.assign(10, std::nullopt);
@@ -124,28 +124,19 @@ TEST_F(MainWindowTest, EveryButtonMenuItemAndSecondaryWindowReachesItsHandler) {
   for (QAction* a : w.findChildren<QAction*>()) ctrlO += a->shortcut() == QKeySequence("Ctrl+O") ? 1 : 0;
   for (QShortcut* s : w.findChildren<QShortcut*>()) ctrlO += s->key() == QKeySequence("Ctrl+O") ? 1 : 0;
   EXPECT_EQ(ctrlO, 1);
-}
 
-TEST(StartupWindows, TheSplashFreesItselfAfterFourSeconds) {
+  // The splash frees itself after four seconds.
   QPointer<TForm6> splash = new TForm6;
   splash->ShowNow();
   ASSERT_TRUE(QMetaObject::invokeMethod(&splash->Timer, "timeout", Qt::DirectConnection));
   EXPECT_TRUE(qs::test::ProcessEventsUntil([&] { return splash.isNull(); }, 1000));
-}
 
-// What a user does to a choice list: picks an item.
-void Pick(QComboBox* list, int index) {
-  list->setCurrentIndex(index);
-  emit list->activated(index);
-}
-
-TEST_F(MainWindowTest, SettingsWindowsReachTheirSettingsTheMainWindowAndTheReplay) {
-  TForm1& w = *window_;
+  // The settings windows' controls reach their settings, the main window and the replay.
   qs::AppSettings& s = core_.settings;
   w.oProcess->trigger();
   EXPECT_TRUE(processing_.isVisible() && !w.isEnabled() && processing_.eBS_Thres->text() == "5");
   processing_.cbTrend->click();
-  Pick(processing_.cbBispCount, 0);
+  emit processing_.cbBispCount->activated(0);
   processing_.eBS_Thres->setText("7");
   processing_.cbBW->click();  // another control in between keeps the typed text
   processing_.bApply->click();
@@ -160,7 +151,7 @@ TEST_F(MainWindowTest, SettingsWindowsReachTheirSettingsTheMainWindowAndTheRepla
   w.oOffline->trigger();
   w.oView->trigger();
   EXPECT_TRUE(view_.isVisible() && w.isEnabled());
-  Pick(view_.cbGraph, 2);
+  emit view_.cbGraph->activated(2);
   EXPECT_EQ(w.lBsp->text(), "Triple Product");
   EXPECT_GE(w.lBsp->width(), w.lBsp->sizeHint().width()) << "a label is never clipped";
   view_.udTime->setValue(601);
@@ -176,7 +167,7 @@ TEST_F(MainWindowTest, SettingsWindowsReachTheirSettingsTheMainWindowAndTheRepla
   EXPECT_FALSE(w.oWaveB->isEnabled() || w.oExit->isEnabled() || w.oOnline->isEnabled() ||
                w.menuBar()->activeAction());
   w.oView->trigger();
-  Pick(view_.cbSpeed, 1);
+  emit view_.cbSpeed->activated(1);
   EXPECT_TRUE(w.Timer->isActive() && w.Timer->interval() == s.ReplayIntervalMs && s.ReplayIntervalMs != 1000);
   QMetaObject::invokeMethod(w.Timer, "timeout", Qt::DirectConnection);
   EXPECT_TRUE(core_.sync.CalcDataEvent.IsSet()) << "the timer paces the replay";
