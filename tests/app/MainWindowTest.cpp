@@ -1,7 +1,7 @@
 // The windows with their real widgets over the real run controller, without
-// worker threads: that each control reaches its handler and that the windows
-// show what the controller decided. The behaviour itself is tested headless,
-// in RunControllerTest and in tests/config for the settings windows.
+// worker threads: only that each control reaches its handler and that the
+// windows show what the controller decided. The behaviour itself is tested
+// headless, in RunControllerTest and in tests/config for the settings windows.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,12 +11,10 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QSlider>
-#include <QTimer>
 
 #include "app/MainWindow.h"
 #include "app/SplashWindow.h"
@@ -37,22 +35,18 @@ namespace fs = std::filesystem;
 
 class MainWindowTest : public ::testing::Test {
  protected:
-  void SetUp() override { fs::create_directories(dir_); }
-  void TearDown() override {
-    window_.reset();
-    fs::remove_all(dir_);
-  }
-  TForm1& Open() {
+  void SetUp() override {
+    fs::create_directories(dir_);
+    core_.logLines.Append("10:01:04,20.84");  // the log window's first line
     window_ = std::make_unique<TForm1>(core_, bridge_, prompter_, noLink_, records_, qs::WorkerFactory{},
                                        (dir_ / "none.ini").string());
     window_->SetSecondaryWindows({.processing = &processing_, .view = &view_, .log = &log_, .com = &com_});
     window_->show();
-    return *window_;
   }
+  void TearDown() override { fs::remove_all(dir_); }
   // Triggers a menu item or clicks a button: the last box or dialog shown.
   std::string Use(QObject* control) {
-    if (auto* item = qobject_cast<QAction*>(control)) item->trigger();
-    if (auto* button = qobject_cast<QPushButton*>(control)) button->click();
+    QMetaObject::invokeMethod(control, qobject_cast<QAction*>(control) ? "trigger" : "click");
     const auto& s = prompter_.shown.back();
     return s.kind + ": " + s.text +
            (s.caption.empty() ? " ." + prompter_.dialogs.back().defaultExt : " [" + s.caption + "]");
@@ -60,7 +54,6 @@ class MainWindowTest : public ::testing::Test {
 
   const fs::path dir_ = fs::temp_directory_path() / ("qs_windows_" + std::to_string(::getpid()));
   qs::AppCore core_;
-  qs::AppSettings& s_ = core_.settings;
   qs::QueuedUiBridge bridge_;
   qs::test::ScriptedPrompter prompter_;
   qs::NoMonitorLink noLink_;
@@ -72,10 +65,8 @@ class MainWindowTest : public ::testing::Test {
   std::unique_ptr<TForm1> window_;  // last: destroyed before what it uses
 };
 
-class SettingsWindowsTest : public MainWindowTest {};
-
-TEST_F(MainWindowTest, EveryButtonAndMenuItemReachesItsHandler) {
-  TForm1& w = Open();
+TEST_F(MainWindowTest, EveryButtonMenuItemAndWindowReachesItsHandler) {
+  TForm1& w = *window_;
   // What each shows first, online and idle; every dialog is cancelled.
   prompter_.files.assign(10, std::nullopt);
   prompter_.answers = {false, false};
@@ -96,30 +87,13 @@ TEST_F(MainWindowTest, EveryButtonAndMenuItemReachesItsHandler) {
       {w.oBISVal, "save: Wave Data (at 128Hz sampling) Save in ASCII .csv"},
       {w.oEdf, "error: File not selected [File Error]"},
   };
-  for (const auto& [control, shown] : rows)
-    EXPECT_EQ(Use(control), shown) << control->objectName().toStdString();
-  EXPECT_FALSE(w.close());  // the window never closes itself: it asks, and a Yes ends the program
+  for (const auto& [control, shown] : rows) EXPECT_EQ(Use(control), shown);
+  // The window never closes itself: it asks, and a Yes ends the program.
+  EXPECT_FALSE(w.close() || w.RequestedExitCode().has_value()) << "No keeps the program running";
   EXPECT_EQ(prompter_.shown.back().text, "Are you sure to Exit?");
-  EXPECT_FALSE(w.RequestedExitCode().has_value()) << "No keeps the program running";
   for (int i = 0; i < 2; ++i) w.oOnline->trigger();  // clicking the checked mode again must not uncheck it
   EXPECT_TRUE(w.oOnline->isChecked() && !w.oOffline->isChecked());
 
-  for (QPushButton* b : {w.bStepExec, w.bYes, w.bNo, w.bPrev, w.bNext, w.bComment}) b->click();
-  EXPECT_TRUE(core_.run.StepMode && core_.run.CommentInputOpen && !core_.run.EpochAccepted) << "No came last";
-  EXPECT_EQ(core_.run.StepCredits, 2);
-  std::vector<int> pages;
-  for (qs::DrawRequest r; core_.drawQueue.Front(r); core_.drawQueue.PopFront()) pages.push_back(r.kind);
-  EXPECT_EQ(std::vector<int>(pages.end() - 2, pages.end()), (std::vector<int>{qs::PrevHour, qs::NextHour}));
-  // Two owners of one key would make Qt fire neither.
-  int ctrlO = 0;
-  for (QAction* a : w.findChildren<QAction*>()) ctrlO += a->shortcut() == QKeySequence("Ctrl+O") ? 1 : 0;
-  for (QShortcut* s : w.findChildren<QShortcut*>()) ctrlO += s->key() == QKeySequence("Ctrl+O") ? 1 : 0;
-  EXPECT_EQ(ctrlO, 1);
-}
-
-TEST_F(MainWindowTest, SecondaryWindowsAreShownClosedAndReportTheirClosing) {
-  core_.logLines.Append("10:01:04,20.84");
-  TForm1& w = Open();
   w.oLog->trigger();
   EXPECT_EQ(log_.reLog->toPlainText(), "10:01:04,20.84");
   // Added lines are appended; a line changed in place (a comment attached to
@@ -138,37 +112,37 @@ TEST_F(MainWindowTest, SecondaryWindowsAreShownClosedAndReportTheirClosing) {
   EXPECT_TRUE(com_.isVisible() && core_.run.WindowOpen);
   com_.close();  // by its close box
   EXPECT_FALSE(core_.run.WindowOpen);
-}
 
-TEST(StartupWindows, TheSplashFreesItselfAfterFourSeconds) {
+  for (QPushButton* b : {w.bStepExec, w.bYes, w.bNo, w.bPrev, w.bNext, w.bComment}) b->click();
+  EXPECT_TRUE(core_.run.StepMode && core_.run.CommentInputOpen && !core_.run.EpochAccepted) << "No came last";
+  EXPECT_EQ(core_.run.StepCredits, 2);
+  std::vector<int> pages;
+  for (qs::DrawRequest r; core_.drawQueue.Front(r); core_.drawQueue.PopFront()) pages.push_back(r.kind);
+  EXPECT_EQ(std::vector<int>(pages.end() - 2, pages.end()), (std::vector<int>{qs::PrevHour, qs::NextHour}));
+  // Two owners of one key would make Qt fire neither.
+  int ctrlO = 0;
+  for (QAction* a : w.findChildren<QAction*>()) ctrlO += a->shortcut() == QKeySequence("Ctrl+O") ? 1 : 0;
+  for (QShortcut* s : w.findChildren<QShortcut*>()) ctrlO += s->key() == QKeySequence("Ctrl+O") ? 1 : 0;
+  EXPECT_EQ(ctrlO, 1);
+
+  // The splash frees itself after four seconds.
   QPointer<TForm6> splash = new TForm6;
   splash->ShowNow();
   ASSERT_TRUE(QMetaObject::invokeMethod(&splash->Timer, "timeout", Qt::DirectConnection));
   EXPECT_TRUE(qs::test::ProcessEventsUntil([&] { return splash.isNull(); }, 1000));
-}
 
-// What a user does to a choice list: picks an item.
-void Pick(QComboBox* list, int index) {
-  list->setCurrentIndex(index);
-  emit list->activated(index);
-}
-
-TEST_F(SettingsWindowsTest, TheirControlsReachTheirSettingsTheMainWindowAndTheReplay) {
-  TForm1& w = Open();
+  // The settings windows' controls reach their settings, the main window and the replay.
+  qs::AppSettings& s = core_.settings;
   w.oProcess->trigger();
-  EXPECT_TRUE(processing_.isVisible() && !w.isEnabled());
-  EXPECT_EQ(processing_.eBS_Thres->text(), "5") << "the window shows the settings";
+  EXPECT_TRUE(processing_.isVisible() && !w.isEnabled() && processing_.eBS_Thres->text() == "5");
   processing_.cbTrend->click();
-  Pick(processing_.cbBispCount, 0);
+  emit processing_.cbBispCount->activated(0);
   processing_.eBS_Thres->setText("7");
   processing_.cbBW->click();  // another control in between keeps the typed text
   processing_.bApply->click();
-  EXPECT_FALSE(s_.Proc_Trend);
-  EXPECT_EQ(s_.Bisp_Dur, 6);
-  EXPECT_EQ(s_.BS_Threshold, 7.0f);
+  EXPECT_TRUE(!s.Proc_Trend && s.Bisp_Dur == 6 && s.BS_Threshold == 7.0f);
   processing_.bQuit->click();
-  EXPECT_TRUE(w.isEnabled() && !core_.run.WindowOpen);
-  EXPECT_TRUE(s_.GrayScale) << "committed on closing";
+  EXPECT_TRUE(w.isEnabled() && !core_.run.WindowOpen && s.GrayScale) << "GrayScale committed on closing";
 
   qs::test::RecordBuilder b(qs::RawLayout::TwoChannels128, 10, 0, 0);
   for (int i = 0; i < 700; ++i) b.AddSecond();
@@ -177,13 +151,11 @@ TEST_F(SettingsWindowsTest, TheirControlsReachTheirSettingsTheMainWindowAndTheRe
   w.oOffline->trigger();
   w.oView->trigger();
   EXPECT_TRUE(view_.isVisible() && w.isEnabled());
-  Pick(view_.cbGraph, 2);
+  emit view_.cbGraph->activated(2);
   EXPECT_EQ(w.lBsp->text(), "Triple Product");
   EXPECT_GE(w.lBsp->width(), w.lBsp->sizeHint().width()) << "a label is never clipped";
-  view_.tbTime->setValue(600);
   view_.udTime->setValue(601);
-  EXPECT_EQ(view_.tbTime->value(), 601) << "the two move together";
-  EXPECT_EQ(view_.lSetTime->text(), "10:10:01");
+  EXPECT_EQ(view_.lSetTime->text() + QString::number(view_.tbTime->value()), "10:10:01601");
   view_.bQuit->click();
 
   w.bStart->click();
@@ -191,13 +163,12 @@ TEST_F(SettingsWindowsTest, TheirControlsReachTheirSettingsTheMainWindowAndTheRe
   EXPECT_FALSE(w.close() || w.mnFile->menuAction()->isEnabled()) << "a run: no question, no menu";
   // Qt fires the shortcuts of items in a disabled menu: they are off as well,
   // and the menu's own key does not open it.
-  EXPECT_FALSE(w.oWaveB->isEnabled() || w.oExit->isEnabled() || w.oOnline->isEnabled());
   emit w.findChild<QShortcut*>("mnModeShortcut")->activated();
-  EXPECT_EQ(w.menuBar()->activeAction(), nullptr);
+  EXPECT_FALSE(w.oWaveB->isEnabled() || w.oExit->isEnabled() || w.oOnline->isEnabled() ||
+               w.menuBar()->activeAction());
   w.oView->trigger();
-  Pick(view_.cbSpeed, 1);
-  EXPECT_TRUE(w.Timer->isActive() && w.Timer->interval() == s_.ReplayIntervalMs &&
-              s_.ReplayIntervalMs != 1000);
+  emit view_.cbSpeed->activated(1);
+  EXPECT_TRUE(w.Timer->isActive() && w.Timer->interval() == s.ReplayIntervalMs && s.ReplayIntervalMs != 1000);
   QMetaObject::invokeMethod(w.Timer, "timeout", Qt::DirectConnection);
   EXPECT_TRUE(core_.sync.CalcDataEvent.IsSet()) << "the timer paces the replay";
   w.bPause->click();

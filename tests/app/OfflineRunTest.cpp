@@ -1,13 +1,9 @@
 // Offline runs end to end without windows: the run controller, the record
 // files, the calculation thread replaying on its own thread and the posted
 // stop coming back to the user-interface loop; and the EDF commands.
-#include <edflib.h>
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include "exchange/EdfTestFiles.h"
 #include "record/RecordTestFiles.h"
@@ -17,57 +13,43 @@
 namespace qs {
 namespace {
 
-namespace fs = std::filesystem;
-
-class OfflineRunTest : public test::ProgramRunTest {
- protected:
+struct OfflineRunTest : test::ProgramRunTest {
   OfflineRunTest() : ProgramRunTest("qs_offline_") {}
-
-  // Chooses Offline and a recording of this many seconds from 10:00:00.
-  void ChooseRecording(int seconds) {
-    test::RecordBuilder b(RawLayout::TwoChannels128, 10, 0, 0);
-    for (int i = 0; i < seconds; ++i) b.AddSecond();
-    b.Save(dir / "case.eeg");
-    prompter.files = {(dir / "case.eeg").string()};
-    controller->oOfflineClick();
-  }
-  // Ticks the replay timer until the run is back in Idle; the number of ticks.
-  int TickUntilIdle() {
-    for (int tick = 1; tick <= 200; ++tick) {
-      const std::uint32_t before = core.run.ClockSec;
-      controller->TimerTimer();
-      // Each tick grants one second; wait until the calculation thread took it.
-      ui.RunUntil([&] { return core.run.ClockSec != before || controller->Controls().bStart; }, 5000);
-      if (controller->Controls().bStart) return tick;
-    }
-    return -1;
-  }
 };
-
-class EdfMenuTest : public OfflineRunTest {};
 
 // The log a user gets from a paced replay in the program equals the one
 // quellscope-cli replay --log writes for the same recording and settings.
-TEST_F(OfflineRunTest, APacedReplayStepsOneSecondPerTickAndLogsWhatTheCommandLineReplayLogs) {
-  ChooseRecording(75);
+TEST_F(OfflineRunTest, APacedReplayStepsOneSecondPerTickLogsWhatTheCommandLineLogsAndExportsEdf) {
+  controller->oEdfClick();
+  EXPECT_TRUE(prompter.Saw("File not selected", "File Error"));
+  test::RecordBuilder b(RawLayout::TwoChannels128, 10, 0, 0);
+  for (int i = 0; i < 75; ++i) b.AddSecond();
+  b.Save(dir / "case.eeg");
+  prompter.files = {(dir / "case.eeg").string()};
+  controller->oOfflineClick();
   controller->bStartClick();
   ASSERT_TRUE(controller->Controls().timerEnabled);
   EXPECT_EQ(core.run.ClockSec, 36001u);
-  EXPECT_EQ(TickUntilIdle(), 76) << "75 seconds, then the tick that finds the end";
+  // Each tick grants one second; wait until the calculation thread took it.
+  int ticks = 0;
+  while (!controller->Controls().bStart && ++ticks <= 200) {
+    const std::uint32_t before = core.run.ClockSec;
+    controller->TimerTimer();
+    ui.RunUntil([&] { return core.run.ClockSec != before || controller->Controls().bStart; }, 5000);
+  }
+  EXPECT_EQ(ticks, 76) << "75 seconds, then the tick that finds the end";
   EXPECT_EQ(core.run.ClockSec, 36076u);
   EXPECT_FALSE(core.run.ReplayFile.IsOpen() || controller->Controls().timerEnabled);
-  EXPECT_EQ(prompter.shown.size(), 1u) << "the end of the file is not an error";
-  const fs::path cliLog = dir / "cli.log";
-  const std::string command = std::string(QS_CLI_PATH) + " replay " + (dir / "case.eeg").string() +
-                              " --settings " + (dir / "none.ini").string() + " --records " +
-                              (dir / "r.csv").string() + " --log " + cliLog.string();
-  ASSERT_EQ(std::system(command.c_str()), 0);
-  std::ifstream in(cliLog, std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(prompter.shown.size(), 2u) << "the end of the file is not an error";
+  const std::string cli = "cd " + dir.string() +
+                          " && " QS_CLI_PATH
+                          " replay case.eeg --settings none.ini --records r.csv --log cli.log";
+  ASSERT_EQ(std::system(cli.c_str()), 0);
+  const std::vector<std::uint8_t> log = test::ReadBytes((dir / "cli.log").string());
   std::string program;
   for (const std::string& line : core.logLines.Lines()) program += line + "\r\n";
   EXPECT_GE(core.logLines.Count(), 2) << "the header and at least one line";
-  EXPECT_EQ(program, text);
+  EXPECT_EQ(program, std::string(log.begin(), log.end()));
 
   // Snap: a header with the replayed file, its clock and the boxes, then the
   // calculation's snapshot.
@@ -82,41 +64,30 @@ TEST_F(OfflineRunTest, APacedReplayStepsOneSecondPerTickAndLogsWhatTheCommandLin
   const MainControls& c = controller->Controls();
   EXPECT_EQ(lines[1], std::to_string(engine.Bispectral().N()) + " " + c.eSEF90 + " " + c.eBSR + " " +
                           c.eBratio + " " + c.eSyncFS + " " + c.eBIS + "\r");
-}
 
-TEST_F(EdfMenuTest, SaveEdfExportsTheReplayedFileWithTheComments) {
-  controller->oEdfClick();
-  EXPECT_TRUE(prompter.Saw("File not selected", "File Error"));
-  ChooseRecording(12);
+  // Save EDF: the replayed file with the comments.
   controller->ApplyComment("10:00:04", "intubation");
   prompter.files = {(dir / "case.edf").string(), std::nullopt};
   controller->oEdfClick();
-  const FileDialogState& d = prompter.dialogs.back();
-  EXPECT_EQ(d.title + "|" + d.defaultExt + std::to_string(d.filterIndex), "EDF+ File Save|edf6");
-  EXPECT_EQ(d.fileName, (dir / "case.edf").string()) << "proposed beside the record";
+  const FileDialogState& d = prompter.dialogs.back();  // the file proposed beside the record
+  EXPECT_EQ(d.title + "|" + d.defaultExt + std::to_string(d.filterIndex) + "|" + d.fileName,
+            "EDF+ File Save|edf6|" + (dir / "case.edf").string());
   EXPECT_EQ(prompter.shown.back().kind, "save") << "no notes, no message";
   edf_hdr_struct hdr{};
   ASSERT_EQ(edfopen_file_readonly((dir / "case.edf").c_str(), &hdr, EDFLIB_READ_ALL_ANNOTATIONS), 0);
-  EXPECT_EQ(hdr.datarecords_in_file, 12);
-  bool comment = false;
-  for (int i = 0; i < hdr.annotations_in_file; ++i) {
-    edf_annotation_struct a{};
-    edf_get_annotation(hdr.handle, i, &a);
-    comment = comment || (std::string(a.annotation) == "intubation" && a.onset == 4 * EDFLIB_TIME_DIMENSION);
-  }
+  EXPECT_EQ(hdr.datarecords_in_file, 75);
+  EXPECT_EQ(hdr.annotations_in_file, 1) << "the comment only";
+  edf_annotation_struct a{};
+  edf_get_annotation(hdr.handle, 0, &a);
+  EXPECT_TRUE(std::string(a.annotation) == "intubation" && a.onset == 4 * EDFLIB_TIME_DIMENSION);
   edfclose_file(hdr.handle);
-  EXPECT_TRUE(comment);
   controller->oEdfClick();
   EXPECT_EQ(prompter.shown.back().kind, "save") << "a cancelled dialog writes nothing, says nothing";
-}
 
-TEST_F(EdfMenuTest, AnEdfPickedInOfflineIsConvertedOnlyWhenTheUserAgrees) {
-  test::EdfShape shape;
-  shape.rate = 512;
-  shape.seconds = 6;
-  shape.wave = [](int, double t) { return 40 * std::sin(2 * 3.14159265358979 * 8 * t); };
+  // An EDF picked in Offline is converted only when the user agrees.
   const std::string edf = (dir / "sleep.EDF").string();  // the extension in any case
-  std::vector<std::uint8_t> bytes = test::WriteEdfPlus(edf, shape);
+  const auto wave = [](int, double t) { return 40 * std::sin(2 * 3.14159265358979 * 8 * t); };
+  std::vector<std::uint8_t> bytes = test::WriteEdfPlus(edf, {.rate = 512, .seconds = 6, .wave = wave});
   prompter.files = {edf, edf};
   prompter.answers = {false, true};
   controller->oOfflineClick();
@@ -132,8 +103,7 @@ TEST_F(EdfMenuTest, AnEdfPickedInOfflineIsConvertedOnlyWhenTheUserAgrees) {
   prompter.files = {edf};
   prompter.answers = {true, true};  // convert, overwrite the earlier result
   controller->oOfflineClick();
-  EXPECT_TRUE(prompter.Saw("File already exists", "Overwrite "));
-  EXPECT_TRUE(core.run.ReplayFileName.empty());
+  EXPECT_TRUE(prompter.Saw("File already exists", "Overwrite ") && core.run.ReplayFileName.empty());
   EXPECT_EQ(prompter.shown.back().caption, "EDF Import Error");
 }
 
