@@ -140,10 +140,11 @@ TEST(WaveGraph, SamplesMapToRowsAndASecondIsDrawnAtTheRightThenScrolledLeft) {
 
 TEST(PowerGraph, LogarithmicAndLinearHeightsAndTheCurveOverBins1To100) {
   // value, linear, scale index => pixels from the top of the frame (114 - height)
-  const std::tuple<float, bool, int, int> heights[] = {
-      {1.0f, false, 0, 54},   {0.001f, false, 0, 114}, {0.0005f, false, 0, 114}, {0.0f, false, 0, 114},
-      {-3.0f, false, 0, 114}, {1e6f, false, 0, 14},    {5.0f, true, 0, 14},      {7.0f, true, 0, 14},
-      {2.5f, true, 0, 64},    {49.6f, true, 4, 64},    {100.0f, true, 4, 14}};
+  // clang-format off
+  const std::tuple<float, bool, int, int> heights[] = {{1.0f, false, 0, 54}, {0.001f, false, 0, 114},
+      {0.0005f, false, 0, 114}, {0.0f, false, 0, 114}, {-3.0f, false, 0, 114}, {1e6f, false, 0, 14},
+      {5.0f, true, 0, 14}, {7.0f, true, 0, 14}, {2.5f, true, 0, 64}, {49.6f, true, 4, 64}, {100.0f, true, 4, 14}};
+  // clang-format on
   for (const auto& [value, linear, scale, y] : heights)
     EXPECT_EQ(114 - PowerGraph::Height(value, {linear, scale}), y) << value << " linear " << linear;
 
@@ -220,7 +221,7 @@ class TrendRun : public ::testing::Test {
   TrendGraph graph;
 };
 
-TEST_F(TrendRun, TheFirstColumnIsColumnOneAndPagingBackStopsAtTheStartHour) {
+TEST_F(TrendRun, TheFirstColumnIsColumnOnePagingBackStopsAtTheStartHourAndMissingPbicLeavesAGap) {
   Reset(10);
   EXPECT_EQ(graph.FirstHour(), -1);
   records[0][EpochResult::Bis] = 100.0f;
@@ -251,9 +252,8 @@ TEST_F(TrendRun, TheFirstColumnIsColumnOneAndPagingBackStopsAtTheStartHour) {
   EXPECT_EQ(graph.FirstHour(), 12);
   EXPECT_FALSE(Next(3 * 360 + 2)) << "the newest hour is the second";
   EXPECT_TRUE(Add(3 * 360 + 4));
-}
 
-TEST_F(TrendRun, MissingPbicLeavesAGapThatTheNextValueBridgesAndHourLabelsWrapAfterMidnight) {
+  // A missing pBIC leaves a gap that the next value bridges; hour labels wrap after midnight.
   Reset(23);
   records[0][EpochResult::PbicLow] = 20.0f;  // y = 335
   records[4][EpochResult::PbicLow] = 40.0f;  // y = 315

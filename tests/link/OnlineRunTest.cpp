@@ -79,13 +79,9 @@ TEST_F(OnlineRunTest, ModelVAt128HzRefusedRequestsAgainAndTheRecordAsPlayedWhenT
                        p->core->run.MonitorModel.load()),
             std::tuple(false, 0, 2));
   EXPECT_FALSE(p->core->sync.MonitorInfoEvent.IsSet()) << "the second 1102 signals nothing";
-  const auto requests = sim->sim.Requests();
-  const auto stream =
-      std::ranges::find_if(requests, [](auto& r) { return r.id == kMsgRequestStream && r.acknowledged; });
-  ASSERT_NE(stream, requests.end());
-  EXPECT_EQ(stream->rate, 128);
   EXPECT_EQ(Requests(), (Ids{1004, 1004, 115, 115, 111, 111})) << "each refused once";
   EXPECT_EQ(Requests(true), (Ids{1004, 115, 111}));
+  for (const auto& r : sim->sim.Requests()) EXPECT_TRUE(r.id != kMsgRequestStream || r.rate == 128);
 
   p->Stop();
   EXPECT_FALSE(p->Running()) << "Stop restores Idle at once";
@@ -123,8 +119,8 @@ TEST_F(OnlineRunTest, OverflowEndsAcquisitionSilentlyAndItsSignalsNeverReachTheN
   ASSERT_TRUE(p->Until(
       [&] { return p->RawStored() > 0 && p->link.Receiver()->Overflowed() && !p->link.ThreadsRunning(); }));
   EXPECT_EQ(std::pair(p->RawStored(), p->core->buffers.rawWave.Wave128Pending), std::pair(64u, 1024));
-  EXPECT_TRUE(p->Running()) << "the run's controls stay until Stop";
-  EXPECT_TRUE(p->prompter.shown.empty()) << "overflow shows nothing";
+  EXPECT_TRUE(p->Running() && p->prompter.shown.empty())
+      << "the controls stay until Stop; overflow shows nothing";
 
   // Everything accepted before the 65th raw EEG message, and nothing after.
   const Packets body = RecordBody(record), played = sim->sim.Streamed();
@@ -137,8 +133,7 @@ TEST_F(OnlineRunTest, OverflowEndsAcquisitionSilentlyAndItsSignalsNeverReachTheN
   // Stop finds no send thread; its signal is left over and must not stop the
   // next run, nor may the left-over overflow signal.
   p->Stop();
-  EXPECT_FALSE(p->Running());
-  EXPECT_TRUE(p->core->sync.TxStopEvent.IsSet());
+  EXPECT_TRUE(!p->Running() && p->core->sync.TxStopEvent.IsSet());
   p->core->sync.OverflowEvent.Set();
   p->controller->bStartClick();
   ASSERT_TRUE(p->Until([&] { return p->StopEnabled() && p->RawStored() >= 8; }));
@@ -149,8 +144,7 @@ TEST_F(OnlineRunTest, OverflowEndsAcquisitionSilentlyAndItsSignalsNeverReachTheN
 TEST_F(OnlineRunTest, AVanishingMonitorNeitherCrashesNorHangsAndTheRecordKeepsWhatCame) {
   ASSERT_TRUE(Start({.vanishAfter = 6.0}, "vanish.eeg"));
   ASSERT_TRUE(p->Until([&] { return p->link.Receiver() != nullptr && p->link.Receiver()->Finished(); }));
-  EXPECT_TRUE(p->Running());
-  EXPECT_FALSE(p->core->run.RecordFile.IsOpen()) << "the receive thread closed the record as it ended";
+  EXPECT_TRUE(p->Running() && !p->core->run.RecordFile.IsOpen()) << "the receive thread closed the record";
   p->StopAndJoin();  // the stop sequence gives up on a vanished device
   EXPECT_FALSE(p->Running());
   ExpectRecordIsThePlayedStart(0);
@@ -168,8 +162,8 @@ TEST_F(OnlineRunTest, AMonitorIgnoringStopDoesNotBlockANewStartNorWriteAfterTheS
   const auto closedSize = fs::file_size(first);
   // The send thread keeps repeating 112 while the monitor keeps streaming.
   ASSERT_TRUE(p->Until([&] { return Count(kMsgStopStream) >= 3; }));
-  EXPECT_TRUE(p->link.ThreadsRunning());
-  EXPECT_EQ(fs::file_size(first), closedSize) << "nothing is written after Stop closed the record";
+  EXPECT_EQ(std::pair(p->link.ThreadsRunning(), fs::file_size(first)), std::pair(true, closedSize))
+      << "nothing is written after Stop closed the record";
 
   ASSERT_TRUE(p->records.CreateAt((record = Temp("second.eeg")).string()));
   p->controller->bStartClick();
@@ -178,8 +172,8 @@ TEST_F(OnlineRunTest, AMonitorIgnoringStopDoesNotBlockANewStartNorWriteAfterTheS
   p->Stop();  // closes the second record
   EXPECT_EQ(fs::file_size(first), closedSize);
   const Packets body = RecordBody(record);
-  ASSERT_FALSE(body.empty());
-  EXPECT_EQ(GetU16(&body[0][kOffMsgId]), kMsgProcessed) << "the new record starts with its own calibration";
+  EXPECT_TRUE(!body.empty() && GetU16(&body[0][kOffMsgId]) == kMsgProcessed)
+      << "it starts with its own calibration";
 }
 
 // The message forms the simulator plays that the program must take as a
@@ -199,15 +193,11 @@ TEST_F(OnlineForms, FourChannelEngineAsksFor1025AndRecords1122AndExtendedVariabl
     p->StopAndJoin();
     const Packets body = RecordBody(record);
     ASSERT_GT(body.size(), 18u);
-    if (o.extended) {
-      int processed = 0;
-      for (const auto& packet : body) {
-        if (IsRaw(packet)) continue;
-        ++processed;
-        EXPECT_EQ(std::tuple(GetU16(&packet[kOffMsgId]), packet.size()),
-                  std::tuple(kMsgProcessed, kProcessedBytes));
-      }
-      EXPECT_GE(processed, 3);
+    if (o.extended) {  // what is not raw EEG is a 52
+      for (const auto& packet : body)
+        EXPECT_TRUE(IsRaw(packet) ||
+                    (GetU16(&packet[kOffMsgId]) == kMsgProcessed && packet.size() == kProcessedBytes));
+      EXPECT_GE(body.size() - std::ranges::count_if(body, IsRaw), 3u);
       continue;
     }
     EXPECT_EQ(p->core->run.EngineKind, 2);
@@ -297,8 +287,7 @@ TEST_F(AcquireCli, ASilentMonitorOrAMissingDeviceEndsWithTheProgramsMessageAndCo
       {Temp("no-such-device").string(), "COM Error: COM port open error"}};
   for (const auto& [device, message] : cases) {
     const CliRun r = RunCli("acquire --device " + device + " --seconds 5 --settings none.ini");
-    EXPECT_EQ(r.code, 3);
-    EXPECT_NE(r.out.find(message), std::string::npos) << r.out;
+    EXPECT_EQ(std::pair(r.code, r.out.find(message) != std::string::npos), std::pair(3, true)) << r.out;
   }
   EXPECT_EQ(RunCli("acquire --seconds 5").code, 2);
   EXPECT_EQ(RunCli("acquire --device x --seconds soon").code, 2);
