@@ -8,9 +8,7 @@
 
 #include <QImage>
 #include <cmath>
-#include <map>
 #include <numbers>
-#include <ranges>
 
 #include "display/ColourScale.h"
 #include "record/RecordContents.h"
@@ -233,9 +231,8 @@ TEST_F(Cli, EdfImportsA256HzEdfWithItsAnnotationsAndRefusesDamagedOrUnsuitableFi
   EXPECT_LT(amplitude(60), 0.03);
 
   shape.seconds = 4;
-  std::vector<std::uint8_t> bytes = WriteEdfPlus(At("cut.edf"), shape);
-  bytes.resize(bytes.size() - 100);
-  WriteBytes(At("cut.edf"), bytes);
+  const std::vector<std::uint8_t> bytes = WriteEdfPlus(At("cut.edf"), shape);
+  WriteBytes(At("cut.edf"), std::vector(bytes.begin(), bytes.end() - 100));
   const std::pair<std::string, std::string> refused[] = {
       {At("cut.edf") + " " + At("out.eeg"), "number of data records, data record 4, byte offset 236"},
       {At("tones.edf") + " " + At("out.eeg") + " --channel Fz",

@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "protocol/PacketFormat.h"
+#include "record/RecordContents.h"
 #include "tools/recgen/RecordingGenerator.h"
 
 namespace qs::recgen {
@@ -86,34 +87,25 @@ TEST_P(EachLayout, HeaderCalibrationThenEightRawAndOneProcessedPerSecond) {
                          processed ? f.processedId : 50, processed ? f.processedBytes : f.rawBytes, p.offset))
         << "packet " << k;
   }
-  for (int s = 0; s < seconds; ++s)
-    for (int j = 0; j < 8; ++j)
-      for (int i = 0; i < frames * f.channels; ++i)
-        ASSERT_EQ(GetI16(&b[packets[1 + 9 * s + j].offset + 24 + 2 * i]),
-                  rec.counts.at(i % f.channels).at(s * f.rate + j * frames + i / f.channels))
-            << "second " << s << " message " << j << " slot " << i;
 
+  // As the replay reads the file: every sample, the calibration, and each second's variables of every block.
   const bool four = f.processedId == 1122;
-  for (const Packet& p : {packets[0], packets[9]}) {
-    const std::size_t at = p.offset + (four ? 32 : 28);
-    EXPECT_EQ(std::tuple(I32(b, at), I32(b, at + 4), I32(b, at + 8), I32(b, at + 12),
-                         four || b[p.offset + 22] == 0),
-              std::tuple(1, 32, 0, 1, true))
-        << "gain, offset; the engine byte of a 52: engine kind 1";
+  const std::string path = fs::temp_directory_path() / ("qs_layout_" + std::to_string(::getpid()) + ".eeg");
+  ASSERT_TRUE(WriteRecording(path, rec));
+  const auto fields = [](const ChannelVariables& v) {
+    return std::tuple(v.bsr, v.sef, v.bis, v.emgLow, v.sqi, v.artifactFlags);
+  };
+  for (int c = 0; c < (four ? 4 : 3); ++c) {
+    const auto read = ReadRecordContents(path, c, nullptr);
+    ASSERT_TRUE(read && read->variables.size() == seconds) << "block " << c;
+    EXPECT_TRUE(read->counts == rec.counts);
+    EXPECT_EQ(std::tuple(read->calibration.gain, read->calibration.offset), std::tuple(1.0f / 32, 0.0f));
+    for (int s = 0; s < seconds; ++s)
+      EXPECT_EQ(fields(read->variables[s].value()), fields(rec.monitor.at(s).at(c))) << "block " << c;
+    EXPECT_EQ(rec.monitor[0][c].bis, 920 - 10 * c) << "awake default, lowered per channel";
   }
-  ASSERT_EQ(rec.monitor.size(), static_cast<std::size_t>(seconds));
-  for (int s = 0; s < seconds; ++s) {
-    ASSERT_EQ(rec.monitor[s].size(), four ? 4u : 3u);
-    for (int c = 0; c < (four ? 4 : 3); ++c) {
-      const std::uint8_t* block = &b[packets[9 + 9 * s].offset + (four ? 124 + 44 * c : 68 + 24 * c)];
-      const ChannelVariables& v = rec.monitor[s][c];
-      EXPECT_EQ(std::tuple(GetI16(block), GetI16(block + 2), GetI16(block + (four ? 8 : 6)),
-                           GetI16(block + (four ? 16 : 14)), GetI16(block + (four ? 20 : 16)),
-                           GetU32(block + (four ? 24 : 20)), v.bis),
-                std::tuple(v.bsr, v.sef, v.bis, v.emgLow, v.sqi, v.artifactFlags, 920 - 10 * c))
-          << "awake default, lowered per channel";
-    }
-  }
+  fs::remove(path);
+  EXPECT_TRUE(four || b[packets[0].offset + 22] == 0) << "the engine byte of a 52: engine kind 1";
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, EachLayout, ::testing::ValuesIn(kLayouts),
@@ -240,10 +232,9 @@ TEST(CommandLine, ErrorsSayWhatIsWrong) {
       "--damage cut@3 => byte count", "stray => 'stray'", "--scenario sleepy:0-10 => 'sleepy'",
       "--scenario bs:0-10:frac=0.5 => 'frac'", "--scenario awake:0-10,deep:8-20 => overlaps",
       "--scenario awake:0-10,deep:12-20 => seconds 10-12 are not covered",
-      "--seconds 12 --scenario awake:0-10 => 10-12",
-      "--seconds 8 --scenario awake:0-10 => beyond", "--scenario bs:0-10:fraction=1.5 => fraction",
-      "--scenario qpc:0-10:f1=40,f2=30 => f1", "--layout 4ch --model C => 4ch",
-      "--layout 256 --model V => 256",
+      "--seconds 12 --scenario awake:0-10 => 10-12", "--seconds 8 --scenario awake:0-10 => beyond",
+      "--scenario bs:0-10:fraction=1.5 => fraction", "--scenario qpc:0-10:f1=40,f2=30 => f1",
+      "--layout 4ch --model C => 4ch", "--layout 256 --model V => 256",
       "--seconds 2 --damage checksum@19 => packets 0 to 18", "--seconds 2 --damage cut@9=142 => cut 1 to 141",
       "--seconds 2 --damage cut@3=10 --damage checksum@3 => both",
       "--seconds 2 --artifact spike@2 => seconds 0 to 1", " => --out"};
