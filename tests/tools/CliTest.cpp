@@ -57,7 +57,6 @@ class Cli : public ::testing::Test {
   const fs::path dir =
       fs::temp_directory_path() / ("qs_cli_" + std::to_string(::getpid()) + "_" +
                                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
-  const fs::path reference = QS_REFERENCE_DIR;
 };
 
 TEST_F(Cli, InfoPrintsWhatThePrescanFinds) {
@@ -73,10 +72,13 @@ TEST_F(Cli, InfoPrintsWhatThePrescanFinds) {
   Run("frobnicate", 2);
 }
 
-TEST_F(Cli, ReplayWritesTheRecordsOfTheProgramsOwnCalculation) {
+TEST_F(Cli, ReplayWritesTheRecordsOfTheProgramsOwnCalculationTheSnapshotAndTheFiveGraphs) {
   const std::string eeg = Generated({.seconds = 95}), csv = At("records.csv");
   std::ofstream(dir / "settings.ini") << "Moving_Average:2\nBisp_Dur:1min\n";
-  Run("replay " + eeg + " --settings " + At("settings.ini") + " --records " + csv, 0);
+  // With the snapshot and the pictures: drawing does not change the records.
+  Run("replay " + eeg + " --settings " + At("settings.ini") + " --records " + csv + " --snapshot " +
+          At("snap.dat") + " --png-dir " + At("png"),
+      0);
 
   // The same file through the engine directly, on this thread.
   const auto direct = RunEngine(eeg, "Moving_Average:2\nBisp_Dur:1min\n");
@@ -97,17 +99,13 @@ TEST_F(Cli, ReplayWritesTheRecordsOfTheProgramsOwnCalculation) {
 
   // The "Snap" file at the end of the run: two header lines, the 2256 pairs,
   // the 100 spectrum bins and the 512 wave samples, each section marked.
-  Run("replay " + eeg + " --snapshot " + At("snap.dat"), 0);
   const auto snap = Lines(At("snap.dat"));
   ASSERT_EQ(snap.size(), 4u + 2256u + 100u + 512u);
   EXPECT_EQ(snap[0].rfind("# " + eeg + " ", 0), 0u);
   EXPECT_EQ(snap[2258] + snap[2359], "# Power\r# wave\r");
-}
 
-// The pictures of a case without opening the program: the replay runs paced
-// through the drawing thread and leaves the five graphs as the window would show them.
-TEST_F(Cli, ReplayPngDirWritesTheFiveGraphs) {
-  Run("replay " + Generated({.seconds = 95}) + " --png-dir " + At("png"), 0);
+  // The pictures of a case without opening the program: the replay runs paced
+  // through the drawing thread and leaves the five graphs as the window would show them.
   const std::tuple<const char*, int, int> sizes[] = {
       {"wave", 576, 144}, {"power", 265, 138}, {"bic", 265, 140}, {"trend", 420, 488}, {"sqi", 125, 100}};
   for (const auto& [name, w, h] : sizes)
@@ -126,6 +124,7 @@ TEST_F(Cli, ReplayPngDirWritesTheFiveGraphs) {
 // Save commands choose them: byte for byte. The program has one power and one
 // bispectrum export file, so the text exports come from a second run.
 TEST_F(Cli, ReplayLogAndExportsOfTheReferenceCaseAreByteIdentical) {
+  const fs::path reference = QS_REFERENCE_DIR;
   ASSERT_TRUE(fs::exists(reference / "mixed10.eeg")) << reference;
   const std::string replay = "replay " + (reference / "mixed10.eeg").string() + " --settings " +
                              (reference / "mixed10_Kvo_V2000.ini").string() + " --records " +
@@ -180,13 +179,11 @@ TEST_F(Cli, EdfMneReadsTheExportWithinOneDigitalStep) {
   const auto rec = recgen::GenerateRecording({.seconds = 30, .offsetNum = 7, .offsetDen = 2});
   ASSERT_TRUE(recgen::WriteRecording(At("case.eeg"), rec));
   Run("export-edf " + At("case.eeg") + " " + At("case.edf"), 0);
-  std::ofstream expected(dir / "expected.f64", std::ios::binary);  // the microvolts, channel after channel
+  std::vector<double> uv;  // the microvolts, channel after channel
   for (const auto& channel : rec.counts)
-    for (const double count : channel) {
-      const double uv = (count - 3.5) / 32.0;
-      expected.write(reinterpret_cast<const char*>(&uv), sizeof uv);
-    }
-  expected.close();
+    std::ranges::for_each(channel, [&](double c) { uv.push_back((c - 3.5) / 32); });
+  std::ofstream(dir / "expected.f64", std::ios::binary)
+      .write(reinterpret_cast<const char*>(uv.data()), 8 * uv.size());
   std::ofstream(dir / "check.py") << "import mne, numpy as np\nraw = mne.io.read_raw_edf('" << At("case.edf")
                                   << "', preload=True, verbose='error')\n"
                                   << "eeg = raw.get_data(picks=['EEG Ch1', 'EEG Ch2']) * 1e6\n"

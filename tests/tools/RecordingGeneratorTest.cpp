@@ -57,7 +57,7 @@ class EachLayout : public ::testing::TestWithParam<LayoutFacts> {};
 
 TEST_P(EachLayout, HeaderCalibrationThenEightRawAndOneProcessedPerSecond) {
   const LayoutFacts f = GetParam();
-  const int seconds = 5, frames = f.rate / 8;
+  const int seconds = 5;
   // clang-format off
   const GeneratedRecording rec = GenerateRecording({.seconds = seconds, .startHour = 13, .startMinute = 4,
                                                     .startSecond = 59, .layout = f.layout, .seed = 21});
@@ -111,13 +111,11 @@ TEST_P(EachLayout, HeaderCalibrationThenEightRawAndOneProcessedPerSecond) {
 INSTANTIATE_TEST_SUITE_P(Layouts, EachLayout, ::testing::ValuesIn(kLayouts),
                          [](const auto& info) { return std::string("L") + LayoutName(info.param.layout); });
 
-// The same seed gives the same bytes, another seed other samples; an empty
-// recording is the header and the calibration.
-TEST(RecordingGenerator, SameSeedSameBytesOtherSeedOtherSamples) {
-  const GeneratedRecording a = GenerateRecording({.seconds = 6, .seed = 42}),
-                           c = GenerateRecording({.seconds = 6, .seed = 43}),
-                           empty = GenerateRecording({.seconds = 0});
-  EXPECT_EQ(GenerateRecording({.seconds = 6, .seed = 42}).bytes, a.bytes);
+// Another seed gives other samples (the same seed the same bytes: the pinned
+// case below); an empty recording is the header and the calibration.
+TEST(RecordingGenerator, OtherSeedOtherSamplesAndAnEmptyRecordingIsTheHeaderAndTheCalibration) {
+  const auto a = GenerateRecording({.seconds = 6, .seed = 42}),
+             c = GenerateRecording({.seconds = 6, .seed = 43}), empty = GenerateRecording({.seconds = 0});
   EXPECT_TRUE(a.counts[0] != c.counts[0] && a.counts[1] != c.counts[1]);
   EXPECT_EQ(std::tuple(empty.bytes.size(), Walk(empty.bytes).size()), std::tuple(270, 1));
 }
