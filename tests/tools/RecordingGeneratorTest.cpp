@@ -141,7 +141,8 @@ TEST(RecordingGenerator, ArtifactsLandWhereTheySayInCountsRoundedAndClamped) {
   const auto offset =
       GenerateRecording({.seconds = 3, .artifacts = {{Spike, 1, 500.0, 0}}, .gainDen = 2, .offsetNum = 100});
   EXPECT_EQ(std::tuple(offset.counts[1][128 + 64], offset.calibration.gainDen, offset.calibration.offsetNum),
-            std::tuple(1100, 2, 100)) << "500 uV / (1/2) + 100";
+            std::tuple(1100, 2, 100))
+      << "500 uV / (1/2) + 100";
 }
 
 TEST(RecordingGenerator, MonitorVariablesFollowTheScenarioAndTheOverrides) {
