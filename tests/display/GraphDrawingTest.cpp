@@ -24,9 +24,9 @@ struct RecordingHandlers final : DrawHandlers {
     std::lock_guard lock(mutex);
     return handled;
   }
+  bool blockFirst = false;
   EventGroup group;
   AutoResetEvent entered{group}, release{group};
-  bool blockFirst = false;
   std::mutex mutex;
   std::vector<DrawRequest> handled;
 };
@@ -91,7 +91,7 @@ TEST_F(Drawing, ConstructionShowsEveryFirstPicture) {
   ExpectPixels(screen.last, {{110, 50, kWhite}, {60, 80, kBlack}});  // 60,80 scale line
 }
 
-TEST_F(Drawing, EachSecondShowsTheWaveAsAnnouncedTheClockAndTheArtifactIndication) {
+TEST_F(Drawing, EachSecondShowsTheWaveClockAndArtifactsTheMapFollowsItsSettingsAndATrendRecordDrawsAColumn) {
   std::fill_n(ring.ScaledWave.begin() + 5 * 64, 64, 50.0f);   // block 5: +50 uV, y = 22
   std::fill_n(ring.ScaledWave.begin() + 6 * 64, 64, -50.0f);  // block 6: -50 uV, y = 121
   screen.shown.clear();
@@ -123,9 +123,8 @@ TEST_F(Drawing, EachSecondShowsTheWaveAsAnnouncedTheClockAndTheArtifactIndicatio
   for (const auto& [word, testMode, text] : texts)
     EXPECT_EQ(GraphDrawing::NoiseTextOf(word, testMode), text) << std::hex << word;
   EXPECT_EQ(GraphDrawing::ClockTextOf(36000 + 600), "10:10:00");
-}
 
-TEST_F(Drawing, UnknownKindsChangeNothingTheMapFollowsItsSettingsAndATrendRecordDrawsAColumnAndBars) {
+  // Unknown kinds change nothing; the map follows its settings; a trend record draws a column and bars.
   screen.shown.clear();
   std::vector<QImage> before;
   for (GraphId g : kGraphs) before.push_back(Picture(g));

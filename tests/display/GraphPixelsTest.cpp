@@ -54,22 +54,20 @@ std::vector<Rgb> CellPixels(const QImage& image) {
 }
 
 TEST(BicMap, TheTemplateAndAZeroMapFillTheWholeTriangleWithTheLowestColourOrBlack) {
-  const std::vector<float> zeros(BicMap::kValues, 0.0f);
   for (const bool gray : {false, true}) {
     QImage image = Blank(BicMap::kWidth, BicMap::kHeight, kWhite);
     Canvas canvas(image);
     BicMap::DrawTemplate(canvas, gray);
     // Axes, 5 Hz tick and colour bar, whose strokes end before x = 232.
     // clang-format off
-    if (!gray) ExpectPixels(image, {{31, 60, kYellow}, {150, 120, kYellow}, {51, 121, kYellow},
-      {230, 110, ColourScale[0]}, {230, 10, ColourScale[100]}, {230, 60, ColourScale[50]},
-      {232, 60, kBlack}});
+    if (!gray) ExpectPixels(image, {{31, 60, kYellow}, {150, 120, kYellow}, {51, 121, kYellow}, {232, 60, 0},
+      {230, 110, ColourScale[0]}, {230, 10, ColourScale[100]}, {230, 60, ColourScale[50]}});
     if (gray) ExpectPixels(image, {{230, 10, MakeRgb(250, 250, 250)}, {2, 130, MakeRgb(128, 128, 128)}});
     // clang-format on
     const std::vector<Rgb> expected(4u * BicMap::kValues, gray ? kBlack : MakeRgb(0, 0, 199));
     EXPECT_EQ(CellPixels(image), expected) << "the template alone shows the empty domain, gray " << gray;
     image.fill(MakeRgb(12, 34, 56));
-    BicMap::Paint(canvas, zeros.data(), 1, gray);
+    BicMap::Paint(canvas, std::vector<float>(BicMap::kValues, 0.0f).data(), 1, gray);
     EXPECT_EQ(CellPixels(image), expected) << "painted, gray " << gray;
     ExpectPixels(image, {{221, 118, MakeRgb(12, 34, 56)}, {32, 118, MakeRgb(12, 34, 56)}});  // outside
   }
@@ -86,10 +84,9 @@ TEST(BicMap, CellsFollowTheTriangleOrderAndValuesRoundAndCap) {
   // top row
   // clang-format off
   ExpectPixels(image, {{33, 118, ColourScale[100]}, {34, 118, ColourScale[100]}, {33, 119, ColourScale[100]},
-                       {34, 119, ColourScale[100]}, {35, 118, ColourScale[0]}, {120, 120, kBlack},
-                       {219, 119, ColourScale[34]}, {220, 118, ColourScale[34]}, {221, 118, kBlack},
-                       {125, 26, ColourScale[67]}, {128, 27, ColourScale[100]}, {129, 26, kBlack},
-                       {126, 25, kBlack}});
+      {34, 119, ColourScale[100]}, {35, 118, ColourScale[0]}, {120, 120, kBlack}, {219, 119, ColourScale[34]},
+      {220, 118, ColourScale[34]}, {221, 118, kBlack}, {125, 26, ColourScale[67]}, {129, 26, kBlack},
+      {128, 27, ColourScale[100]}, {126, 25, kBlack}});
   // value, figure type (3: mBIC, doubled and capped), gray => colour
   const std::tuple<float, int, bool, Rgb> colours[] = {{99.5f, 1, false, ColourScale[100]},
       {99.4f, 1, false, ColourScale[99]}, {49.75f, 3, false, ColourScale[100]}, {80, 3, 0, ColourScale[100]},
@@ -140,10 +137,11 @@ TEST(WaveGraph, SamplesMapToRowsAndASecondIsDrawnAtTheRightThenScrolledLeft) {
 
 TEST(PowerGraph, LogarithmicAndLinearHeightsAndTheCurveOverBins1To100) {
   // value, linear, scale index => pixels from the top of the frame (114 - height)
-  const std::tuple<float, bool, int, int> heights[] = {
-      {1.0f, false, 0, 54},   {0.001f, false, 0, 114}, {0.0005f, false, 0, 114}, {0.0f, false, 0, 114},
-      {-3.0f, false, 0, 114}, {1e6f, false, 0, 14},    {5.0f, true, 0, 14},      {7.0f, true, 0, 14},
-      {2.5f, true, 0, 64},    {49.6f, true, 4, 64},    {100.0f, true, 4, 14}};
+  // clang-format off
+  const std::tuple<float, bool, int, int> heights[] = {{1.0f, false, 0, 54}, {0.001f, false, 0, 114},
+      {0.0005f, false, 0, 114}, {0.0f, false, 0, 114}, {-3.0f, false, 0, 114}, {1e6f, false, 0, 14},
+      {5.0f, true, 0, 14}, {7.0f, true, 0, 14}, {2.5f, true, 0, 64}, {49.6f, true, 4, 64}, {100, 1, 4, 14}};
+  // clang-format on
   for (const auto& [value, linear, scale, y] : heights)
     EXPECT_EQ(114 - PowerGraph::Height(value, {linear, scale}), y) << value << " linear " << linear;
 
@@ -220,7 +218,7 @@ class TrendRun : public ::testing::Test {
   TrendGraph graph;
 };
 
-TEST_F(TrendRun, TheFirstColumnIsColumnOneAndPagingBackStopsAtTheStartHour) {
+TEST_F(TrendRun, TheFirstColumnIsColumnOnePagingBackStopsAtTheStartHourAndMissingPbicLeavesAGap) {
   Reset(10);
   EXPECT_EQ(graph.FirstHour(), -1);
   records[0][EpochResult::Bis] = 100.0f;
@@ -251,9 +249,8 @@ TEST_F(TrendRun, TheFirstColumnIsColumnOneAndPagingBackStopsAtTheStartHour) {
   EXPECT_EQ(graph.FirstHour(), 12);
   EXPECT_FALSE(Next(3 * 360 + 2)) << "the newest hour is the second";
   EXPECT_TRUE(Add(3 * 360 + 4));
-}
 
-TEST_F(TrendRun, MissingPbicLeavesAGapThatTheNextValueBridgesAndHourLabelsWrapAfterMidnight) {
+  // A missing pBIC leaves a gap that the next value bridges; hour labels wrap after midnight.
   Reset(23);
   records[0][EpochResult::PbicLow] = 20.0f;  // y = 335
   records[4][EpochResult::PbicLow] = 40.0f;  // y = 315

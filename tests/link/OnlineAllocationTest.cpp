@@ -6,8 +6,6 @@
 // GCC cannot see that the replaced operator new returns malloc memory.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
-#include <gtest/gtest.h>
-
 #include "OnlineHarness.h"
 
 namespace {

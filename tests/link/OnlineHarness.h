@@ -4,19 +4,12 @@
 // optionally the calculation thread, a scripted prompter and a queued
 // user-interface loop that the test drives. Waits are bounded only to turn a
 // hang into a failure.
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 
-#include "app/RunController.h"
-#include "dsp/CalcEngine.h"
 #include "dsp/CalcThread.h"
 #include "link/SerialLink.h"
-#include "platform/QueuedUiBridge.h"
-#include "record/RecordFileService.h"
-#include "support/ScriptedPrompter.h"
+#include "support/ProgramRun.h"
 #include "tools/monitorsim/MonitorSim.h"
 
 namespace qs::test {
@@ -43,13 +36,6 @@ struct SimThread {
   bool opened = false;
   std::string error;
   std::thread thread;
-};
-
-struct QuietView final : MainView {
-  void ControlsChanged(const MainControls&) override {}
-  void ShowWindow(SecondaryWindow) override {}
-  void CloseWindow(SecondaryWindow) override {}
-  void ExitProcess(int) override {}
 };
 
 // The program's online path. withCalc: the calculation thread runs the
@@ -91,7 +77,7 @@ struct OnlineProgram {
   ScriptedPrompter prompter;
   std::unique_ptr<AppCore> core = std::make_unique<AppCore>();
   RecordFileService records{*core};
-  QuietView view;
+  NoWindowView view;
   SerialLink link{*core, ui, &records.ReplayInput()};
   std::unique_ptr<CalcEngine> engine;
   std::unique_ptr<RunController> controller;

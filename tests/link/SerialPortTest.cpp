@@ -26,72 +26,60 @@ TEST(SerialPort, PortNamesDevicePathsAndADeviceThatDoesNotExist) {
   EXPECT_FALSE(port.Open("/nonexistent/quellscope-port") || port.IsOpen());
 }
 
-// A pseudo-terminal whose master side plays the monitor.
-class PtyPort : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(::openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0);
-    ASSERT_TRUE(port_.Open(::ttyname(slave_)));
-  }
-  void TearDown() override {
-    port_.Close();
-    if (master_ >= 0) ::close(master_);
-    ::close(slave_);
-  }
-  void MonitorSends(const Bytes& bytes) {
-    ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  }
+// A pseudo-terminal whose master side plays the monitor. Line ends,
+// flow-control and interrupt characters are data on this line; a poll takes no
+// more than the ring has room for; a device whose other side closes vanishes
+// and every call then does nothing.
+TEST(PtyPort, BytesPassUnchangedBothWaysAPollTakesNoMoreThanTheRingHoldsAndAClosedOtherSideVanishes) {
+  int master = -1, slave = -1;
+  ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+  SerialPort port;
+  ASSERT_TRUE(port.Open(::ttyname(slave)));
+  const auto ring = std::make_unique<RxRing>();
+  const auto monitorSends = [&](const Bytes& bytes) {
+    EXPECT_EQ(::write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  };
   // Polls until n bytes have come, nothing more comes or the device vanished.
-  std::size_t PollFor(std::size_t n) {
-    std::size_t got = 0;
-    for (int i = 0; i < 40 && got < n && !port_.Vanished(); ++i)
-      port_.WaitReadable(50), got += port_.Poll(*ring_);
+  const auto pollFor = [&](std::size_t n, std::size_t got = 0) {
+    for (int i = 0; i < 40 && got < n && !port.Vanished(); ++i)
+      port.WaitReadable(50), got += port.Poll(*ring);
     return got;
-  }
-  int master_ = -1, slave_ = -1;
-  SerialPort port_;
-  std::unique_ptr<RxRing> ring_ = std::make_unique<RxRing>();
-};
-
-// Line ends, flow-control and interrupt characters are data on this line; a
-// poll takes no more than the ring has room for; a device whose other side
-// closes vanishes and every call then does nothing.
-TEST_F(PtyPort, BytesPassUnchangedBothWaysAPollTakesNoMoreThanTheRingHoldsAndAClosedOtherSideVanishes) {
+  };
   const Bytes bytes = {0x0A, 0x0D, 0x11, 0x13, 0x03, 0x7F, 0x00, 0xBA, 0xAB, 0xFF};
-  ASSERT_TRUE(port_.Write(bytes.data(), bytes.size()));
+  ASSERT_TRUE(port.Write(bytes.data(), bytes.size()));
   Bytes seen(bytes.size());
   for (std::size_t i = 0, at = 0; i < 40 && at < seen.size(); ++i) {
-    pollfd p{master_, POLLIN, 0};
+    pollfd p{master, POLLIN, 0};
     ::poll(&p, 1, 50);
-    at += static_cast<std::size_t>(std::max<ssize_t>(0, ::read(master_, seen.data() + at, seen.size() - at)));
+    at += static_cast<std::size_t>(std::max<ssize_t>(0, ::read(master, seen.data() + at, seen.size() - at)));
   }
   EXPECT_EQ(seen, bytes);
-  EXPECT_EQ(port_.Poll(*ring_), 0u) << "nothing waiting";
-  MonitorSends(bytes);
-  ASSERT_EQ(PollFor(bytes.size()), bytes.size());
+  EXPECT_EQ(port.Poll(*ring), 0u) << "nothing waiting";
+  monitorSends(bytes);
+  ASSERT_EQ(pollFor(bytes.size()), bytes.size());
   Bytes received;
-  for (std::uint8_t b = 0; ring_->TakeCommitted(b);) received.push_back(b);
+  for (std::uint8_t b = 0; ring->TakeCommitted(b);) received.push_back(b);
   EXPECT_EQ(received, bytes);
 
-  ring_->Reset();
-  ring_->Append(Bytes(16000, 0x55).data(), 16000);
-  MonitorSends(Bytes(1000, 0x66));
-  EXPECT_EQ(PollFor(1000), 384u);
-  EXPECT_EQ(ring_->FreeSpace(), 0u);
-  ring_->Reset();
-  EXPECT_EQ(PollFor(616), 616u) << "the rest stayed in the driver";
+  ring->Reset();
+  ring->Append(Bytes(16000, 0x55).data(), 16000);
+  monitorSends(Bytes(1000, 0x66));
+  EXPECT_EQ(pollFor(1000), 384u);
+  EXPECT_EQ(ring->FreeSpace(), 0u);
+  ring->Reset();
+  EXPECT_EQ(pollFor(616), 616u) << "the rest stayed in the driver";
 
-  MonitorSends({1, 2, 3});
-  ::close(master_);
-  master_ = -1;
-  PollFor(1000);
-  EXPECT_TRUE(port_.Vanished());
+  monitorSends({1, 2, 3});
+  ::close(master);
+  pollFor(1000);
+  EXPECT_TRUE(port.Vanished());
   const std::uint8_t request[2] = {0xBA, 0xAB};
-  EXPECT_FALSE(port_.Write(request, sizeof request));
-  EXPECT_EQ(port_.Poll(*ring_), 0u);
-  port_.Close();
-  port_.Close();  // twice is harmless
-  EXPECT_FALSE(port_.IsOpen() || port_.Write(request, sizeof request));
+  EXPECT_FALSE(port.Write(request, sizeof request));
+  EXPECT_EQ(port.Poll(*ring), 0u);
+  port.Close();
+  port.Close();  // twice is harmless
+  EXPECT_FALSE(port.IsOpen() || port.Write(request, sizeof request));
+  ::close(slave);
 }
 
 }  // namespace

@@ -8,9 +8,7 @@
 
 #include <QImage>
 #include <cmath>
-#include <map>
 #include <numbers>
-#include <ranges>
 
 #include "display/ColourScale.h"
 #include "record/RecordContents.h"
@@ -30,6 +28,13 @@ std::string Slurp(const fs::path& path) {
 
 bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
+}
+
+std::vector<std::string> Lines(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
 }
 
 // Each test in a folder of its own.
@@ -52,14 +57,13 @@ class Cli : public ::testing::Test {
   const fs::path dir =
       fs::temp_directory_path() / ("qs_cli_" + std::to_string(::getpid()) + "_" +
                                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
-  const fs::path reference = QS_REFERENCE_DIR;
 };
-class EdfCli : public Cli {};
 
 TEST_F(Cli, InfoPrintsWhatThePrescanFinds) {
-  recgen::GeneratorOptions o{.seconds = 7, .layout = RawLayout::TwoChannels256};
-  std::tie(o.startHour, o.startMinute, o.startSecond) = std::tuple(23, 5, 9);
-  const std::string eeg = Generated(o);
+  // clang-format off
+  const std::string eeg = Generated({.seconds = 7, .startHour = 23, .startMinute = 5, .startSecond = 9,
+                                     .layout = RawLayout::TwoChannels256});
+  // clang-format on
   EXPECT_EQ(Run("info " + eeg, 0).out,
             "start=23:05:09\nseconds=7\nrate=256\nmodel=1\nengine=1\nbytes_per_second=1374\n");
   std::ofstream(eeg, std::ios::binary) << "A2K and nothing more";
@@ -68,73 +72,51 @@ TEST_F(Cli, InfoPrintsWhatThePrescanFinds) {
   Run("frobnicate", 2);
 }
 
-TEST_F(Cli, ReplayWritesTheRecordsOfTheProgramsOwnCalculation) {
+TEST_F(Cli, ReplayWritesTheRecordsOfTheProgramsOwnCalculationTheSnapshotAndTheFiveGraphs) {
   const std::string eeg = Generated({.seconds = 95}), csv = At("records.csv");
   std::ofstream(dir / "settings.ini") << "Moving_Average:2\nBisp_Dur:1min\n";
-  Run("replay " + eeg + " --settings " + At("settings.ini") + " --records " + csv, 0);
+  // With the snapshot and the pictures: drawing does not change the records.
+  Run("replay " + eeg + " --settings " + At("settings.ini") + " --records " + csv + " --snapshot " +
+          At("snap.dat") + " --png-dir " + At("png"),
+      0);
 
   // The same file through the engine directly, on this thread.
   const auto direct = RunEngine(eeg, "Moving_Average:2\nBisp_Dur:1min\n");
+  const auto lines = Lines(csv);
   ASSERT_TRUE(direct.ok);
-  std::ifstream in(csv);
-  std::string line;
-  std::getline(in, line);
-  EXPECT_EQ(line.rfind("Index,Time,SqiTime,SqiPower,SqiBisp,Sef,Bsr,Rbr,BispR,Bis,Amp,DiagBic00,", 0), 0u);
-  std::size_t rows = 0;
-  for (char expected[64]; std::getline(in, line); ++rows) {
-    ASSERT_LT(rows, direct.records.size());
-    std::snprintf(expected, sizeof expected, "%d,", direct.records[rows].index);
-    EXPECT_EQ(line.rfind(expected, 0), 0u) << line;
-    std::snprintf(expected, sizeof expected, ",%.9g", double{direct.records[rows].record[EpochResult::Sef]});
-    EXPECT_TRUE(Has(line, expected)) << line;
+  ASSERT_EQ(std::pair(lines.size(), direct.records.size()), std::pair(std::size_t{10}, std::size_t{9}))
+      << "95 s with a 2-s moving average: nine whole intervals";
+  EXPECT_EQ(lines[0].rfind("Index,Time,SqiTime,SqiPower,SqiBisp,Sef,Bsr,Rbr,BispR,Bis,Amp,DiagBic00,", 0),
+            0u);
+  for (std::size_t r = 0; r < 9; ++r) {
+    char sef[32];
+    std::snprintf(sef, sizeof sef, ",%.9g", double{direct.records[r].record[EpochResult::Sef]});
+    EXPECT_TRUE(lines[r + 1].starts_with(std::to_string(direct.records[r].index) + ",") &&
+                Has(lines[r + 1], sef))
+        << lines[r + 1];
   }
-  EXPECT_EQ(rows, direct.records.size());
-  EXPECT_EQ(rows, 9u) << "95 s with a 2-s moving average: nine whole intervals";
   Run("replay " + eeg + " --records " + csv + " --start-offset 96", 2);  // beyond the file
 
   // The "Snap" file at the end of the run: two header lines, the 2256 pairs,
   // the 100 spectrum bins and the 512 wave samples, each section marked.
-  Run("replay " + eeg + " --snapshot " + At("snap.dat"), 0);
-  std::ifstream snapIn(At("snap.dat"), std::ios::binary);
-  std::vector<std::string> snap;
-  for (std::string l; std::getline(snapIn, l);) snap.push_back(l);
+  const auto snap = Lines(At("snap.dat"));
   ASSERT_EQ(snap.size(), 4u + 2256u + 100u + 512u);
   EXPECT_EQ(snap[0].rfind("# " + eeg + " ", 0), 0u);
   EXPECT_EQ(snap[2258] + snap[2359], "# Power\r# wave\r");
-}
 
-// The pictures of a case without opening the program: the replay runs paced
-// through the drawing thread and leaves the five graphs as the window would
-// show them; the calculation is the same as without pictures.
-TEST_F(Cli, ReplayPngDirWritesTheFiveGraphs) {
-  const std::string eeg = Generated({.seconds = 95});
-  Run("replay " + eeg + " --png-dir " + At("png") + " --records " + At("a.csv"), 0);
-  Run("replay " + eeg + " --records " + At("b.csv"), 0);
-  EXPECT_EQ(Slurp(At("a.csv")), Slurp(At("b.csv"))) << "drawing does not change the records";
-
-  std::map<std::string, QImage> png;
+  // The pictures of a case without opening the program: the replay runs paced
+  // through the drawing thread and leaves the five graphs as the window would show them.
   const std::tuple<const char*, int, int> sizes[] = {
       {"wave", 576, 144}, {"power", 265, 138}, {"bic", 265, 140}, {"trend", 420, 488}, {"sqi", 125, 100}};
-  for (const auto& [name, w, h] : sizes) {
-    png[name] = QImage(QString::fromStdString(At("png/" + std::string(name) + ".png")));
-    ASSERT_EQ(png[name].size(), QSize(w, h)) << name;
-  }
-  const auto pixel = [&](const char* graph, int x, int y) { return png[graph].pixel(x, y) & 0xFFFFFFu; };
-  const auto anyInColumn = [&](const char* graph, int x, int y0, int y1, Rgb colour) {
-    return std::ranges::any_of(std::views::iota(y0, y1 + 1),
-                               [&](int y) { return pixel(graph, x, y) == colour; });
-  };
-  const auto inScale = [](Rgb c) { return std::ranges::find(ColourScale, c) != ColourScale.end(); };
-  EXPECT_EQ(pixel("wave", 43, 50), MakeRgb(255, 255, 255)) << "axis";
-  EXPECT_EQ(pixel("wave", 500, 72), MakeRgb(255, 255, 255)) << "the cleared newest second";
-  int yellow = 0;
-  for (int x = 44; x < 428; ++x) yellow += anyInColumn("wave", x, 0, 143, MakeRgb(255, 255, 0));
-  EXPECT_GT(yellow, 380) << "four seconds of raw wave, the newest scrolled left";
-  EXPECT_TRUE(anyInColumn("power", 52, 10, 113, MakeRgb(0, 255, 0))) << "the spectrum at 5.5 Hz";
-  EXPECT_TRUE(inScale(pixel("bic", 33, 118)));
-  EXPECT_TRUE(anyInColumn("trend", 32, 18, 80, MakeRgb(0, 255, 255))) << "SEF";
-  EXPECT_TRUE(inScale(pixel("trend", 32, 420))) << "aBIC strip";
-  EXPECT_NE(pixel("sqi", 10, 20), MakeRgb(255, 255, 255)) << "time-domain bar";
+  for (const auto& [name, w, h] : sizes)
+    EXPECT_EQ(QImage(QString::fromStdString(At("png/" + std::string(name) + ".png"))).size(), QSize(w, h))
+        << name;
+  const QImage wave(QString::fromStdString(At("png/wave.png")));
+  bool drawn = false;  // the raw wave's yellow, which an empty graph lacks
+  for (int x = 0; x < wave.width(); ++x)
+    for (int y = 0; y < wave.height(); ++y)
+      drawn = drawn || (wave.pixel(x, y) & 0xFFFFFFu) == MakeRgb(255, 255, 0);
+  EXPECT_TRUE(drawn);
 }
 
 // The reference case's log, as the independent implementation wrote it after
@@ -142,6 +124,7 @@ TEST_F(Cli, ReplayPngDirWritesTheFiveGraphs) {
 // Save commands choose them: byte for byte. The program has one power and one
 // bispectrum export file, so the text exports come from a second run.
 TEST_F(Cli, ReplayLogAndExportsOfTheReferenceCaseAreByteIdentical) {
+  const fs::path reference = QS_REFERENCE_DIR;
   ASSERT_TRUE(fs::exists(reference / "mixed10.eeg")) << reference;
   const std::string replay = "replay " + (reference / "mixed10.eeg").string() + " --settings " +
                              (reference / "mixed10_Kvo_V2000.ini").string() + " --records " +
@@ -166,21 +149,7 @@ TEST_F(Cli, ReplayLogAndExportsOfTheReferenceCaseAreByteIdentical) {
   Run(replay + " --pow-binary " + At("a") + " --pow-ascii " + At("b"), 2);  // one power export
 }
 
-// The value columns of a records file (the time text dropped).
-std::vector<std::vector<double>> ReadRecords(const std::string& csv) {
-  std::ifstream in(csv);
-  std::vector<std::vector<double>> rows;
-  std::string line, field;
-  for (std::getline(in, line); std::getline(in, line);) {
-    std::stringstream fields(line);
-    rows.emplace_back();
-    for (int i = 0; std::getline(fields, field, ','); ++i)
-      if (i != 1) rows.back().push_back(std::stod(field));
-  }
-  return rows;
-}
-
-TEST_F(EdfCli, RoundTripReplaysAsTheOriginal) {
+TEST_F(Cli, EdfRoundTripReplaysAsTheOriginal) {
   const std::string eeg = At("case.eeg"), edf = At("case.edf"), back = At("back.eeg");
   const auto cl =
       recgen::ParseCommandLine({"--scenario", "awake:0-40,deep:40-80:bis=na,bs:80-120:fraction=0.4",
@@ -197,33 +166,24 @@ TEST_F(EdfCli, RoundTripReplaysAsTheOriginal) {
 
   Run("replay " + eeg + " --settings none.ini --records " + At("a.csv"), 0);
   Run("replay " + back + " --settings none.ini --records " + At("b.csv"), 0);
-  const auto a = ReadRecords(At("a.csv")), b = ReadRecords(At("b.csv"));
-  ASSERT_GE(a.size(), 11u);
-  ASSERT_EQ(b.size(), a.size());
-  for (std::size_t r = 0; r < a.size(); ++r) {
-    ASSERT_EQ(b[r].size(), a[r].size());
-    for (std::size_t i = 0; i < a[r].size(); ++i)
-      EXPECT_LE(std::fabs(a[r][i] - b[r][i]), 1e-6 * std::max(1.0, std::fabs(a[r][i])))
-          << r << " field " << i;
-  }
+  EXPECT_GE(Lines(At("a.csv")).size(), 12u);
+  EXPECT_EQ(Slurp(At("a.csv")), Slurp(At("b.csv")));
 }
 
 // MNE (python3-mne, installed by scripts/setup) reads the export of a record
 // with an offset; its EEG must equal the calibrated samples of the record
 // within one digital step (1/32 uV).
-TEST_F(EdfCli, MneReadsTheExportWithinOneDigitalStep) {
+TEST_F(Cli, EdfMneReadsTheExportWithinOneDigitalStep) {
   if (std::system("/usr/bin/python3 -c 'import mne' 2>/dev/null") != 0)
     GTEST_SKIP() << "python3-mne is not installed";
   const auto rec = recgen::GenerateRecording({.seconds = 30, .offsetNum = 7, .offsetDen = 2});
   ASSERT_TRUE(recgen::WriteRecording(At("case.eeg"), rec));
   Run("export-edf " + At("case.eeg") + " " + At("case.edf"), 0);
-  std::ofstream expected(dir / "expected.f64", std::ios::binary);  // the microvolts, channel after channel
+  std::vector<double> uv;  // the microvolts, channel after channel
   for (const auto& channel : rec.counts)
-    for (const double count : channel) {
-      const double uv = (count - 3.5) / 32.0;
-      expected.write(reinterpret_cast<const char*>(&uv), sizeof uv);
-    }
-  expected.close();
+    std::ranges::for_each(channel, [&](double c) { uv.push_back((c - 3.5) / 32); });
+  std::ofstream(dir / "expected.f64", std::ios::binary)
+      .write(reinterpret_cast<const char*>(uv.data()), 8 * uv.size());
   std::ofstream(dir / "check.py") << "import mne, numpy as np\nraw = mne.io.read_raw_edf('" << At("case.edf")
                                   << "', preload=True, verbose='error')\n"
                                   << "eeg = raw.get_data(picks=['EEG Ch1', 'EEG Ch2']) * 1e6\n"
@@ -242,7 +202,7 @@ TEST_F(EdfCli, MneReadsTheExportWithinOneDigitalStep) {
 // A 256 Hz EDF+ with 10 Hz and 60 Hz tones comes in at 128 Hz, the 10 Hz
 // kept and the 60 Hz filtered off, with its annotations as comments; damaged
 // or unsuitable files exit with their message and leave nothing behind.
-TEST_F(EdfCli, ImportsA256HzEdfWithItsAnnotationsAndRefusesDamagedOrUnsuitableFiles) {
+TEST_F(Cli, EdfImportsA256HzEdfWithItsAnnotationsAndRefusesDamagedOrUnsuitableFiles) {
   EdfShape shape{.rate = 256, .seconds = 30, .annotations = {{12.0, "eyes open"}}};
   shape.wave = [](int, double t) {
     return 50 * std::sin(2 * std::numbers::pi * 10 * t) + 30 * std::sin(2 * std::numbers::pi * 60 * t);
@@ -268,9 +228,8 @@ TEST_F(EdfCli, ImportsA256HzEdfWithItsAnnotationsAndRefusesDamagedOrUnsuitableFi
   EXPECT_LT(amplitude(60), 0.03);
 
   shape.seconds = 4;
-  std::vector<std::uint8_t> bytes = WriteEdfPlus(At("cut.edf"), shape);
-  bytes.resize(bytes.size() - 100);
-  WriteBytes(At("cut.edf"), bytes);
+  const std::vector<std::uint8_t> bytes = WriteEdfPlus(At("cut.edf"), shape);
+  WriteBytes(At("cut.edf"), std::vector(bytes.begin(), bytes.end() - 100));
   const std::pair<std::string, std::string> refused[] = {
       {At("cut.edf") + " " + At("out.eeg"), "number of data records, data record 4, byte offset 236"},
       {At("tones.edf") + " " + At("out.eeg") + " --channel Fz",

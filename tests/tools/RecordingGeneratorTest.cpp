@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "protocol/PacketFormat.h"
+#include "record/RecordContents.h"
 #include "tools/recgen/RecordingGenerator.h"
 
 namespace qs::recgen {
@@ -56,83 +57,65 @@ class EachLayout : public ::testing::TestWithParam<LayoutFacts> {};
 
 TEST_P(EachLayout, HeaderCalibrationThenEightRawAndOneProcessedPerSecond) {
   const LayoutFacts f = GetParam();
-  const int seconds = 5, frames = f.rate / 8;
-  GeneratorOptions o{.seconds = seconds, .layout = f.layout, .seed = 21};
-  std::tie(o.startHour, o.startMinute, o.startSecond) = std::tuple(13, 4, 59);
-  const GeneratedRecording rec = GenerateRecording(o);
+  const int seconds = 5;
+  // clang-format off
+  const GeneratedRecording rec = GenerateRecording({.seconds = seconds, .startHour = 13, .startMinute = 4,
+                                                    .startSecond = 59, .layout = f.layout, .seed = 21});
+  // clang-format on
   const Bytes& b = rec.bytes;
   ASSERT_EQ(b.size(), 128u + f.processedBytes + seconds * f.bytesPerSecond);
-  EXPECT_EQ(std::tuple(rec.fileSeconds, rec.bytesPerSecond, rec.sampleRate, rec.channels),
-            std::tuple(seconds, f.bytesPerSecond, f.rate, f.channels));
-
+  EXPECT_EQ(std::tuple(rec.fileSeconds, rec.bytesPerSecond, rec.sampleRate, rec.channels, I32(b, 16)),
+            std::tuple(seconds, f.bytesPerSecond, f.rate, f.channels, f.rate));
   const std::pair<int, int> header[] = {{0, 0x41}, {1, 0x32}, {2, 0x4B},      {3, 0x20},    {40, 13},
                                         {41, 4},   {42, 59},  {83, f.engine}, {91, f.model}};
   for (const auto& [at, value] : header) EXPECT_EQ(b[at], value) << "header byte " << at;
-  EXPECT_EQ(I32(b, 16), f.rate);
-  const int revisionAt[8] = {64, 65, 68, 69, 72, 73, 76, 77};
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(b[revisionAt[i]], kRevisions[i / 2][i % 2]);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(b[64 + 4 * (i / 2) + i % 2], kRevisions[i / 2][i % 2]);
 
   // Packet k: 0 the calibration, then per second s eight raw (1 + 9s + j) and
   // one processed (9 + 9s). Raw sequence numbers are 8 x the second's
   // processed sequence number + j, which increases by one per second.
   const std::vector<Packet> packets = Walk(b);
-  ASSERT_EQ(packets.size(), 1u + 9u * seconds);
-  ASSERT_EQ(rec.packets.size(), packets.size());
+  ASSERT_EQ(std::tuple(packets.size(), rec.packets.size()), std::tuple(1u + 9u * seconds, packets.size()));
   EXPECT_EQ(packets.back().offset + packets.back().length, b.size());
   for (int k = 0; k < static_cast<int>(packets.size()); ++k) {
     const Packet& p = packets[k];
     const bool processed = k % 9 == 0;
     const int rawSeq = 8 * packets[9 + 9 * ((k - 1) / 9)].msgSeq + (k - 1) % 9;
-    EXPECT_EQ(std::tuple(p.checksumOk, p.packetSeq, p.msgSeq, p.id, p.length),
+    EXPECT_EQ(std::tuple(p.checksumOk, p.packetSeq, p.msgSeq, p.id, p.length, rec.packets[k].offset),
               std::tuple(true, (packets[0].packetSeq + k) % 65536,
                          processed ? (packets[0].msgSeq + k / 9) % 65536 : rawSeq % 65536,
-                         processed ? f.processedId : 50, processed ? f.processedBytes : f.rawBytes))
+                         processed ? f.processedId : 50, processed ? f.processedBytes : f.rawBytes, p.offset))
         << "packet " << k;
-    EXPECT_EQ(std::tuple(rec.packets[k].offset, rec.packets[k].damaged), std::tuple(p.offset, false));
   }
 
-  ASSERT_EQ(rec.counts.size(), static_cast<std::size_t>(f.channels));
-  for (const auto& channel : rec.counts)
-    ASSERT_EQ(channel.size(), static_cast<std::size_t>(seconds * f.rate));
-  for (int s = 0; s < seconds; ++s)
-    for (int j = 0; j < 8; ++j)
-      for (int i = 0; i < frames * f.channels; ++i)
-        ASSERT_EQ(GetI16(&b[packets[1 + 9 * s + j].offset + 24 + 2 * i]),
-                  rec.counts[i % f.channels][s * f.rate + j * frames + i / f.channels])
-            << "second " << s << " message " << j << " slot " << i;
-
+  // As the replay reads the file: every sample, the calibration, and each second's variables of every block.
   const bool four = f.processedId == 1122;
-  for (const Packet& p : {packets[0], packets[9]}) {
-    const std::size_t at = p.offset + (four ? 32 : 28);
-    EXPECT_EQ(std::tuple(I32(b, at), I32(b, at + 4), I32(b, at + 8), I32(b, at + 12)),
-              std::tuple(1, 32, 0, 1));
-    EXPECT_TRUE(four || b[p.offset + 22] == 0) << "engine byte of a 52: engine kind 1";
+  const std::string path = fs::temp_directory_path() / ("qs_layout_" + std::to_string(::getpid()) + ".eeg");
+  ASSERT_TRUE(WriteRecording(path, rec));
+  const auto fields = [](const ChannelVariables& v) {
+    return std::tuple(v.bsr, v.sef, v.bis, v.emgLow, v.sqi, v.artifactFlags);
+  };
+  for (int c = 0; c < (four ? 4 : 3); ++c) {
+    const auto read = ReadRecordContents(path, c, nullptr);
+    ASSERT_TRUE(read && read->variables.size() == seconds) << "block " << c;
+    EXPECT_TRUE(read->counts == rec.counts);
+    EXPECT_EQ(std::tuple(read->calibration.gain, read->calibration.offset), std::tuple(1.0f / 32, 0.0f));
+    for (int s = 0; s < seconds; ++s)
+      EXPECT_EQ(fields(read->variables[s].value()), fields(rec.monitor.at(s).at(c))) << "block " << c;
+    EXPECT_EQ(rec.monitor[0][c].bis, 920 - 10 * c) << "awake default, lowered per channel";
   }
-  ASSERT_EQ(rec.monitor.size(), static_cast<std::size_t>(seconds));
-  for (int s = 0; s < seconds; ++s) {
-    ASSERT_EQ(rec.monitor[s].size(), four ? 4u : 3u);
-    for (int c = 0; c < (four ? 4 : 3); ++c) {
-      const std::uint8_t* block = &b[packets[9 + 9 * s].offset + (four ? 124 + 44 * c : 68 + 24 * c)];
-      const ChannelVariables& v = rec.monitor[s][c];
-      EXPECT_EQ(std::tuple(GetI16(block), GetI16(block + 2), GetI16(block + (four ? 8 : 6)),
-                           GetI16(block + (four ? 16 : 14)), GetI16(block + (four ? 20 : 16)),
-                           GetU32(block + (four ? 24 : 20))),
-                std::tuple(v.bsr, v.sef, v.bis, v.emgLow, v.sqi, v.artifactFlags));
-      EXPECT_EQ(v.bis, 920 - 10 * c) << "awake default, lowered per channel";
-    }
-  }
+  fs::remove(path);
+  EXPECT_TRUE(four || b[packets[0].offset + 22] == 0) << "the engine byte of a 52: engine kind 1";
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, EachLayout, ::testing::ValuesIn(kLayouts),
                          [](const auto& info) { return std::string("L") + LayoutName(info.param.layout); });
 
-// The same seed gives the same bytes, another seed other samples; an empty
-// recording is the header and the calibration.
-TEST(RecordingGenerator, SameSeedSameBytesOtherSeedOtherSamples) {
-  const GeneratedRecording a = GenerateRecording({.seconds = 6, .seed = 42}),
-                           c = GenerateRecording({.seconds = 6, .seed = 43}),
-                           empty = GenerateRecording({.seconds = 0});
-  EXPECT_EQ(GenerateRecording({.seconds = 6, .seed = 42}).bytes, a.bytes);
+// Another seed gives other samples (the same seed the same bytes: the pinned
+// case below); an empty recording is the header and the calibration.
+TEST(RecordingGenerator, OtherSeedOtherSamplesAndAnEmptyRecordingIsTheHeaderAndTheCalibration) {
+  const auto a = GenerateRecording({.seconds = 6, .seed = 42}),
+             c = GenerateRecording({.seconds = 6, .seed = 43}), empty = GenerateRecording({.seconds = 0});
   EXPECT_TRUE(a.counts[0] != c.counts[0] && a.counts[1] != c.counts[1]);
   EXPECT_EQ(std::tuple(empty.bytes.size(), Walk(empty.bytes).size()), std::tuple(270, 1));
 }
@@ -157,8 +140,9 @@ TEST(RecordingGenerator, ArtifactsLandWhereTheySayInCountsRoundedAndClamped) {
 
   const auto offset =
       GenerateRecording({.seconds = 3, .artifacts = {{Spike, 1, 500.0, 0}}, .gainDen = 2, .offsetNum = 100});
-  EXPECT_EQ(offset.counts[1][128 + 64], 1100) << "500 uV / (1/2) + 100";
-  EXPECT_EQ(std::tuple(offset.calibration.gainDen, offset.calibration.offsetNum), std::tuple(2, 100));
+  EXPECT_EQ(std::tuple(offset.counts[1][128 + 64], offset.calibration.gainDen, offset.calibration.offsetNum),
+            std::tuple(1100, 2, 100))
+      << "500 uV / (1/2) + 100";
 }
 
 TEST(RecordingGenerator, MonitorVariablesFollowTheScenarioAndTheOverrides) {
@@ -182,64 +166,42 @@ TEST(RecordingGenerator, MonitorVariablesFollowTheScenarioAndTheOverrides) {
               std::tuple(-1, 455, -1, 875));
 }
 
-// The file built from the intact one as the damage describes it.
-TEST(RecordingGenerator, DamageChangesOnlyItsPacketAndGarbageNeverHoldsTheSyncByte) {
+// One damage of each kind, the rest of the file as intact: a checksum off by
+// one, a packet short by its cut, garbage behind a packet that never holds the
+// sync byte (and makes the file longer by whole seconds).
+TEST(RecordingGenerator, EachDamageKindIsInTheFileAndTheRestStaysIntact) {
   using enum DamageKind;
-  // clang-format off
-  const std::pair<RawLayout, std::vector<Damage>> cases[] = {{k128, {{Checksum, 12, 0}}},
-      {kFour, {{Garbage, 9, 2000}, {Garbage, 0, 5}}}, {k256, {{Cut, 5, 40}}},
-      {k128, {{Cut, 9, 100}, {Checksum, 3, 0}, {Garbage, 9, 50}}}};
-  // clang-format on
-  for (const auto& [layout, damage] : cases) {
-    const auto intact = GenerateRecording({.seconds = 3, .layout = layout, .seed = 8}),
-               rec = GenerateRecording({.seconds = 3, .layout = layout, .seed = 8, .damage = damage});
-    Bytes expected(intact.bytes.begin(), intact.bytes.begin() + 128);
-    for (std::size_t k = 0; k < intact.packets.size(); ++k) {
-      const auto from = intact.bytes.begin() + intact.packets[k].offset;
-      Bytes packet(from, from + intact.packets[k].length);
-      int garbage = 0;
-      bool damaged = false;
-      for (const Damage& d : damage) {
-        if (d.packet != static_cast<int>(k)) continue;
-        std::uint8_t* sum = &packet[packet.size() - 2];
-        if (d.kind == Checksum) PutU16(sum, static_cast<std::uint16_t>(GetU16(sum) + 1));
-        if (d.kind == Cut) packet.resize(packet.size() - d.bytes);
-        if (d.kind == Garbage) garbage = d.bytes;
-        damaged = damaged || d.kind != Garbage;
-      }
-      EXPECT_EQ(std::tuple(rec.packets[k].offset, rec.packets[k].length, rec.packets[k].damaged),
-                std::tuple(expected.size(), static_cast<int>(packet.size()), damaged))
-          << "packet " << k;
-      expected.insert(expected.end(), packet.begin(), packet.end());
-      ASSERT_LE(expected.size() + garbage, rec.bytes.size());
-      for (int i = 0; i < garbage; ++i) {
-        expected.push_back(rec.bytes[expected.size()]);
-        ASSERT_NE(expected.back(), 0xBA) << "garbage behind packet " << k << " could start a false packet";
-      }
-    }
-    EXPECT_EQ(rec.bytes, expected);
-    EXPECT_EQ(rec.fileSeconds, static_cast<int>((rec.bytes.size() - 270) / rec.bytesPerSecond));
+  const auto intact = GenerateRecording({.seconds = 3, .seed = 8});
+  const auto tail = [](const GeneratedRecording& r, int k) {
+    return Bytes(r.bytes.begin() + r.packets[k].offset, r.bytes.end());
+  };
+  // damage => bytes added between the packet and the next, damaged, file seconds
+  const std::tuple<Damage, int, bool, int> cases[] = {
+      {{Checksum, 12, 0}, 0, true, 3}, {{Cut, 5, 40}, -40, true, 2}, {{Garbage, 9, 900}, 900, false, 4}};
+  for (const auto& [d, added, damaged, fileSeconds] : cases) {
+    const auto rec = GenerateRecording({.seconds = 3, .seed = 8, .damage = {d}});
+    const PacketInfo &p = rec.packets[d.packet], &next = rec.packets[d.packet + 1];
+    EXPECT_EQ(
+        std::tuple(next.offset - p.offset, p.damaged, rec.fileSeconds, Walk(rec.bytes)[d.packet].checksumOk),
+        std::tuple(intact.packets[d.packet].length + added, damaged, fileSeconds, d.kind == Garbage))
+        << "packet " << d.packet;
+    EXPECT_EQ(std::count(rec.bytes.begin() + p.offset + p.length, rec.bytes.begin() + next.offset, 0xBA), 0);
+    EXPECT_TRUE(tail(rec, d.packet + 1) == tail(intact, d.packet + 1));
   }
   EXPECT_THROW(GenerateRecording({.seconds = 2, .damage = {{Checksum, 19, 0}}}), std::invalid_argument);
 }
 
-TEST(CommandLine, ReadsScenariosParametersAndOpenRanges) {
-  auto cl = ParseCommandLine({"--out", "x.eeg", "--scenario",
-                              "awake:0-150,deep:150-300,bs:300-450:fraction=0.5,awake:450-600", "--start",
-                              "10:00:00", "--layout", "128"});
-  ASSERT_EQ(std::tuple(cl.error, cl.options.scenario.size()), std::tuple("", 4u));
-  const Segment& bs = cl.options.scenario[2].eeg;
-  EXPECT_EQ(std::tuple(cl.outPath, cl.options.seconds, bs.kind, bs.from, bs.to, bs.fraction),
-            std::tuple("x.eeg", 600, SegmentKind::BurstSuppression, 300, 450, 0.5));
-
-  cl = ParseCommandLine({"--out=q.eeg", "--scenario", "qpc:0-60:f1=4.5,f2=7,bis=55", "--bsr", "na", "--sef",
-                         "12.347", "--seed", "77", "--model", "X", "--engine", "X"});
+// A scenario of whole segments with a bs fraction, and --out: the pinned
+// ten-minute case (RecgenProgram) would change with any of them.
+TEST(CommandLine, ReadsScenarioParametersOverridesAndOpenRanges) {
+  auto cl = ParseCommandLine({"--out=q.eeg", "--scenario", "qpc:0-60:f1=4.5,f2=7,bis=55", "--bsr", "na",
+                              "--sef", "12.347", "--seed", "77", "--model", "X", "--engine", "X"});
   ASSERT_EQ(cl.error, "");
   const ScenarioSegment& qpc = cl.options.scenario[0];
   const GeneratorOptions& o = cl.options;
-  EXPECT_EQ(std::tuple(o.seconds, qpc.eeg.f1, qpc.eeg.f2, *qpc.monitor.bis, *o.monitor.bsr, *o.monitor.sef,
-                       o.seed, o.model),
-            std::tuple(60, 4.5, 7.0, 550, kNotAvailable, 1235, 77u, 'X'));
+  EXPECT_EQ(std::tuple(cl.outPath, o.seconds, qpc.eeg.f1, qpc.eeg.f2, *qpc.monitor.bis, *o.monitor.bsr,
+                       *o.monitor.sef, o.seed, o.model),
+            std::tuple("q.eeg", 60, 4.5, 7.0, 550, kNotAvailable, 1235, 77u, 'X'));
 
   cl = ParseCommandLine({"--out", "x", "--seconds", "100", "--scenario", "awake,deep:40-70,bs"});
   const auto& s = cl.options.scenario;
@@ -263,10 +225,9 @@ TEST(CommandLine, ErrorsSayWhatIsWrong) {
       "--damage cut@3 => byte count", "stray => 'stray'", "--scenario sleepy:0-10 => 'sleepy'",
       "--scenario bs:0-10:frac=0.5 => 'frac'", "--scenario awake:0-10,deep:8-20 => overlaps",
       "--scenario awake:0-10,deep:12-20 => seconds 10-12 are not covered",
-      "--seconds 12 --scenario awake:0-10 => 10-12",
-      "--seconds 8 --scenario awake:0-10 => beyond", "--scenario bs:0-10:fraction=1.5 => fraction",
-      "--scenario qpc:0-10:f1=40,f2=30 => f1", "--layout 4ch --model C => 4ch",
-      "--layout 256 --model V => 256",
+      "--seconds 12 --scenario awake:0-10 => 10-12", "--seconds 8 --scenario awake:0-10 => beyond",
+      "--scenario bs:0-10:fraction=1.5 => fraction", "--scenario qpc:0-10:f1=40,f2=30 => f1",
+      "--layout 4ch --model C => 4ch", "--layout 256 --model V => 256",
       "--seconds 2 --damage checksum@19 => packets 0 to 18", "--seconds 2 --damage cut@9=142 => cut 1 to 141",
       "--seconds 2 --damage cut@3=10 --damage checksum@3 => both",
       "--seconds 2 --artifact spike@2 => seconds 0 to 1", " => --out"};

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <complex>
-#include <map>
 #include <numeric>
 
 #include "tools/recgen/SyntheticEeg.h"
@@ -20,11 +19,8 @@ using Signal = std::vector<double>;
 
 // DFT coefficient of bin k over x[start .. start + n).
 Complex Bin(const Signal& x, std::size_t start, int n, int k) {
-  static std::map<int, std::vector<Complex>> twiddles;
-  auto& w = twiddles[n];
-  for (int i = static_cast<int>(w.size()); i < n; ++i) w.push_back(std::polar(1.0, -2.0 * M_PI * i / n));
   Complex sum = 0.0;
-  for (int i = 0; i < n; ++i) sum += x[start + i] * w[(k * i) % n];
+  for (int i = 0; i < n; ++i) sum += x[start + i] * std::polar(1.0, -2.0 * M_PI * ((k * i) % n) / n);
   return sum;
 }
 
