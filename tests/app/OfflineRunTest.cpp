@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 
 #include "exchange/EdfTestFiles.h"
 #include "record/RecordTestFiles.h"
@@ -45,11 +46,11 @@ TEST_F(OfflineRunTest, APacedReplayStepsOneSecondPerTickLogsWhatTheCommandLineLo
                           " && " QS_CLI_PATH
                           " replay case.eeg --settings none.ini --records r.csv --log cli.log";
   ASSERT_EQ(std::system(cli.c_str()), 0);
-  const std::vector<std::uint8_t> log = test::ReadBytes((dir / "cli.log").string());
+  std::ifstream cliLog(dir / "cli.log", std::ios::binary);
   std::string program;
   for (const std::string& line : core.logLines.Lines()) program += line + "\r\n";
   EXPECT_GE(core.logLines.Count(), 2) << "the header and at least one line";
-  EXPECT_EQ(program, std::string(log.begin(), log.end()));
+  EXPECT_EQ(program, std::string(std::istreambuf_iterator<char>(cliLog), {}));
 
   // Snap: a header with the replayed file, its clock and the boxes, then the
   // calculation's snapshot.
