@@ -237,8 +237,8 @@ TEST_F(TrendRun, TheFirstColumnIsColumnOnePagingBackStopsAtTheStartHourAndMissin
   EXPECT_EQ(std::pair(graph.FirstHour(), graph.LatestHour()), std::pair(12, 13));
   ASSERT_TRUE(Prev(3 * 360) && Prev(3 * 360));
   EXPECT_EQ(graph.FirstHour(), 10);
-  // 30,170 record 0 is at column 0 after a redraw; 31,220 joined to record 2
-  ExpectPixels(trend.image, {{30, 170, kMagenta}, {31, 220, kMagenta}});
+  // 30,170 record 0 is at column 0 after a redraw, 30,447 with its strip; 31,220 joined to record 2
+  ExpectPixels(trend.image, {{30, 170, kMagenta}, {30, 447, ColourScale[67]}, {31, 220, kMagenta}});
   EXPECT_FALSE(Prev(3 * 360)) << "not before the start hour";
   EXPECT_EQ(graph.FirstHour(), 10);
 

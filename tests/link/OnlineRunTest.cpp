@@ -89,6 +89,15 @@ TEST_F(OnlineRunTest, ModelVAt128HzRefusedRequestsAgainAndTheRecordAsPlayedWhenT
   ExpectRecordIsThePlayedStart(27);
 }
 
+// A monitor that keeps 256 Hz is asked for its stream at 256 Hz.
+TEST_F(OnlineRunTest, A256HzStartStreamsAt256Hz) {
+  ASSERT_TRUE(Start({}, "", true, [](AppSettings& s) { s.SamplingRate = 1; }));
+  ASSERT_TRUE(UntilSeconds(2));
+  EXPECT_TRUE(p->core->run.Rate256);
+  EXPECT_EQ(Requests(true), (Ids{1004, 115, 111}));
+  for (const auto& r : sim->sim.Requests()) EXPECT_TRUE(r.id != kMsgRequestStream || r.rate == 256);
+}
+
 TEST_F(OnlineRunTest, StopWhileWaitingForTheMonitorInformationRunsTheStopSequence) {
   ASSERT_TRUE(Start({.noInfo = true}));  // 1004 is acknowledged, 1102 never comes
   ASSERT_TRUE(p->Until([&] { return p->StopEnabled(); }));
