@@ -172,6 +172,7 @@ class RunController final : public RunRequests, public SettingsHost {
   bool ConvertPickedEdf();
   void AskToSaveLines(const TextLines& lines, const char* question, const char* ext, int filterIndex,
                       const char* title);
+  void ToggleWindow(SecondaryWindow window);
   void PostIfCurrent(std::uint32_t runId, void (RunController::*step)());
   void EnableStop();
   void StopSub1WhileRunning();

@@ -31,25 +31,20 @@ void RunController::oViewClick() {
   view_.ShowWindow(SecondaryWindow::View);
 }
 
-void RunController::oLogClick() {
-  if (!core_.run.WindowOpen) {
-    core_.run.WindowOpen = true;
-    view_.ShowWindow(SecondaryWindow::Log);
+// The log and comments items open their window, or close the one that is open:
+// one secondary window at a time.
+void RunController::ToggleWindow(SecondaryWindow window) {
+  core_.run.WindowOpen = !core_.run.WindowOpen;
+  if (core_.run.WindowOpen) {
+    view_.ShowWindow(window);
   } else {
-    core_.run.WindowOpen = false;
-    view_.CloseWindow(SecondaryWindow::Log);
+    view_.CloseWindow(window);
   }
 }
 
-void RunController::oCommentClick() {
-  if (!core_.run.WindowOpen) {
-    core_.run.WindowOpen = true;
-    view_.ShowWindow(SecondaryWindow::Comments);
-  } else {
-    core_.run.WindowOpen = false;
-    view_.CloseWindow(SecondaryWindow::Comments);
-  }
-}
+void RunController::oLogClick() { ToggleWindow(SecondaryWindow::Log); }
+
+void RunController::oCommentClick() { ToggleWindow(SecondaryWindow::Comments); }
 
 void RunController::bCommentClick() {
   if (core_.run.CommentInputOpen) return;
