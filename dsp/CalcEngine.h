@@ -30,6 +30,7 @@
 #include "dsp/CalcThread.h"
 #include "dsp/Conditioning.h"
 #include "dsp/HalfWave.h"
+#include "dsp/IntervalTextQueue.h"
 #include "dsp/IntervalTexts.h"
 #include "dsp/PowerSpectrum.h"
 #include "dsp/Transform.h"
@@ -86,6 +87,10 @@ class CalcEngine final : public CalcCycle {
   void EpochStage();
   void CloseSuppressionInterval();
   void CloseInterval();
+  // Hands the closed interval's texts to the user-interface thread (see
+  // IntervalTextQueue); the drain itself runs there.
+  void QueueTexts();
+  void DrainTexts();
   void Push(std::int32_t kind, std::int32_t arg1 = 0, std::int32_t arg2 = 0);
 
   AppCore& core_;
@@ -93,6 +98,7 @@ class CalcEngine final : public CalcCycle {
   UiBridge* ui_ = nullptr;
   RunRequests* requests_ = nullptr;
   IntervalTexts texts_;
+  IntervalTextQueue shownTexts_;
   BlockRing ring_;
   TransformTables tables_;
   Conditioner conditioner_;
