@@ -76,6 +76,15 @@ void CalcEngine::QueueTexts() {
     if (!ui_->Synchronize([this] { DrainTexts(); })) return;
     shownTexts_.TryPush(texts_);
   }
+  // Online and in a paced replay each interval is shown at once. Calculation
+  // Only closes intervals far faster than anyone reads them: it wakes the
+  // user-interface thread once per batch, and Flush hands over the rest.
+  if (core_.run.RunContinuous && shownTexts_.Queued() < kTextBatch) return;
+  if (shownTexts_.NeedsDrain()) ui_->Post([this] { DrainTexts(); });
+}
+
+void CalcEngine::Flush() {
+  if (ui_ == nullptr || shownTexts_.Queued() == 0) return;
   if (shownTexts_.NeedsDrain()) ui_->Post([this] { DrainTexts(); });
 }
 

@@ -54,6 +54,7 @@ class CalcEngine final : public CalcCycle {
   }
   void StartRun() override;
   bool RunCycle() override;
+  void Flush() override;
   const IntervalTexts& Texts() const { return texts_; }
   // The snapshot file's body: 2256 lines of bispectral magnitude and window
   // sum, "# Power" and 100 spectrum bins, "# wave" and the 512 samples before
@@ -99,6 +100,7 @@ class CalcEngine final : public CalcCycle {
   RunRequests* requests_ = nullptr;
   IntervalTexts texts_;
   IntervalTextQueue shownTexts_;
+  static constexpr std::uint32_t kTextBatch = IntervalTextQueue::kCapacity / 2;
   BlockRing ring_;
   TransformTables tables_;
   Conditioner conditioner_;

@@ -33,6 +33,9 @@ class IntervalTextQueue {
     return true;
   }
 
+  // Entries not yet shown (exact on the writer's side: only the reader lowers it).
+  std::uint32_t Queued() const { return head_.load(std::memory_order_relaxed) - tail_.load(std::memory_order_acquire); }
+
   // Writer, after a push: true when the reader must be asked to drain (no
   // drain is pending that is certain to see the entry just pushed).
   bool NeedsDrain() { return !drainPending_.exchange(true, std::memory_order_seq_cst); }
