@@ -138,27 +138,39 @@ void BispectralStage::Derive(int figType, bool mbicFilter, bool synchFastSlow) {
   const float n = static_cast<float>(n_);
   const float threshold = MbicThreshold(n_);
 
+  // First the maps pair by pair, side by side (each pair's values are its
+  // own): |sum| and its percentage of the magnitude sum (bicoherence,
+  // bispectrum) or of N (mBIC); 0 below 60 epochs and where nothing was
+  // accumulated.
+  if (!enough) {
+    std::memset(magnitude, 0, sizeof(float) * kTrianglePairs);
+    std::memset(normalised, 0, sizeof(float) * kTrianglePairs);
+  } else if (figType == 3) {
+    kernels_->magnitudePercent(unitRealSum, unitImagSum, magnitudeSum, nullptr, n, magnitude, normalised,
+                               kTrianglePairs);
+  } else {
+    kernels_->magnitudePercent(realSum, imagSum, magnitudeSum, magnitudeSum, 0.0f, magnitude, normalised,
+                               kTrianglePairs);
+  }
+
+  // Then the totals, in double and in TriangleIndex order, and the map shown.
   allMagnitude_ = allNormalised_ = fastMagnitude_ = fastNormalised_ = 0.0;
   double slowMagnitude = 0.0, slowNormalised = 0.0;
   int i = 0;
   for (int f1 = 1; f1 <= kMaxF1; ++f1) {
     for (int f2 = f1; f2 <= kMaxSum - f1; ++f2, ++i) {
       const float sumB = magnitudeSum[i];
-      float m = 0.0f, percent = 0.0f, shown = 0.0f;
+      const float m = magnitude[i], percent = normalised[i];
+      float shown = 0.0f;
       if (sumB == 0.0f || !enough) {
-        // Too few epochs, or nothing accumulated at this pair: no division.
+        // Too few epochs, or nothing accumulated at this pair.
       } else if (figType == 3) {
-        m = std::sqrt(unitRealSum[i] * unitRealSum[i] + unitImagSum[i] * unitImagSum[i]);
-        percent = 100.0f * m / n;
         shown = (mbicFilter && percent < threshold) ? 0.0f : percent;
-      } else {
-        m = std::sqrt(realSum[i] * realSum[i] + imagSum[i] * imagSum[i]);
-        percent = 100.0f * m / sumB;
-        if (figType == 1) shown = percent;
-        if (figType == 0) shown = m > 0.0f ? LogScale(m / n, 4.0) : 0.0f;
+      } else if (figType == 1) {
+        shown = percent;
+      } else if (figType == 0) {
+        shown = m > 0.0f ? LogScale(m / n, 4.0) : 0.0f;
       }
-      magnitude[i] = m;
-      normalised[i] = percent;
       allMagnitude_ += m;
       allNormalised_ += percent;
       if (synchFastSlow) {

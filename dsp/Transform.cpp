@@ -27,8 +27,9 @@ void TransformTables::Build() {
 
 void Butterflies(const TransformTables& tables, float* re, float* im, const Kernels& kernels) {
   for (int h = 1; h < kEpochPoints; h *= 2) {
-    if (h >= 8) {
-      kernels.butterflyStage(re, im, h, tables.stageCos.data() + h, tables.stageSin.data() + h);
+    if (h >= 4) {
+      (h == 4 ? kernels.butterflyStageFour : kernels.butterflyStage)(re, im, h, tables.stageCos.data() + h,
+                                                                      tables.stageSin.data() + h);
       continue;
     }
     const int step = kEpochPoints / (2 * h);

@@ -42,7 +42,7 @@ void TransformEpoch(const float* ring, int epochBlock, const TransformTables& ta
 
 // The butterflies alone, on arrays already windowed and bit-reverse ordered
 // (without the 1/256 scale).
-// Stages of half-size 8 and more run through the vector kernels: every
+// Stages of half-size 4 and more run through the vector kernels: every
 // butterfly of a stage is independent, so running several side by side
 // changes no result.
 void Butterflies(const TransformTables& tables, float* re, float* im, const Kernels& kernels = ActiveKernels());

@@ -28,6 +28,7 @@ struct PlainOps {
   static V Div(V a, V b) { return a / b; }
   static V Sqrt(V a) { return __builtin_sqrtf(a); }
   static Mask Positive(V a) { return a > 0.0f; }
+  static Mask NonZero(V a) { return a != 0.0f; }
   static V Select(Mask m, V a, V b) { return m ? a : b; }
 };
 
@@ -80,9 +81,33 @@ void MoveSum(float* sum, const float* current, const float* leaving, std::size_t
 }
 
 template <class Ops>
+void MagnitudePercentBody(const float* x, const float* y, const float* sumB, const float* denominators,
+                          float denominator, float* m, float* percent, std::size_t from, std::size_t n) {
+  using V = typename Ops::V;
+  const V hundred = Ops::Set(100.0f), zero = Ops::Set(0.0f), single = Ops::Set(denominator);
+  std::size_t i = from;
+  for (; i + Ops::kWidth <= n; i += Ops::kWidth) {
+    const V xi = Ops::Load(x + i), yi = Ops::Load(y + i);
+    const V mi = Ops::Sqrt(Ops::Add(Ops::Mul(xi, xi), Ops::Mul(yi, yi)));
+    const V d = denominators != nullptr ? Ops::Load(denominators + i) : single;
+    const V pi = Ops::Div(Ops::Mul(hundred, mi), d);
+    // Nothing accumulated at this pair: no quotient (formed, then discarded).
+    const typename Ops::Mask some = Ops::NonZero(Ops::Load(sumB + i));
+    Ops::Store(m + i, Ops::Select(some, mi, zero));
+    Ops::Store(percent + i, Ops::Select(some, pi, zero));
+  }
+  if constexpr (Ops::kWidth > 1) MagnitudePercentBody<PlainOps>(x, y, sumB, denominators, denominator, m, percent, i, n);
+}
+
+template <class Ops>
+void MagnitudePercent(const float* x, const float* y, const float* sumB, const float* denominators,
+                      float denominator, float* m, float* percent, std::size_t n) {
+  MagnitudePercentBody<Ops>(x, y, sumB, denominators, denominator, m, percent, 0, n);
+}
+
+template <class Ops>
 void ButterflyStage(float* re, float* im, int h, const float* cosines, const float* sines) {
   using V = typename Ops::V;
-  static_assert(8 % Ops::kWidth == 0, "a stage of h >= 8 fills whole registers");
   for (int block = 0; block < 256; block += 2 * h) {
     for (int j = 0; j < h; j += Ops::kWidth) {
       const int k = block + j;
@@ -100,9 +125,17 @@ void ButterflyStage(float* re, float* im, int h, const float* cosines, const flo
   }
 }
 
-template <class Ops>
+// Ops for the wide loops; NarrowOps (at most four floats) for the stage of
+// half-size 4, which a wider register would straddle.
+template <class Ops, class NarrowOps>
 Kernels MakeKernels(KernelPath path) {
-  return Kernels{path, &AccumulateRow<Ops>, &MoveSum<Ops>, &ButterflyStage<Ops>};
+  static_assert(8 % Ops::kWidth == 0 && 4 % NarrowOps::kWidth == 0, "stages fill whole registers");
+  return Kernels{path,
+                 &AccumulateRow<Ops>,
+                 &MoveSum<Ops>,
+                 &ButterflyStage<Ops>,
+                 &ButterflyStage<NarrowOps>,
+                 &MagnitudePercent<Ops>};
 }
 
 }  // namespace

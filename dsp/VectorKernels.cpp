@@ -31,7 +31,7 @@ KernelPath Supported(KernelPath wanted) {
 }
 
 const Kernels& Table(KernelPath path) {
-  static const Kernels plain = MakeKernels<PlainOps>(KernelPath::Plain);
+  static const Kernels plain = MakeKernels<PlainOps, PlainOps>(KernelPath::Plain);
 #if defined(QS_X86_KERNELS)
   static const Kernels sse2 = Sse2Kernels();
   static const Kernels avx2 = BestPath() == KernelPath::Avx2 ? Avx2Kernels() : sse2;

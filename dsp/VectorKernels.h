@@ -31,16 +31,25 @@ struct BispectralSums {
 using AccumulateRowFn = void (*)(const float* re, const float* im, int f1, const BispectralSums& sums);
 // sum[i] += current[i] - leaving[i], i < n.
 using MoveSumFn = void (*)(float* sum, const float* current, const float* leaving, std::size_t n);
-// One radix-2 stage of half-size h (h >= 8) on 256 points: for every block of
+// One radix-2 stage of half-size h on 256 points: for every block of
 // 2h points and j < h, with c = cosines[j] and s = sines[j]:
 //   t = (c re[m] + s im[m], c im[m] - s re[m]), m = k + h; x[m] = x[k] - t; x[k] += t.
 using ButterflyStageFn = void (*)(float* re, float* im, int h, const float* cosines, const float* sines);
+
+// The bicoherence-type quotient of window sums, where sumB[i] != 0:
+//   m[i] = sqrt(x[i]^2 + y[i]^2), percent[i] = 100 m[i] / d[i],
+// with d = denominators, or the single value denominator where denominators
+// is null; m[i] = percent[i] = 0 where sumB[i] == 0.
+using MagnitudePercentFn = void (*)(const float* x, const float* y, const float* sumB, const float* denominators,
+                                    float denominator, float* m, float* percent, std::size_t n);
 
 struct Kernels {
   KernelPath path;
   AccumulateRowFn accumulateRow;
   MoveSumFn moveSum;
-  ButterflyStageFn butterflyStage;
+  ButterflyStageFn butterflyStage;      // h >= 8
+  ButterflyStageFn butterflyStageFour;  // h == 4
+  MagnitudePercentFn magnitudePercent;
 };
 
 // The forms of one path (Avx2 and Sse2 fall back to the best one the build

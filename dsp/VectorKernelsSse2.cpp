@@ -20,11 +20,12 @@ struct Sse2Ops {
   static V Div(V a, V b) { return _mm_div_ps(a, b); }
   static V Sqrt(V a) { return _mm_sqrt_ps(a); }
   static Mask Positive(V a) { return _mm_cmpgt_ps(a, _mm_setzero_ps()); }
+  static Mask NonZero(V a) { return _mm_cmpneq_ps(a, _mm_setzero_ps()); }  // true for NaN, as a != 0
   static V Select(Mask m, V a, V b) { return _mm_or_ps(_mm_and_ps(m, a), _mm_andnot_ps(m, b)); }
 };
 
 }  // namespace
 
-Kernels Sse2Kernels() { return MakeKernels<Sse2Ops>(KernelPath::Sse2); }
+Kernels Sse2Kernels() { return MakeKernels<Sse2Ops, Sse2Ops>(KernelPath::Sse2); }
 
 }  // namespace qs

@@ -79,6 +79,18 @@ TEST_P(VectorKernels, WindowSumsEqualThePlainForm) {
   }
 }
 
+TEST_P(VectorKernels, MapQuotientsEqualThePlainForm) {
+  const std::size_t n = kTrianglePairs;
+  const std::vector<float> x = Awkward(n, 6), y = Awkward(n, 7), sumB = Awkward(n, 8);
+  for (const float* denominators : {sumB.data(), static_cast<const float*>(nullptr)}) {
+    std::vector<float> m[2] = {std::vector<float>(n), std::vector<float>(n)};
+    std::vector<float> p[2] = {std::vector<float>(n), std::vector<float>(n)};
+    plain.magnitudePercent(x.data(), y.data(), sumB.data(), denominators, 73.0f, m[0].data(), p[0].data(), n);
+    vector.magnitudePercent(x.data(), y.data(), sumB.data(), denominators, 73.0f, m[1].data(), p[1].data(), n);
+    EXPECT_TRUE(SameBits(m[0], m[1]) && SameBits(p[0], p[1])) << (denominators ? "sums" : "N");
+  }
+}
+
 TEST_P(VectorKernels, TransformEqualsThePlainForm) {
   TransformTables tables;
   tables.Build();
