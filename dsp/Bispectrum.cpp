@@ -89,33 +89,18 @@ void BispectralStage::Reset() {
 }
 
 void BispectralStage::AddEpoch(const float* re, const float* im) {
-  float* const realSum = SlotArray(slot_, kRealSum);
-  float* const imagSum = SlotArray(slot_, kImagSum);
-  float* const magnitudeSum = SlotArray(slot_, kMagnitudeSum);
-  float* const unitRealSum = SlotArray(slot_, kUnitRealSum);
-  float* const unitImagSum = SlotArray(slot_, kUnitImagSum);
-  int i = 0;
+  BispectralSums sums{SlotArray(slot_, kRealSum), SlotArray(slot_, kImagSum), SlotArray(slot_, kMagnitudeSum),
+                      SlotArray(slot_, kUnitRealSum), SlotArray(slot_, kUnitImagSum)};
+  // Row by row in TriangleIndex order; each pair's sums are its own, so the
+  // pairs of a row run side by side (dsp/VectorKernels.h).
   for (int f1 = 1; f1 <= kMaxF1; ++f1) {
-    const float a1 = re[f1], b1 = im[f1];
-    for (int f2 = f1; f2 <= kMaxSum - f1; ++f2, ++i) {
-      const float a2 = re[f2], b2 = im[f2];
-      const float a3 = re[f1 + f2], b3 = im[f1 + f2];
-      // B = X(f1) X(f2) conj(X(f1 + f2)), written out in exactly this order
-      // so that every build rounds the same way.
-      const float pr = a1 * a2 - b1 * b2;
-      const float pi = b1 * a2 + a1 * b2;
-      const float br = pr * a3 + pi * b3;
-      const float bi = pi * a3 - pr * b3;
-      const float bm = std::sqrt(br * br + bi * bi);
-      realSum[i] += br;
-      imagSum[i] += bi;
-      magnitudeSum[i] += bm;
-      // A zero product has no phase: it adds nothing to the unit sums.
-      if (bm > 0.0f) {
-        unitRealSum[i] += br / bm;
-        unitImagSum[i] += bi / bm;
-      }
-    }
+    kernels_->accumulateRow(re, im, f1, sums);
+    const int row = kMaxSum - 2 * f1 + 1;
+    sums.real += row;
+    sums.imag += row;
+    sums.magnitude += row;
+    sums.unitReal += row;
+    sums.unitImag += row;
   }
   ++intervalCount_;
 }
@@ -132,7 +117,7 @@ float BispectralStage::CloseWindow(int bispDur) {
     float* const sum = SumArray(a);
     const float* const current = SlotArray(slot_, a);
     const float* const leaving = SlotArray(old, a);
-    for (int i = 0; i < kTrianglePairs; ++i) sum[i] += current[i] - leaving[i];
+    kernels_->moveSum(sum, current, leaving, kTrianglePairs);
   }
   // The interval's count is stored; the next interval counts from zero. The
   // stage owns this count, so it is reset here rather than by the caller.
@@ -153,27 +138,39 @@ void BispectralStage::Derive(int figType, bool mbicFilter, bool synchFastSlow) {
   const float n = static_cast<float>(n_);
   const float threshold = MbicThreshold(n_);
 
+  // First the maps pair by pair, side by side (each pair's values are its
+  // own): |sum| and its percentage of the magnitude sum (bicoherence,
+  // bispectrum) or of N (mBIC); 0 below 60 epochs and where nothing was
+  // accumulated.
+  if (!enough) {
+    std::memset(magnitude, 0, sizeof(float) * kTrianglePairs);
+    std::memset(normalised, 0, sizeof(float) * kTrianglePairs);
+  } else if (figType == 3) {
+    kernels_->magnitudePercent(unitRealSum, unitImagSum, magnitudeSum, nullptr, n, magnitude, normalised,
+                               kTrianglePairs);
+  } else {
+    kernels_->magnitudePercent(realSum, imagSum, magnitudeSum, magnitudeSum, 0.0f, magnitude, normalised,
+                               kTrianglePairs);
+  }
+
+  // Then the totals, in double and in TriangleIndex order, and the map shown.
   allMagnitude_ = allNormalised_ = fastMagnitude_ = fastNormalised_ = 0.0;
   double slowMagnitude = 0.0, slowNormalised = 0.0;
   int i = 0;
   for (int f1 = 1; f1 <= kMaxF1; ++f1) {
     for (int f2 = f1; f2 <= kMaxSum - f1; ++f2, ++i) {
       const float sumB = magnitudeSum[i];
-      float m = 0.0f, percent = 0.0f, shown = 0.0f;
+      const float m = magnitude[i], percent = normalised[i];
+      float shown = 0.0f;
       if (sumB == 0.0f || !enough) {
-        // Too few epochs, or nothing accumulated at this pair: no division.
+        // Too few epochs, or nothing accumulated at this pair.
       } else if (figType == 3) {
-        m = std::sqrt(unitRealSum[i] * unitRealSum[i] + unitImagSum[i] * unitImagSum[i]);
-        percent = 100.0f * m / n;
         shown = (mbicFilter && percent < threshold) ? 0.0f : percent;
-      } else {
-        m = std::sqrt(realSum[i] * realSum[i] + imagSum[i] * imagSum[i]);
-        percent = 100.0f * m / sumB;
-        if (figType == 1) shown = percent;
-        if (figType == 0) shown = m > 0.0f ? LogScale(m / n, 4.0) : 0.0f;
+      } else if (figType == 1) {
+        shown = percent;
+      } else if (figType == 0) {
+        shown = m > 0.0f ? LogScale(m / n, 4.0) : 0.0f;
       }
-      magnitude[i] = m;
-      normalised[i] = percent;
       allMagnitude_ += m;
       allNormalised_ += percent;
       if (synchFastSlow) {

@@ -21,6 +21,7 @@
 
 #include "core/EpochResult.h"
 #include "core/ProcessingBuffers.h"
+#include "dsp/VectorKernels.h"
 
 namespace qs {
 
@@ -41,6 +42,8 @@ class BispectralStage {
   bool Allocate(ZeroAllocFn alloc = &std::calloc);
   // Start of a run: all slots, sums and N back to zero.
   void Reset();
+  // The kernel forms the stage runs (the processor's best unless set).
+  void UseKernels(const Kernels& kernels) { kernels_ = &kernels; }
 
   // One accepted epoch's scaled transform (re, im of 256 points).
   void AddEpoch(const float* re, const float* im);
@@ -79,6 +82,7 @@ class BispectralStage {
   }
   float* SumArray(int array) const { return sums_.get() + static_cast<std::size_t>(array) * kTrianglePairs; }
 
+  const Kernels* kernels_ = &ActiveKernels();
   std::unique_ptr<float, FreeDeleter> slots_;  // kBispSlots x 5 x kTrianglePairs
   std::unique_ptr<float, FreeDeleter> sums_;   // 5 x kTrianglePairs
   std::unique_ptr<float, FreeDeleter> magnitude_, normalised_, display_;

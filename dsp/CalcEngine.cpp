@@ -58,7 +58,38 @@ void CalcEngine::StartRun() {
     core_.run.TrendStartHour = static_cast<std::int32_t>(((t + 20) / 3600) % 24);
     core_.run.TrendStartSlot = static_cast<std::int32_t>(((t + 20) % 3600) / 10);
   }
-  if (ui_ != nullptr) ui_->Synchronize([this] { requests_->ShowLogHeader(); });
+  // Texts a previous run left unshown come first, then the new run's header:
+  // the log keeps its order.
+  if (ui_ != nullptr) ui_->Synchronize([this] {
+    DrainTexts();
+    requests_->ShowLogHeader();
+  });
+}
+
+void CalcEngine::QueueTexts() {
+  if (ui_ == nullptr) return;
+  if (!shownTexts_.TryPush(texts_)) {
+    // The user-interface thread is behind by a whole ring: wait for it to show
+    // what is queued, then queue. No interval is dropped; once the bridge is
+    // shut down nothing is shown any more, and the texts go nowhere, as a
+    // waiting hand-off would.
+    if (!ui_->Synchronize([this] { DrainTexts(); })) return;
+    shownTexts_.TryPush(texts_);
+  }
+  // Online and in a paced replay each interval is shown at once. Calculation
+  // Only closes intervals far faster than anyone reads them: it wakes the
+  // user-interface thread once per batch, and Flush hands over the rest.
+  if (core_.run.RunContinuous && shownTexts_.Queued() < kTextBatch) return;
+  if (shownTexts_.NeedsDrain()) ui_->Post([this] { DrainTexts(); });
+}
+
+void CalcEngine::Flush() {
+  if (ui_ == nullptr || shownTexts_.Queued() == 0) return;
+  if (shownTexts_.NeedsDrain()) ui_->Post([this] { DrainTexts(); });
+}
+
+void CalcEngine::DrainTexts() {
+  shownTexts_.Drain([this](const IntervalTexts& t) { requests_->ShowInterval(t); });
 }
 
 void CalcEngine::TakeBlock() {
@@ -248,8 +279,8 @@ void CalcEngine::CloseInterval() {
   record[EpochResult::Bis] = bis < 0 ? kNotAvailable : static_cast<float>(bis * 0.1);
 
   // Texts, the trend snapshot (every other record, aligned to the trend's
-  // start slot), then the values and the log line on the user-interface
-  // thread, which the thread waits for.
+  // start slot), then the values and the log line, queued for the
+  // user-interface thread.
   const TextSettings textSettings{s.SR_PCT, s.Use_BIS_BSR, s.Log_BIC};
   FormatIntervalTexts(texts_, record, monitor, intervalTime_, textSettings);
   if (s.Proc_Trend && (run.TrendStartSlot / 10 + trend.index + 1) % 2 == 0) {
@@ -261,7 +292,7 @@ void CalcEngine::CloseInterval() {
     Push(TrendRecord);
   }
   if (onRecord) onRecord(trend.index, record, intervalTime_);
-  if (ui_ != nullptr) ui_->Synchronize([this] { requests_->ShowInterval(texts_); });
+  QueueTexts();
   trend.Advance();
   if (!s.CalcOnly) Push(BicMapReady);
   // Counted at every close, open file or not, so that the export joins the

@@ -30,6 +30,7 @@
 #include "dsp/CalcThread.h"
 #include "dsp/Conditioning.h"
 #include "dsp/HalfWave.h"
+#include "dsp/IntervalTextQueue.h"
 #include "dsp/IntervalTexts.h"
 #include "dsp/PowerSpectrum.h"
 #include "dsp/Transform.h"
@@ -53,6 +54,7 @@ class CalcEngine final : public CalcCycle {
   }
   void StartRun() override;
   bool RunCycle() override;
+  void Flush() override;
   const IntervalTexts& Texts() const { return texts_; }
   // The snapshot file's body: 2256 lines of bispectral magnitude and window
   // sum, "# Power" and 100 spectrum bins, "# wave" and the 512 samples before
@@ -86,6 +88,10 @@ class CalcEngine final : public CalcCycle {
   void EpochStage();
   void CloseSuppressionInterval();
   void CloseInterval();
+  // Hands the closed interval's texts to the user-interface thread (see
+  // IntervalTextQueue); the drain itself runs there.
+  void QueueTexts();
+  void DrainTexts();
   void Push(std::int32_t kind, std::int32_t arg1 = 0, std::int32_t arg2 = 0);
 
   AppCore& core_;
@@ -93,6 +99,8 @@ class CalcEngine final : public CalcCycle {
   UiBridge* ui_ = nullptr;
   RunRequests* requests_ = nullptr;
   IntervalTexts texts_;
+  IntervalTextQueue shownTexts_;
+  static constexpr std::uint32_t kTextBatch = IntervalTextQueue::kCapacity / 2;
   BlockRing ring_;
   TransformTables tables_;
   Conditioner conditioner_;

@@ -10,6 +10,7 @@ TCalcThread::TCalcThread(AppCore& core, UiBridge& ui, RunRequests& requests, Cal
 TCalcThread::~TCalcThread() { TerminateAndJoin(); }
 
 void TCalcThread::EndRun() {
+  if (cycle_ != nullptr) cycle_->Flush();
   core_.run.RunContinuous = false;
   requests_.RequestStop(runId_);
 }
@@ -37,6 +38,7 @@ void TCalcThread::Execute() {
         run.RunContinuous = true;
         break;
       case 3:
+        if (cycle_ != nullptr) cycle_->Flush();
         run.RunContinuous = false;
         requests_.RequestStop(runId_);
         break;
@@ -56,6 +58,7 @@ void TCalcThread::Execute() {
         break;
       }
     }
+    if (cycle_ != nullptr) cycle_->Flush();
   }
 }
 

@@ -23,6 +23,10 @@ class CalcCycle {
   // One cycle (one second). False when the input is exhausted (end of the
   // replayed file): the run then ends.
   virtual bool RunCycle() = 0;
+  // Before the thread asks for a stop or goes back to waiting: whatever the
+  // cycles held back for the user-interface thread is handed over, so that it
+  // arrives before the stop request.
+  virtual void Flush() {}
 };
 
 class TCalcThread final : public WorkerThread {

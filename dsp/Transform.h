@@ -15,6 +15,8 @@
 #include <array>
 #include <cstdint>
 
+#include "dsp/VectorKernels.h"
+
 namespace qs {
 
 inline constexpr int kEpochPoints = 256;
@@ -24,16 +26,25 @@ struct TransformTables {
   std::array<float, 320> sine{};
   std::array<std::uint8_t, kEpochPoints> bitReverse{};
   std::array<float, kEpochPoints> window{};
+  // The twiddle factors of each stage side by side: the stage of half-size h
+  // uses cos/sin(2 pi j / 2h), j < h, at [h + j] (the sine table's entries
+  // j (256 / 2h) + 64 and j (256 / 2h), copied, not recomputed).
+  std::array<float, kEpochPoints> stageCos{};
+  std::array<float, kEpochPoints> stageSin{};
 
   void Build();
 };
 
 // Windows the 256 samples starting at block epochBlock of a 1024-sample ring
 // (wrapping) and transforms them into re and im.
-void TransformEpoch(const float* ring, int epochBlock, const TransformTables& tables, float* re, float* im);
+void TransformEpoch(const float* ring, int epochBlock, const TransformTables& tables, float* re, float* im,
+                    const Kernels& kernels = ActiveKernels());
 
 // The butterflies alone, on arrays already windowed and bit-reverse ordered
 // (without the 1/256 scale).
-void Butterflies(const TransformTables& tables, float* re, float* im);
+// Stages of half-size 4 and more run through the vector kernels: every
+// butterfly of a stage is independent, so running several side by side
+// changes no result.
+void Butterflies(const TransformTables& tables, float* re, float* im, const Kernels& kernels = ActiveKernels());
 
 }  // namespace qs

@@ -1,5 +1,7 @@
 #include "platform/QueuedUiBridge.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cassert>
 
 namespace qs {
@@ -28,14 +30,7 @@ bool QueuedUiBridge::Synchronize(const std::function<void()>& step) {
   std::unique_lock lock(mutex_);
   if (shutDown_) return false;
   queue_.push_back(item);
-  queued_.store(static_cast<int>(queue_.size()), std::memory_order_release);
   changed_.notify_all();
-  // A short spin before sleeping: a loop that is already running answers
-  // within microseconds, while a sleep and wake-up costs far more, once per
-  // interval of a Calculation Only replay.
-  lock.unlock();
-  SpinUntil([&] { return item->done.load(std::memory_order_acquire); });
-  lock.lock();
   changed_.wait(lock, [&] { return item->done.load() || (shutDown_ && !item->running); });
   return item->done;
 }
@@ -46,7 +41,6 @@ void QueuedUiBridge::Post(std::function<void()> step) {
   std::lock_guard lock(mutex_);
   if (shutDown_) return;
   queue_.push_back(std::move(item));
-  queued_.store(static_cast<int>(queue_.size()), std::memory_order_release);
   changed_.notify_all();
 }
 
@@ -54,7 +48,6 @@ void QueuedUiBridge::Shutdown() {
   std::lock_guard lock(mutex_);
   shutDown_ = true;
   queue_.clear();
-  queued_.store(0, std::memory_order_release);
   changed_.notify_all();
 }
 
@@ -78,7 +71,6 @@ int QueuedUiBridge::RunPending() {
       if (queue_.empty() || shutDown_) return count;
       item = std::move(queue_.front());
       queue_.pop_front();
-      queued_.store(static_cast<int>(queue_.size()), std::memory_order_release);
       item->running = true;
     }
     // The step runs without the bridge's lock, as on a real event loop: it may
@@ -95,27 +87,17 @@ int QueuedUiBridge::RunPending() {
   }
 }
 
-void QueuedUiBridge::SpinUntil(const std::function<bool()>& ready) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(200);
-  while (!ready() && std::chrono::steady_clock::now() < until) std::this_thread::yield();
-}
-
-bool QueuedUiBridge::RunUntil(const std::function<bool()>& done, int timeoutMs) {
+bool QueuedUiBridge::RunUntil(const std::function<bool()>& done, int timeoutMs, int pollMs) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
-    const int ran = RunPending();
+    RunPending();
     if (done()) return true;
-    // A loop that has just run a step spins briefly before it sleeps: the
-    // next hand-off of a Calculation Only replay comes within microseconds.
-    // An idle loop sleeps at once: an online run at real time hands over once
-    // per interval, and spinning after every 5 ms wake-up would cost a few
-    // per cent of a core for nothing.
-    if (ran > 0) SpinUntil([&] { return queued_.load(std::memory_order_acquire) > 0; });
     std::unique_lock lock(mutex_);
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    changed_.wait_until(lock,
-                        std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(5)),
-                        [&] { return !queue_.empty() || shutDown_; });
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return false;
+    const auto wakeAt = pollMs > 0 ? std::min(deadline, now + std::chrono::milliseconds(pollMs)) : deadline;
+    // Once shut down the queue stays empty: the loop sleeps to its time-out.
+    changed_.wait_until(lock, wakeAt, [&] { return !queue_.empty(); });
   }
 }
 

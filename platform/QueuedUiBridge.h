@@ -3,7 +3,6 @@
 // user-interface thread and runs the queued steps when it calls RunPending()
 // or RunUntil(). The command-line programs run their event loop this way, and
 // tests drive it step by step: nothing runs behind the owner's back.
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -29,17 +28,20 @@ class QueuedUiBridge final : public UiBridge {
   // which must be the creating thread. Returns the number run.
   int RunPending();
   // Runs queued steps as they arrive until done() is true or timeoutMs pass.
-  bool RunUntil(const std::function<bool()>& done, int timeoutMs);
+  // done() is looked at after every step, and every pollMs while no step
+  // comes: a condition that only queued steps change needs no polling (0:
+  // the loop sleeps until a step or the time-out), one that other threads
+  // change is polled.
+  static constexpr int kPollMs = 5;
+  bool RunUntil(const std::function<bool()>& done, int timeoutMs, int pollMs = kPollMs);
   int Queued() const;
 
  private:
   struct Item;
-  static void SpinUntil(const std::function<bool()>& ready);
   std::thread::id uiThread_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<std::shared_ptr<Item>> queue_;
-  std::atomic<int> queued_{0};  // queue_.size(), readable without the lock
   bool shutDown_ = false;
 };
 

@@ -37,7 +37,7 @@ bool FindSync(RxRing& ring) {
 }
 
 void PeekInto(RxRing& ring, std::uint8_t* to, int count) {
-  for (int i = 0; i < count; ++i) ring.Peek(to[i]);
+  ring.PeekBytes(to, static_cast<std::size_t>(count));
 }
 
 // Cuts a message to its first `to` data bytes and makes it whole again: the

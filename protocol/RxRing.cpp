@@ -44,6 +44,17 @@ bool RxRing::Peek(std::uint8_t& byte) {
   return true;
 }
 
+std::size_t RxRing::PeekBytes(std::uint8_t* to, std::size_t n) {
+  const std::size_t count = n < peekCount_ ? n : peekCount_;
+  const std::size_t first = count < kSize - peek_ ? count : kSize - peek_;
+  const auto from = bytes_.begin() + static_cast<std::ptrdiff_t>(peek_);
+  std::copy(from, from + static_cast<std::ptrdiff_t>(first), to);
+  std::copy(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(count - first), to + first);
+  peek_ = (peek_ + count) % kSize;
+  peekCount_ -= count;
+  return count;
+}
+
 void RxRing::Commit() {
   committed_ = peek_;
   committedCount_ = peekCount_;

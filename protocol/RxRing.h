@@ -25,6 +25,10 @@ class RxRing {
   bool TakeCommitted(std::uint8_t& byte);
   // Reads the byte at the peek position and advances only the peek position.
   bool Peek(std::uint8_t& byte);
+  // Reads up to n bytes from the peek position (at most two copies, before
+  // and after the wrap) and advances only the peek position; returns the
+  // number read.
+  std::size_t PeekBytes(std::uint8_t* to, std::size_t n);
   void Commit();    // the committed position moves to the peek position
   void Rollback();  // the peek position moves back to the committed position
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
+#include <string>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -13,6 +15,8 @@
 #include "dsp/CalcEngine.h"
 #include "dsp/CalcThread.h"
 #include "platform/QueuedUiBridge.h"
+#include "record/RecordFileService.h"
+#include "tools/recgen/RecordingGenerator.h"
 
 namespace qs {
 namespace {
@@ -27,13 +31,14 @@ struct RecordingRequests final : RunRequests {
   void RequestStopAfterLink(std::uint32_t) override {}
   void RequestEnableStop(std::uint32_t) override {}
   void ShowLogHeader() override {}
-  void ShowInterval(const IntervalTexts&) override {}
+  void ShowInterval(const IntervalTexts& t) override { shown.emplace_back(t.time.View()); }
   std::vector<std::uint32_t> Stops() {
     std::lock_guard lock(mutex);
     return stops;
   }
   std::mutex mutex;
   std::vector<std::uint32_t> stops;
+  std::vector<std::string> shown;  // the interval times, on the user-interface thread
 };
 
 // A replay that holds 25 seconds.
@@ -73,6 +78,52 @@ TEST_F(CalcFixture, ContinuousModeRunsToTheEndOfTheInputAndStopsNameTheRunThatSt
   core.sync.CalcStopEvent.Set();
   ASSERT_TRUE(WaitUntil([&] { return requests.Stops().size() == 2; }));
   EXPECT_EQ(requests.Stops(), (std::vector<std::uint32_t>{3, 3}));
+}
+
+// Calculation Only hands the intervals' texts over without waiting for the
+// user-interface thread, yet the log must get every one, in order, before the
+// stop request that ends the run: also when that thread does not run at all
+// for longer than the hand-off ring holds (100 intervals here).
+TEST_F(CalcFixture, CalculationOnlyShowsEveryIntervalInOrderBeforeTheStop) {
+  const std::string path = (std::filesystem::temp_directory_path() / "qs_calc_order.eeg").string();
+  ASSERT_TRUE(recgen::WriteRecording(path, recgen::GenerateRecording({.seconds = 1005})));
+  ASSERT_TRUE(core.buffers.Allocate(8));
+  RecordFileService service(core);
+  ASSERT_EQ(service.Prescan(path), ReplayOpenOutcome::Ok);
+  ASSERT_EQ(service.OpenReplay(path), ReplayOpenOutcome::Ok);
+  core.run.OnlineMode = false;
+  core.settings.CalcOnly = true;
+  CalcEngine engine(core, &service.ReplayInput());
+  ASSERT_TRUE(engine.Allocate());
+  std::vector<std::string> expected;
+  engine.onRecord = [&](std::int32_t, const EpochResult&, std::uint32_t) {
+    expected.emplace_back(engine.Texts().time.View());
+  };
+  // The run controller answers a stop request on its own thread, after what
+  // was queued there before it.
+  struct PostedStops final : RunRequests {
+    PostedStops(UiBridge& u, RecordingRequests& r) : ui(u), seen(r) {}
+    void RequestStop(std::uint32_t) override { ui.Post([this] { seen.shown.emplace_back("stop"); }); }
+    void RequestStopNoMonitor(std::uint32_t) override {}
+    void RequestStopAfterLink(std::uint32_t) override {}
+    void RequestEnableStop(std::uint32_t) override {}
+    void ShowLogHeader() override {}
+    void ShowInterval(const IntervalTexts& t) override { seen.ShowInterval(t); }
+    UiBridge& ui;
+    RecordingRequests& seen;
+  } posted(ui, requests);
+  TCalcThread thread(core, ui, posted, &engine);
+  thread.Start();
+  core.sync.CalcStartEvent.Set();
+  ASSERT_TRUE(ui.RunUntil([&] { return thread.StartsSeen() == 1; }, 3000));
+  core.sync.CalcRunEvent.Set();
+  // 64 intervals fill the ring; the thread then waits for this one.
+  ASSERT_TRUE(WaitUntil([&] { return engine.SecondsProcessed() >= 640; }));
+  ASSERT_TRUE(ui.RunUntil([&] { return !requests.shown.empty() && requests.shown.back() == "stop"; }, 3000));
+  expected.emplace_back("stop");
+  EXPECT_EQ(requests.shown, expected);
+  EXPECT_GE(expected.size(), 100u);
+  std::filesystem::remove(path);
 }
 
 // The calculation cycle of an online run takes whole seconds only, as many as

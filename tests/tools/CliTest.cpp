@@ -54,6 +54,7 @@ class Cli : public ::testing::Test {
     EXPECT_TRUE(Has(r.out, part)) << args << ":\n" << r.out;
     return r;
   }
+  void ReplayReferenceCase();
   const fs::path dir =
       fs::temp_directory_path() / ("qs_cli_" + std::to_string(::getpid()) + "_" +
                                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -121,9 +122,19 @@ TEST_F(Cli, ReplayWritesTheRecordsOfTheProgramsOwnCalculationTheSnapshotAndTheFi
 
 // The reference case's log, as the independent implementation wrote it after
 // the same Calculation Only run, and its exports, chosen before Start as the
-// Save commands choose them: byte for byte. The program has one power and one
-// bispectrum export file, so the text exports come from a second run.
+// Save commands choose them: byte for byte, on every kernel path this
+// processor can run (the plain form and each vector form). The program has one
+// power and one bispectrum export file, so the text exports come from a second run.
 TEST_F(Cli, ReplayLogAndExportsOfTheReferenceCaseAreByteIdentical) {
+  for (const char* path : {"plain", "sse2", "avx2"}) {
+    SCOPED_TRACE(path);
+    ::setenv("QUELLSCOPE_KERNELS", path, 1);
+    ReplayReferenceCase();
+  }
+  ::unsetenv("QUELLSCOPE_KERNELS");
+}
+
+void Cli::ReplayReferenceCase() {
   const fs::path reference = QS_REFERENCE_DIR;
   ASSERT_TRUE(fs::exists(reference / "mixed10.eeg")) << reference;
   const std::string replay = "replay " + (reference / "mixed10.eeg").string() + " --settings " +

@@ -43,7 +43,7 @@ bool ReplayIndices(const std::string& record, const std::string& settings, std::
   }
   core->settings.CalcOnly = true;
   controller.bStartClick();
-  while (!controller.Controls().bStart) ui.RunUntil([&] { return controller.Controls().bStart; }, 1000);
+  while (!controller.Controls().bStart) ui.RunUntil([&] { return controller.Controls().bStart; }, 1000, 0);
   if (prompter.reported) {
     *error = "the replay of " + record + " reported a problem";
     return false;

@@ -170,7 +170,7 @@ int ReplayCommand(int argc, char** argv) {
         pictures->Run(controller, ui, engine, *core);
         if (!pictures->Save(pngDir)) code = 1;
       }
-      while (!controller.Controls().bStart) ui.RunUntil([&] { return controller.Controls().bStart; }, 1000);
+      while (!controller.Controls().bStart) ui.RunUntil([&] { return controller.Controls().bStart; }, 1000, 0);
       if (prompter.reported) code = 2;
       // The "Snap" file as the window would write it once the run is over.
       if (!snapshotPath.empty()) {
