@@ -143,7 +143,11 @@ std::optional<EdfImportResult> ConvertEdf(const EdfFile& edf, const EdfImportOpt
   result.offsetDen = calibration->offsetDen;
 
   // Samples: microvolts, 128 Hz, counts.
-  auto resampler = Resampler::To128(s1.samplesPerRecord, h.recordDuration, error);
+  // A duration field taken as samples / rate gives the rate as a fraction.
+  auto resampler = h.durationRateHz > 0
+                       ? Resampler::FromRate(static_cast<long long>(s1.samplesPerRecord) * h.durationRateHz,
+                                             h.durationSamples, error)
+                       : Resampler::To128(s1.samplesPerRecord, h.recordDuration, error);
   if (!resampler) return std::nullopt;
   std::vector<std::int16_t> counts[2];
   for (int c = 0; c < 2; ++c) {
@@ -221,6 +225,7 @@ std::optional<EdfImportResult> ImportEdfFile(const std::string& inPath, const st
   if (!edf) return std::nullopt;
   auto result = ConvertEdf(*edf, options, error);
   if (!result) return std::nullopt;
+  result->notes.insert(result->notes.begin(), edf->Notes().begin(), edf->Notes().end());
   if (!WriteWholeFile(outPath, result->record, error)) return std::nullopt;
   if (!result->commentLines.empty() && !WriteCommentLines(CommentsPathFor(outPath), result->commentLines, error))
     return std::nullopt;

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <cmath>
 #include <numbers>
+#include <sstream>
 
 #include "display/ColourScale.h"
 #include "record/RecordContents.h"
@@ -241,6 +242,36 @@ TEST_F(Cli, EdfImportsA256HzEdfWithItsAnnotationsAndRefusesDamagedOrUnsuitableFi
   }
   Run("export-edf " + At("missing.eeg") + " x.edf", 2);
   Run("import-edf only-one-argument.edf", 2);
+}
+
+// Debian's biosig converts its own sample recording (four EEG channels at
+// 256 Hz, 380 s) into an "EDF+C" without annotations whose records hold one
+// sample each ("0.003906" s). It imports at 256 Hz, saying what it took, and
+// its records look like resting EEG: SEF 10..25 Hz, no suppression (the
+// program's own BSR; the file has no monitor's). Skipped without biosig-tools
+// and octave-biosig; the same shapes are tested by hand-made files always.
+TEST_F(Cli, EdfBiosigsConvertedSampleImportsAtTheIntendedRate) {
+  const std::string gdf = "/usr/share/octave/site/m/biosig/t310_ERDSMaps/sample.gdf";
+  if (!fs::exists("/usr/bin/save2gdf") || !fs::exists(gdf))
+    GTEST_SKIP() << "biosig-tools or octave-biosig is not installed";
+  ASSERT_EQ(std::system(("/usr/bin/save2gdf -f=EDF " + gdf + " " + At("sample.edf") + " >/dev/null 2>&1").c_str()), 0);
+  const CliRun r = Run("import-edf " + At("sample.edf") + " " + At("sample.eeg"), 0, "from 256 Hz to 128 Hz, 380 s");
+  EXPECT_TRUE(Has(r.out, "says EDF+C but has no \"EDF Annotations\" signal: read as plain EDF")) << r.out;
+  EXPECT_TRUE(Has(r.out, "\"0.003906\" (256.016 Hz for signal \"Channel 1\") is taken as 1/256 s")) << r.out;
+  std::ofstream(At("own.ini")) << "Use_BIS_BSR:false\n";
+  Run("replay " + At("sample.eeg") + " --settings " + At("own.ini") + " --records " + At("records.csv"), 0);
+  const std::vector<std::string> lines = Lines(At("records.csv"));
+  ASSERT_EQ(lines.size(), 1u + 37);
+  for (std::size_t i = 2; i < lines.size(); ++i) {  // the first interval is still filling
+    std::istringstream fields(lines[i]);
+    std::string index, time;
+    double sqiTime = 0, sqiPower = 0, sqiBisp = 0, sef = 0, bsr = 0;
+    char comma = 0;
+    std::getline(fields, index, ',');
+    std::getline(fields, time, ',');
+    fields >> sqiTime >> comma >> sqiPower >> comma >> sqiBisp >> comma >> sef >> comma >> bsr;
+    EXPECT_TRUE(sef >= 10 && sef <= 25 && bsr == 0) << lines[i];
+  }
 }
 
 // A recording's own counts as a Vital file's int16 tracks at the record's
