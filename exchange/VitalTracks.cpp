@@ -91,9 +91,9 @@ std::optional<VitalChoice> ChooseVitalTracks(const VitalFile& file, const std::s
 std::optional<std::vector<VitalPart>> JoinVitalTracks(const VitalFile& file, const VitalTrack* const (&tracks)[2],
                                                       double maxGap, VitalJoinStats& stats, std::string* error) {
   const double rate = tracks[0]->sampleRate;
-  if (!std::isfinite(rate) || rate < 1 || rate > 65536) {
+  if (!std::isfinite(rate) || rate < 1 || rate > kVitalMaxRate) {
     *error = "track \"" + tracks[0]->name + "\" has the sampling rate " + std::to_string(rate) +
-             " Hz, not one from 1 to 65536 Hz";
+             " Hz, not one from 1 to " + std::to_string(static_cast<int>(kVitalMaxRate)) + " Hz";
     return std::nullopt;
   }
   if (tracks[1]->sampleRate != rate) {
@@ -127,7 +127,7 @@ std::optional<std::vector<VitalPart>> JoinVitalTracks(const VitalFile& file, con
     // samples over an unreasonable grid (the fill never outweighs the data).
     long long samples = 0;
     for (std::size_t i = first; i < last; ++i) samples += chunks[i].record->count;
-    if (span > 4 * samples + 65536) {
+    if (span > 4 * samples + static_cast<long long>(2 * maxGap * rate) + 1) {
       *error = "the records of \"" + tracks[0]->name + "\" from " + std::to_string(part.start) + " hold " +
                std::to_string(samples) + " samples spread over " + std::to_string(span) +
                " sample times: too sparse to join";

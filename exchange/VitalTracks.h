@@ -39,6 +39,7 @@ std::optional<VitalChoice> ChooseVitalTracks(const VitalFile& file, const std::s
                                              const std::string& track2, std::string* error);
 
 inline constexpr double kVitalMaxFilledGap = 2.0;  // seconds
+inline constexpr double kVitalMaxRate = 4096;      // Hz, the highest EEG rate joined
 
 struct VitalPart {
   double start = 0;  // Unix time of sample 0
