@@ -30,6 +30,43 @@ std::string WaveNames(const VitalFile& file) {
 // Samples at the track's rate; the part's grid index of a time.
 long long GridIndex(double t, double start, double rate) { return std::llround((t - start) * rate); }
 
+// The grid's samples [from, to) as a part of their own, with what no record
+// gave filled by straight lines between the neighbours and marked.
+VitalPart Segment(const VitalPart& whole, const std::vector<bool> (&placed)[2], std::size_t from, std::size_t to,
+                  int channels, double rate, VitalJoinStats& stats) {
+  VitalPart p;
+  p.start = whole.start + static_cast<double>(from) / rate;
+  const std::size_t n = to - from;
+  for (int k = 0; k < channels; ++k) {
+    const auto first = static_cast<std::ptrdiff_t>(from), last = static_cast<std::ptrdiff_t>(to);
+    std::vector<double>& x = p.values[k];
+    x.assign(whole.values[k].begin() + first, whole.values[k].begin() + last);
+    const std::vector<bool> got(placed[k].begin() + first, placed[k].begin() + last);
+    p.filled[k] = got;
+    p.filled[k].flip();
+    std::size_t i = 0;
+    while (i < n) {
+      if (got[i]) {
+        ++i;
+        continue;
+      }
+      std::size_t j = i;
+      while (j < n && !got[j]) ++j;
+      const double a = i > 0 ? x[i - 1] : (j < n ? x[j] : 0.0);
+      const double b = j < n ? x[j] : a;
+      for (std::size_t m = i; m < j; ++m)
+        x[m] = a + (b - a) * static_cast<double>(m - i + 1) / static_cast<double>(j - i + 1);
+      stats.filled += static_cast<long>(j - i);
+      i = j;
+    }
+  }
+  if (channels == 1) {
+    p.values[1] = p.values[0];
+    p.filled[1] = p.filled[0];
+  }
+  return p;
+}
+
 }  // namespace
 
 std::optional<VitalChoice> ChooseVitalTracks(const VitalFile& file, const std::string& track,
@@ -155,32 +192,29 @@ std::optional<std::vector<VitalPart>> JoinVitalTracks(const VitalFile& file, con
         part.values[c.channel][u] = v;
       }
     }
-    // Fill what no record gave, by straight lines between the neighbours.
-    for (int k = 0; k < channels; ++k) {
-      std::vector<double>& x = part.values[k];
-      part.filled[k] = placed[k];
-      part.filled[k].flip();
-      std::size_t i = 0;
-      while (i < n) {
-        if (placed[k][i]) {
-          ++i;
+    // Stretches where neither track has a sample for longer than maxGap
+    // (the missing-sample values of a packed file, or records holding
+    // nothing else) end the part as well; such stretches at its ends go.
+    const auto longGap = static_cast<std::size_t>(maxGap * rate);
+    const auto any = [&](std::size_t i) { return placed[0][i] || (channels == 2 && placed[1][i]); };
+    std::size_t from = 0;
+    while (from < n) {
+      while (from < n && !any(from)) ++from;
+      if (from == n) break;
+      std::size_t to = from, j = from;  // [from, to): up to the last sample before a long gap
+      while (j < n) {
+        if (any(j)) {
+          to = ++j;
           continue;
         }
-        std::size_t j = i;
-        while (j < n && !placed[k][j]) ++j;
-        const double a = i > 0 ? x[i - 1] : (j < n ? x[j] : 0.0);
-        const double b = j < n ? x[j] : a;
-        for (std::size_t m = i; m < j; ++m)
-          x[m] = a + (b - a) * static_cast<double>(m - i + 1) / static_cast<double>(j - i + 1);
-        stats.filled += static_cast<long>(j - i);
-        i = j;
+        std::size_t k = j;
+        while (k < n && !any(k)) ++k;
+        if (k == n || k - j > longGap) break;
+        j = k;
       }
+      parts.push_back(Segment(part, placed, from, to, channels, rate, stats));
+      from = to;
     }
-    if (channels == 1) {
-      part.values[1] = part.values[0];
-      part.filled[1] = part.filled[0];
-    }
-    parts.push_back(std::move(part));
     first = last;
   }
   return parts;

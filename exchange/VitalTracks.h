@@ -15,7 +15,8 @@
 // placed on one grid of the tracks' rate, a record's first sample at
 // round((dt - start) x rate). Where records overlap, the samples placed first
 // stay and the later ones are dropped. A stretch without samples of either
-// track that is longer than maxGap seconds ends the part; a shorter one (and
+// track that is longer than maxGap seconds (no records, or records of
+// missing-sample values only) ends the part; a shorter one (and
 // any sample missing in one track only) is filled by straight lines between
 // its neighbours and marked as filled, so the import can flag the seconds
 // holding it as artifacts. A missing sample (the type's missing value) is a

@@ -170,6 +170,20 @@ TEST(VitalImport, OverlapsKeepTheFirstSamplesShortGapsAreFlaggedLongGapsSplit) {
   EXPECT_EQ(second.startSecondOfDay, static_cast<std::uint32_t>(kNine30 + 30));
   EXPECT_EQ(Slurp(CommentsPathFor(out)), "09:30:03,induction\r\n");
   EXPECT_EQ(Slurp(CommentsPathFor(VitalPartPath(out, 2))), "09:30:35,incision\r\n");
+
+  // A packed file's gaps are missing-sample values inside its one record: the same rule.
+  test::VitalWriter packed(-540, true);
+  packed.Track({.recFmt = 5, .gain = 0.5});
+  std::vector<std::int16_t> samples(16 * 128, -32768);
+  for (int i = 0; i < 3 * 128; ++i) samples[static_cast<std::size_t>(i)] = samples[static_cast<std::size_t>(i + 13 * 128)] = 20;
+  samples[100] = -32768;
+  packed.Wave(1, kStart, samples);
+  const std::vector<std::uint8_t> gz = packed.Gzip();
+  const auto split = ConvertVitalBytes(gz.data(), gz.size(), {}, &error);
+  ASSERT_TRUE(split) << error;
+  ASSERT_EQ(split->parts.size(), 2u);
+  EXPECT_EQ(std::tuple(split->parts[0].seconds, split->parts[0].filledSeconds, split->join.filled), std::tuple(3, 1, 1L));
+  EXPECT_EQ(std::tuple(split->parts[1].seconds, split->parts[1].startSecondOfDay), std::tuple(3, kNine30 + 13));
 }
 
 TEST(VitalImport, A256HzTrackIsResampledAsTheEdfImportResamples) {
