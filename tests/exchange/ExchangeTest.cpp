@@ -5,7 +5,9 @@
 // EDFlib and damaged copies of them: every damage ends in a message naming the
 // field, the data record where there is one, and the byte offset; random
 // damage never crashes the import (reading whole files sample for sample is
-// the EDF round trip's, in the tools tests). The import's resampler with
+// the EDF round trip's, in the tools tests). The shapes converters write (an
+// "EDF+C" without annotations, one sample per record with an inexact
+// duration) import at the rate they mean. The import's resampler with
 // closed-form signals: sines of known amplitude and phase, measured by
 // projection on the output.
 #include <gtest/gtest.h>
