@@ -83,7 +83,8 @@ bool RunController::ConvertPickedEdf() {
       return false;
     }
     if (result->parts.size() > 1) {
-      std::string text = "Gaps longer than 2 s split the recording into " + std::to_string(result->parts.size()) +
+      std::string text = "Gaps longer than 2 s split the recording into " +
+                         std::to_string(result->parts.size()) +
                          " record files; the first is replayed now, the others are";
       for (std::size_t p = 1; p < result->parts.size(); ++p)
         text += " " + std::filesystem::path(VitalPartPath(out, static_cast<int>(p) + 1)).filename().string();

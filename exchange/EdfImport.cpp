@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -54,7 +53,6 @@ std::int16_t MonitorRaw(const EdfSignalInfo& s, std::int32_t digital, double ste
 }
 
 }  // namespace
-
 
 std::optional<EdfImportResult> ConvertEdf(const EdfFile& edf, const EdfImportOptions& options,
                                           std::string* error) {
@@ -227,7 +225,8 @@ std::optional<EdfImportResult> ImportEdfFile(const std::string& inPath, const st
   if (!result) return std::nullopt;
   result->notes.insert(result->notes.begin(), edf->Notes().begin(), edf->Notes().end());
   if (!WriteWholeFile(outPath, result->record, error)) return std::nullopt;
-  if (!result->commentLines.empty() && !WriteCommentLines(CommentsPathFor(outPath), result->commentLines, error))
+  if (!result->commentLines.empty() &&
+      !WriteCommentLines(CommentsPathFor(outPath), result->commentLines, error))
     return std::nullopt;
   return result;
 }

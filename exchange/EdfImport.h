@@ -57,5 +57,4 @@ std::optional<EdfImportResult> ConvertEdf(const EdfFile& edf, const EdfImportOpt
 std::optional<EdfImportResult> ImportEdfFile(const std::string& inPath, const std::string& outPath,
                                              const EdfImportOptions& options, std::string* error);
 
-
 }  // namespace qs

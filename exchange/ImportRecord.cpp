@@ -66,7 +66,8 @@ double MicrovoltsPer(const std::string& dimension, bool* assumed) {
   return 0;
 }
 
-std::optional<ImportCalibration> SpanCalibration(double low, double high, double precision, std::string* error) {
+std::optional<ImportCalibration> SpanCalibration(double low, double high, double precision,
+                                                 std::string* error) {
   ImportCalibration c;
   const double exactGain = (high - low) / 65535.0;
   const double tol = std::min(precision / 65535.0, 1e-4 * exactGain);
@@ -92,7 +93,8 @@ std::optional<ImportCalibration> ExactCalibration(double gain, double offset) {
   if (!(gain > 0) || !NearestFraction(gain, 1e-9 * gain, std::int64_t{1} << 24, c.gainNum, c.gainDen) ||
       c.gainNum == 0 || std::fabs(c.Gain() - gain) > 1e-9 * gain)
     return std::nullopt;
-  if (!NearestFraction(offset, 1e-9, 1 << 20, c.offsetNum, c.offsetDen) || std::fabs(c.Offset() - offset) > 1e-9)
+  if (!NearestFraction(offset, 1e-9, 1 << 20, c.offsetNum, c.offsetDen) ||
+      std::fabs(c.Offset() - offset) > 1e-9)
     return std::nullopt;
   return c;
 }
@@ -138,8 +140,8 @@ std::vector<std::uint8_t> BuildImportRecord(const ImportRecordInput& input) {
   for (int s = 0; s < input.seconds; ++s) {
     for (int j = 0; j < 8; ++j) {
       for (int i = 0; i < 16; ++i) {
-        const std::size_t at =
-            static_cast<std::size_t>(s) * kImportRate + static_cast<std::size_t>(j) * 16 + static_cast<std::size_t>(i);
+        const std::size_t at = static_cast<std::size_t>(s) * kImportRate + static_cast<std::size_t>(j) * 16 +
+                               static_cast<std::size_t>(i);
         frame[2 * i] = (*input.counts[0])[at];
         frame[2 * i + 1] = (*input.counts[1])[at];
       }

@@ -39,7 +39,8 @@ struct ImportCalibration {
 
 // The counts span low..high uV; `precision` is how exactly low and high are
 // known (the sum of both ends' uncertainty, uV).
-std::optional<ImportCalibration> SpanCalibration(double low, double high, double precision, std::string* error);
+std::optional<ImportCalibration> SpanCalibration(double low, double high, double precision,
+                                                 std::string* error);
 
 // uV = (count - offset) x gain with exactly this gain (uV per count) and
 // offset (counts). Nothing when either is no fraction of 32-bit terms.

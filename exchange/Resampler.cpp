@@ -37,7 +37,8 @@ std::optional<Resampler> Resampler::To128(long samplesPerRecord, double recordDu
     return std::nullopt;
   }
   // fs = samples / duration = (samples x 10^6) / micro
-  return FromRate(static_cast<long long>(samplesPerRecord) * 1000000LL, static_cast<long long>(rounded), error);
+  return FromRate(static_cast<long long>(samplesPerRecord) * 1000000LL, static_cast<long long>(rounded),
+                  error);
 }
 
 std::optional<Resampler> Resampler::FromRate(long long rateNum, long long rateDen, std::string* error) {

@@ -1,5 +1,6 @@
 #include "exchange/VitalFile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -16,7 +17,8 @@ constexpr double kLatestTime = 4e10;
 // fails (and reads nothing).
 class Cursor {
  public:
-  Cursor(const std::vector<std::uint8_t>& data, std::size_t at, std::size_t end) : d_(data), at_(at), end_(end) {}
+  Cursor(const std::vector<std::uint8_t>& data, std::size_t at, std::size_t end)
+      : d_(data), at_(at), end_(end) {}
   std::size_t At() const { return at_; }
   std::size_t Left() const { return end_ - at_; }
   bool Skip(std::size_t n) {
@@ -50,8 +52,8 @@ class Cursor {
 };
 
 std::string PacketName(std::size_t number, std::uint8_t type, std::size_t offset) {
-  return "Vital error in packet " + std::to_string(number) + " (type " + std::to_string(type) + ") at byte offset " +
-         std::to_string(offset) + " of the decompressed data: ";
+  return "Vital error in packet " + std::to_string(number) + " (type " + std::to_string(type) +
+         ") at byte offset " + std::to_string(offset) + " of the decompressed data: ";
 }
 
 }  // namespace
@@ -128,8 +130,10 @@ std::optional<VitalFile> VitalFile::Parse(std::vector<std::uint8_t> data, std::s
       if (!b.Get(d.id)) return fail("the device information is shorter than its id");
       // Names as far as the packet reaches.
       (void)(b.String(d.typeName) && b.String(d.name) && b.String(d.port));
-      if (VitalDevice* known = const_cast<VitalDevice*>(f.Device(d.id)))
-        *known = d;
+      const auto known = std::find_if(f.devices_.begin(), f.devices_.end(),
+                                      [&](const VitalDevice& e) { return e.id == d.id; });
+      if (known != f.devices_.end())
+        *known = d;  // a later description of the same device replaces the earlier
       else
         f.devices_.push_back(d);
     } else if (type == kTrackInfo) {
@@ -138,8 +142,9 @@ std::optional<VitalFile> VitalFile::Parse(std::vector<std::uint8_t> data, std::s
       if (!b.Get(t.id) || !b.Get(t.recType) || !b.Get(t.recFmt) || !b.String(t.name))
         return fail("the track information ends before the track's name does");
       // Older recorders stop earlier; every field that is there is read.
-      (void)(b.String(t.unit) && b.Get(t.minVal) && b.Get(t.maxVal) && b.Get(t.color) && b.Get(t.sampleRate) &&
-             b.Get(t.gain) && b.Get(t.offset) && b.Get(t.meaning) && b.Get(t.deviceId));
+      (void)(b.String(t.unit) && b.Get(t.minVal) && b.Get(t.maxVal) && b.Get(t.color) &&
+             b.Get(t.sampleRate) && b.Get(t.gain) && b.Get(t.offset) && b.Get(t.meaning) &&
+             b.Get(t.deviceId));
       if ((t.recType == kVitalWave || t.recType == kVitalNumeric) && VitalSampleBytes(t.recFmt) == 0)
         return fail("track \"" + t.name + "\" has the unknown sample type " + std::to_string(t.recFmt));
       if (!std::isfinite(t.gain) || !std::isfinite(t.offset))
@@ -185,10 +190,12 @@ std::optional<VitalFile> VitalFile::Parse(std::vector<std::uint8_t> data, std::s
       Cursor v(data, bodyAt + 2 + infoLength, end);
       const std::size_t width = static_cast<std::size_t>(VitalSampleBytes(t.recFmt));
       if (t.recType == kVitalWave) {
-        if (!v.Get(r.count)) return fail("the wave record of \"" + t.name + "\" ends before its sample count");
+        if (!v.Get(r.count))
+          return fail("the wave record of \"" + t.name + "\" ends before its sample count");
         if (static_cast<std::uint64_t>(r.count) * width > v.Left())
-          return fail("the wave record of \"" + t.name + "\" announces " + std::to_string(r.count) + " samples of " +
-                      std::to_string(width) + " bytes, but only " + std::to_string(v.Left()) + " bytes remain");
+          return fail("the wave record of \"" + t.name + "\" announces " + std::to_string(r.count) +
+                      " samples of " + std::to_string(width) + " bytes, but only " +
+                      std::to_string(v.Left()) + " bytes remain");
         r.at = v.At();
       } else if (t.recType == kVitalNumeric) {
         if (width > v.Left()) return fail("the numeric record of \"" + t.name + "\" ends before its value");
@@ -214,7 +221,8 @@ std::optional<VitalFile> VitalFile::Parse(std::vector<std::uint8_t> data, std::s
 
 double VitalFile::Value(const VitalTrack& track, const VitalRecord& record, std::uint32_t i) const {
   const std::uint8_t* p =
-      data_.data() + record.at + static_cast<std::size_t>(i) * static_cast<std::size_t>(VitalSampleBytes(track.recFmt));
+      data_.data() + record.at +
+      static_cast<std::size_t>(i) * static_cast<std::size_t>(VitalSampleBytes(track.recFmt));
   const bool packed = header_.packed;
   double stored = 0;
   const auto get = [p](auto v) {
@@ -222,8 +230,12 @@ double VitalFile::Value(const VitalTrack& track, const VitalRecord& record, std:
     return v;
   };
   switch (track.recFmt) {
-    case 1: stored = get(float{}); break;
-    case 2: stored = get(double{}); break;
+    case 1:
+      stored = get(float{});
+      break;
+    case 2:
+      stored = get(double{});
+      break;
     case 3: {
       const auto v = get(std::int8_t{});
       if (packed && v == -128) return std::numeric_limits<double>::quiet_NaN();
@@ -250,17 +262,20 @@ double VitalFile::Value(const VitalTrack& track, const VitalRecord& record, std:
     }
     case 7: {
       const auto v = get(std::int32_t{});
-      if (packed && v == std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<double>::quiet_NaN();
+      if (packed && v == std::numeric_limits<std::int32_t>::min())
+        return std::numeric_limits<double>::quiet_NaN();
       stored = v;
       break;
     }
     case 8: {
       const auto v = get(std::uint32_t{});
-      if (packed && v == std::numeric_limits<std::uint32_t>::max()) return std::numeric_limits<double>::quiet_NaN();
+      if (packed && v == std::numeric_limits<std::uint32_t>::max())
+        return std::numeric_limits<double>::quiet_NaN();
       stored = v;
       break;
     }
-    default: return std::numeric_limits<double>::quiet_NaN();
+    default:
+      return std::numeric_limits<double>::quiet_NaN();
   }
   const double value = track.offset + stored * track.gain;
   return std::isfinite(value) ? value : std::numeric_limits<double>::quiet_NaN();

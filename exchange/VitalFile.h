@@ -51,8 +51,8 @@ struct VitalDevice {
 };
 
 struct VitalRecord {
-  double dt = 0;          // time of the first value, Unix seconds
-  std::size_t at = 0;     // offset of the first value in the data
+  double dt = 0;            // time of the first value, Unix seconds
+  std::size_t at = 0;       // offset of the first value in the data
   std::uint32_t count = 0;  // samples (1 for a numeric record, the text's length for a string)
 };
 

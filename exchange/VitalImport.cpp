@@ -25,7 +25,8 @@ std::vector<TimedValue> NumericValues(const VitalFile& file, const VitalTrack* t
   if (track == nullptr) return out;
   out.reserve(track->records.size());
   for (const VitalRecord& r : track->records) out.push_back({r.dt, file.Value(*track, r, 0)});
-  std::stable_sort(out.begin(), out.end(), [](const TimedValue& a, const TimedValue& b) { return a.dt < b.dt; });
+  std::stable_sort(out.begin(), out.end(),
+                   [](const TimedValue& a, const TimedValue& b) { return a.dt < b.dt; });
   return out;
 }
 
@@ -60,14 +61,17 @@ void Extend(const VitalTrack& t, double factor, const std::vector<VitalPart>& pa
     }
 }
 
-bool SmallInteger(std::uint8_t recFmt) { return recFmt >= 3 && recFmt <= 6; }
+bool SmallInteger(std::uint8_t recFmt) {
+  return recFmt >= 3 && recFmt <= 6;
+}
 
 }  // namespace
 
 std::string VitalPartPath(const std::string& outPath, int part) {
   if (part <= 1) return outPath;
   const std::filesystem::path p(outPath);
-  return (p.parent_path() / (p.stem().string() + "_part" + std::to_string(part) + p.extension().string())).string();
+  return (p.parent_path() / (p.stem().string() + "_part" + std::to_string(part) + p.extension().string()))
+      .string();
 }
 
 std::optional<VitalImportResult> ConvertVital(const VitalFile& file, const VitalImportOptions& options,
@@ -90,8 +94,8 @@ std::optional<VitalImportResult> ConvertVital(const VitalFile& file, const Vital
     if (assumed && (c == 0 || tracks[1] != tracks[0]))
       result.notes.push_back("track \"" + tracks[c]->name + "\" has no unit: taken as uV");
     if (tracks[c]->earlyRecords > 0 && (c == 0 || tracks[1] != tracks[0]))
-      result.notes.push_back(std::to_string(tracks[c]->earlyRecords) + " records of track \"" + tracks[c]->name +
-                             "\" come before the track is announced (the first in packet " +
+      result.notes.push_back(std::to_string(tracks[c]->earlyRecords) + " records of track \"" +
+                             tracks[c]->name + "\" come before the track is announced (the first in packet " +
                              std::to_string(tracks[c]->firstEarlyPacket) + " at byte offset " +
                              std::to_string(tracks[c]->firstEarlyOffset) + ") and are ignored");
   }
@@ -163,7 +167,8 @@ std::optional<VitalImportResult> ConvertVital(const VitalFile& file, const Vital
       const std::size_t seconds = part.values[c].size() / static_cast<std::size_t>(result.inputRate) + 2;
       filled[c].assign(seconds, 0);
       for (std::size_t i = 0; i < part.filled[c].size(); ++i)
-        if (part.filled[c][i]) filled[c][static_cast<std::size_t>(static_cast<double>(i) / result.inputRate)] = 1;
+        if (part.filled[c][i])
+          filled[c][static_cast<std::size_t>(static_cast<double>(i) / result.inputRate)] = 1;
     }
     VitalImportPart out;
     out.seconds = static_cast<int>(std::min(counts[0].size(), counts[1].size()) / kImportRate);
@@ -175,14 +180,15 @@ std::optional<VitalImportResult> ConvertVital(const VitalFile& file, const Vital
     }
     out.startSecondOfDay = SecondOfDay(part.start, tzBias);
     for (int s = 0; s < out.seconds; ++s)
-      if (filled[0][static_cast<std::size_t>(s)] || filled[1][static_cast<std::size_t>(s)]) ++out.filledSeconds;
+      if (filled[0][static_cast<std::size_t>(s)] || filled[1][static_cast<std::size_t>(s)])
+        ++out.filledSeconds;
     ImportRecordInput record;
     record.counts[0] = &counts[0];
     record.counts[1] = &counts[1];
     record.seconds = out.seconds;
     record.startSecondOfDay = out.startSecondOfDay;
     record.calibration = result.calibration;
-    record.variables = [&](int second, ChannelVariables (&blocks)[2]) {
+    record.variables = [&](int second, ChannelVariables(&blocks)[2]) {
       const double end = part.start + second + 1;
       for (int c = 0; c < 2; ++c) {
         ChannelVariables& v = blocks[c];
@@ -208,7 +214,8 @@ std::optional<VitalImportResult> ConvertVital(const VitalFile& file, const Vital
       for (char& ch : text)
         if (ch == '\r' || ch == '\n') ch = ' ';
       const auto later = std::upper_bound(partStarts.begin(), partStarts.end(), r.dt);
-      const std::size_t p = later == partStarts.begin() ? 0 : static_cast<std::size_t>(later - partStarts.begin()) - 1;
+      const std::size_t p =
+          later == partStarts.begin() ? 0 : static_cast<std::size_t>(later - partStarts.begin()) - 1;
       result.parts[p].commentLines.push_back(FormatCommentLine(SecondOfDay(r.dt, tzBias), text));
     }
   if (result.join.filled > 0)
@@ -237,7 +244,8 @@ std::optional<VitalImportResult> ImportVitalFile(const std::string& inPath, cons
     *error = "cannot open " + inPath;
     return std::nullopt;
   }
-  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                        std::istreambuf_iterator<char>());
   auto result = ConvertVitalBytes(bytes.data(), bytes.size(), options, error);
   if (!result) return std::nullopt;
   for (std::size_t p = 0; p < result->parts.size(); ++p) {

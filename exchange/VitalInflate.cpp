@@ -7,8 +7,8 @@
 
 namespace qs {
 
-std::optional<std::vector<std::uint8_t>> InflateGzip(const std::uint8_t* data, std::size_t size, std::size_t cap,
-                                                     std::string* error) {
+std::optional<std::vector<std::uint8_t>> InflateGzip(const std::uint8_t* data, std::size_t size,
+                                                     std::size_t cap, std::string* error) {
   if (size < 18 || data[0] != 0x1F || data[1] != 0x8B || data[2] != 8) {
     *error = "not a gzip stream (a Vital file starts with the bytes 1F 8B 08)";
     return std::nullopt;
@@ -57,8 +57,8 @@ std::optional<std::vector<std::uint8_t>> InflateGzip(const std::uint8_t* data, s
       break;
     }
     if (rc == Z_DATA_ERROR || rc == Z_NEED_DICT)
-      return fail("the gzip data are damaged at byte " + std::to_string(consumed - z.avail_in) + " of the file (" +
-                  (z.msg != nullptr ? z.msg : "zlib data error") + ")");
+      return fail("the gzip data are damaged at byte " + std::to_string(consumed - z.avail_in) +
+                  " of the file (" + (z.msg != nullptr ? z.msg : "zlib data error") + ")");
     if (rc == Z_MEM_ERROR) return fail("zlib ran out of memory");
     if (rc == Z_BUF_ERROR && z.avail_in == 0 && consumed >= size) break;  // input used up: truncated
     if (rc != Z_OK && rc != Z_BUF_ERROR) return fail("zlib error " + std::to_string(rc));

@@ -18,7 +18,7 @@ inline constexpr std::size_t kVitalInflateCap = std::size_t{2} << 30;
 // The decompressed bytes of one gzip stream (further members are
 // concatenated, as gunzip does). Nothing and a message when the data are no
 // gzip stream, are damaged, end before the stream does, or would exceed cap.
-std::optional<std::vector<std::uint8_t>> InflateGzip(const std::uint8_t* data, std::size_t size, std::size_t cap,
-                                                     std::string* error);
+std::optional<std::vector<std::uint8_t>> InflateGzip(const std::uint8_t* data, std::size_t size,
+                                                     std::size_t cap, std::string* error);
 
 }  // namespace qs

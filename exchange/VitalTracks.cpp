@@ -18,7 +18,9 @@ bool NamedAs(const VitalTrack& t, const char* wanted) {
   return Lower(slash == std::string::npos ? t.name : t.name.substr(slash + 1)) == Lower(wanted);
 }
 
-bool IsEegCode(std::uint8_t m) { return m == kVitalEeg || m == kVitalEegLeft || m == kVitalEegRight; }
+bool IsEegCode(std::uint8_t m) {
+  return m == kVitalEeg || m == kVitalEegLeft || m == kVitalEegRight;
+}
 
 std::string WaveNames(const VitalFile& file) {
   std::string all;
@@ -28,12 +30,14 @@ std::string WaveNames(const VitalFile& file) {
 }
 
 // Samples at the track's rate; the part's grid index of a time.
-long long GridIndex(double t, double start, double rate) { return std::llround((t - start) * rate); }
+long long GridIndex(double t, double start, double rate) {
+  return std::llround((t - start) * rate);
+}
 
 // The grid's samples [from, to) as a part of their own, with what no record
 // gave filled by straight lines between the neighbours and marked.
-VitalPart Segment(const VitalPart& whole, const std::vector<bool> (&placed)[2], std::size_t from, std::size_t to,
-                  int channels, double rate, VitalJoinStats& stats) {
+VitalPart Segment(const VitalPart& whole, const std::vector<bool> (&placed)[2], std::size_t from,
+                  std::size_t to, int channels, double rate, VitalJoinStats& stats) {
   VitalPart p;
   p.start = whole.start + static_cast<double>(from) / rate;
   const std::size_t n = to - from;
@@ -94,8 +98,9 @@ std::optional<VitalChoice> ChooseVitalTracks(const VitalFile& file, const std::s
       }
     } else if (k == 0) {
       if (eeg.empty()) {
-        *error = "the file has no EEG waveform track (meaning code 28, 61 or 62, or named .../EEG1_WAV); it has " +
-                 WaveNames(file) + " (choose one with --track)";
+        *error =
+            "the file has no EEG waveform track (meaning code 28, 61 or 62, or named .../EEG1_WAV); it has " +
+            WaveNames(file) + " (choose one with --track)";
         return std::nullopt;
       }
       c.eeg[0] = eeg.front();
@@ -116,7 +121,9 @@ std::optional<VitalChoice> ChooseVitalTracks(const VitalFile& file, const std::s
     for (const VitalTrack& t : file.Tracks()) {
       if (t.recType != kVitalNumeric) continue;
       const bool sameDevice = t.deviceId == c.eeg[0]->deviceId;
-      const int rank = t.meaning == kCodes[v] ? (sameDevice ? 4 : 2) : NamedAs(t, kNames[v]) ? (sameDevice ? 3 : 1) : 0;
+      const int rank = t.meaning == kCodes[v]  ? (sameDevice ? 4 : 2)
+                       : NamedAs(t, kNames[v]) ? (sameDevice ? 3 : 1)
+                                               : 0;
       if (rank > best) best = rank, c.monitor[v] = &t;
     }
   }
@@ -125,8 +132,9 @@ std::optional<VitalChoice> ChooseVitalTracks(const VitalFile& file, const std::s
   return c;
 }
 
-std::optional<std::vector<VitalPart>> JoinVitalTracks(const VitalFile& file, const VitalTrack* const (&tracks)[2],
-                                                      double maxGap, VitalJoinStats& stats, std::string* error) {
+std::optional<std::vector<VitalPart>> JoinVitalTracks(const VitalFile& file,
+                                                      const VitalTrack* const (&tracks)[2], double maxGap,
+                                                      VitalJoinStats& stats, std::string* error) {
   const double rate = tracks[0]->sampleRate;
   if (!std::isfinite(rate) || rate < 1 || rate > kVitalMaxRate) {
     *error = "track \"" + tracks[0]->name + "\" has the sampling rate " + std::to_string(rate) +

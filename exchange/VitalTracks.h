@@ -56,7 +56,8 @@ struct VitalJoinStats {
 // The parts of the two tracks (the same track twice is allowed), at their
 // one rate, in values of the tracks' unit. Nothing and a message when the
 // tracks differ in rate or the rate is no usable number.
-std::optional<std::vector<VitalPart>> JoinVitalTracks(const VitalFile& file, const VitalTrack* const (&tracks)[2],
-                                                      double maxGap, VitalJoinStats& stats, std::string* error);
+std::optional<std::vector<VitalPart>> JoinVitalTracks(const VitalFile& file,
+                                                      const VitalTrack* const (&tracks)[2], double maxGap,
+                                                      VitalJoinStats& stats, std::string* error);
 
 }  // namespace qs

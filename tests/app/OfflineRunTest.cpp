@@ -123,9 +123,10 @@ TEST_F(OfflineRunTest, AVitalFilePickedInOfflineIsConvertedAndItsFirstPartReplay
   controller->oOfflineClick();
   EXPECT_EQ(core.run.ReplayFileName, (dir / "case.eeg").string());
   EXPECT_EQ(core.run.FileSeconds, 6);
-  EXPECT_TRUE(prompter.Saw("Gaps longer than 2 s split the recording into 2 record files; the first is replayed "
-                           "now, the others are case_part2.eeg",
-                           "Vital Import"));
+  EXPECT_TRUE(
+      prompter.Saw("Gaps longer than 2 s split the recording into 2 record files; the first is replayed "
+                   "now, the others are case_part2.eeg",
+                   "Vital Import"));
 
   std::vector<std::uint8_t> cut = w.Gzip();
   cut.resize(cut.size() / 2);

@@ -262,23 +262,25 @@ TEST(EdfReader, ConvertersRecordPerSampleFilesWithoutAnnotationsImportAtTheInten
   const auto plain = import({.records = 6, .wave = wave}, nullptr);
   ASSERT_TRUE(plain) << error;
   std::vector<std::string> notes;
-  const auto perSample =
-      import({.reserved = "EDF+C", .duration = "0.003906", .samplesPerRecord = 1, .records = 6 * 256, .wave = wave},
-             &notes);
+  const auto perSample = import(
+      {.reserved = "EDF+C", .duration = "0.003906", .samplesPerRecord = 1, .records = 6 * 256, .wave = wave},
+      &notes);
   ASSERT_TRUE(perSample) << error;
   EXPECT_EQ(perSample->inputRate, 256);
   EXPECT_TRUE(perSample->record == plain->record) << "the same record, byte for byte";
   ASSERT_EQ(notes.size(), 2u);
   EXPECT_EQ(notes[0], "the file says EDF+C but has no \"EDF Annotations\" signal: read as plain EDF");
-  EXPECT_EQ(notes[1],
-            "the duration of a data record \"0.003906\" (256.016 Hz for signal \"Channel 1\") is taken as 1/256 s: "
-            "256 Hz, which the 8-character field cannot write exactly");
+  EXPECT_EQ(
+      notes[1],
+      "the duration of a data record \"0.003906\" (256.016 Hz for signal \"Channel 1\") is taken as 1/256 s: "
+      "256 Hz, which the 8-character field cannot write exactly");
 
   const std::pair<test::HandMadeEdf, std::string> refused[] = {
       {{.reserved = "EDF+D", .duration = "0.003906", .samplesPerRecord = 1, .records = 512},
        "an EDF+ file needs an \"EDF Annotations\" signal"},
       {{.duration = "0.003907", .samplesPerRecord = 1, .records = 512},  // 1/256 s is 0.00000075 s off
-       "the sampling rate 255.950857 Hz needs a resampling ratio 7814/15625, beyond what the import supports"},
+       "the sampling rate 255.950857 Hz needs a resampling ratio 7814/15625, beyond what the import "
+       "supports"},
   };
   for (const auto& [shape, message] : refused) {
     error.clear();

@@ -14,10 +14,10 @@
 
 #include "EdfTestFiles.h"
 #include "VitalTestFiles.h"
+#include "exchange/ImportRecord.h"
 #include "exchange/Resampler.h"
 #include "exchange/VitalFuzzEntry.h"
 #include "exchange/VitalImport.h"
-#include "exchange/ImportRecord.h"
 #include "record/RecordContents.h"
 
 namespace qs {
@@ -27,7 +27,8 @@ constexpr double kStart = 1710376200.0;  // 14 March 2024 00:30:00 UTC, 09:30:00
 constexpr int kNine30 = 9 * 3600 + 30 * 60;
 
 double Wave(int channel, double t) {
-  return 40 * std::sin(2 * std::numbers::pi * 9 * t + channel) + 15 * std::sin(2 * std::numbers::pi * 3.3 * t);
+  return 40 * std::sin(2 * std::numbers::pi * 9 * t + channel) +
+         15 * std::sin(2 * std::numbers::pi * 3.3 * t);
 }
 
 std::string Slurp(const std::string& path) {
@@ -115,8 +116,9 @@ TEST(VitalImport, LayoutsChunksAndSampleTypesComeBackWithinOneCountWithVariables
     double worst[2] = {0, 0};
     for (int ch = 0; ch < 2; ++ch)
       for (std::size_t i = 0; i < held[ch].size(); ++i)
-        worst[ch] = std::max(worst[ch], std::fabs((rec.counts[ch][i] - rec.calibration.offset) *
-                                                      rec.calibration.gain - held[ch][i]));
+        worst[ch] = std::max(
+            worst[ch],
+            std::fabs((rec.counts[ch][i] - rec.calibration.offset) * rec.calibration.gain - held[ch][i]));
     const double step = rec.calibration.gain;
     EXPECT_LE(worst[0], c.recFmt == 5 ? 1e-4 * step : step);
     EXPECT_LE(worst[1], c.recFmt == 5 ? 1e-4 * step : step);
@@ -124,7 +126,8 @@ TEST(VitalImport, LayoutsChunksAndSampleTypesComeBackWithinOneCountWithVariables
     for (int s : {0, 7, 19}) {
       ASSERT_TRUE(rec.variables[static_cast<std::size_t>(s)]);
       const ChannelVariables& v = *rec.variables[static_cast<std::size_t>(s)];
-      EXPECT_EQ(std::tuple(v.bis, v.sef, v.bsr, v.artifactFlags), std::tuple(10 * (40 + s), 1250, -1, 0u)) << s;
+      EXPECT_EQ(std::tuple(v.bis, v.sef, v.bsr, v.artifactFlags), std::tuple(10 * (40 + s), 1250, -1, 0u))
+          << s;
     }
     EXPECT_EQ(Slurp(CommentsPathFor(out)), "09:30:05,intubation\r\n");
   }
@@ -165,7 +168,8 @@ TEST(VitalImport, OverlapsKeepTheFirstSamplesShortGapsAreFlaggedLongGapsSplit) {
   EXPECT_NEAR(uv(10 * 128 + 70), Wave(0, 10 + 70 / 128.0), first.calibration.gain) << "the first record kept";
   EXPECT_NEAR(uv(11 * 128 + 10), -77, first.calibration.gain) << "the later record's own time";
   for (int s = 0; s < 20; ++s)
-    EXPECT_EQ(first.variables[static_cast<std::size_t>(s)]->artifactFlags, s == 11 ? kImportFilledFlag : 0u) << s;
+    EXPECT_EQ(first.variables[static_cast<std::size_t>(s)]->artifactFlags, s == 11 ? kImportFilledFlag : 0u)
+        << s;
   EXPECT_EQ(second.seconds, 10);
   EXPECT_EQ(second.startSecondOfDay, static_cast<std::uint32_t>(kNine30 + 30));
   EXPECT_EQ(Slurp(CommentsPathFor(out)), "09:30:03,induction\r\n");
@@ -175,15 +179,18 @@ TEST(VitalImport, OverlapsKeepTheFirstSamplesShortGapsAreFlaggedLongGapsSplit) {
   test::VitalWriter packed(-540, true);
   packed.Track({.recFmt = 5, .gain = 0.5});
   std::vector<std::int16_t> samples(16 * 128, -32768);
-  for (int i = 0; i < 3 * 128; ++i) samples[static_cast<std::size_t>(i)] = samples[static_cast<std::size_t>(i + 13 * 128)] = 20;
+  for (int i = 0; i < 3 * 128; ++i)
+    samples[static_cast<std::size_t>(i)] = samples[static_cast<std::size_t>(i + 13 * 128)] = 20;
   samples[100] = -32768;
   packed.Wave(1, kStart, samples);
   const std::vector<std::uint8_t> gz = packed.Gzip();
   const auto split = ConvertVitalBytes(gz.data(), gz.size(), {}, &error);
   ASSERT_TRUE(split) << error;
   ASSERT_EQ(split->parts.size(), 2u);
-  EXPECT_EQ(std::tuple(split->parts[0].seconds, split->parts[0].filledSeconds, split->join.filled), std::tuple(3, 1, 1L));
-  EXPECT_EQ(std::tuple(split->parts[1].seconds, split->parts[1].startSecondOfDay), std::tuple(3, kNine30 + 13));
+  EXPECT_EQ(std::tuple(split->parts[0].seconds, split->parts[0].filledSeconds, split->join.filled),
+            std::tuple(3, 1, 1L));
+  EXPECT_EQ(std::tuple(split->parts[1].seconds, split->parts[1].startSecondOfDay),
+            std::tuple(3, kNine30 + 13));
 }
 
 TEST(VitalImport, A256HzTrackIsResampledAsTheEdfImportResamples) {
@@ -191,7 +198,8 @@ TEST(VitalImport, A256HzTrackIsResampledAsTheEdfImportResamples) {
   w.Track({.srate = 256, .montype = 61});
   std::vector<float> samples;
   for (int i = 0; i < 8 * 256; ++i)
-    samples.push_back(static_cast<float>(Wave(0, i / 256.0) + 20 * std::sin(2 * std::numbers::pi * 60 * i / 256.0)));
+    samples.push_back(
+        static_cast<float>(Wave(0, i / 256.0) + 20 * std::sin(2 * std::numbers::pi * 60 * i / 256.0)));
   w.Wave(1, kStart, samples);
   const std::vector<std::uint8_t> gz = w.Gzip();
   std::string error;
@@ -244,7 +252,8 @@ TEST(VitalReader, DamagedFilesAreRefusedWithThePacketAndTheByteOffset) {
        "packet 3 (type 1) at byte offset " + std::to_string(plain.size()) +
            " of the decompressed data: the packet announces 1000 bytes, but only 3 remain"},
       {"record before its track", early.Gzip(),
-       "no samples: its 1 records come before the track is announced (the first in packet 1 at byte offset 37)"},
+       "no samples: its 1 records come before the track is announced (the first in packet 1 at byte offset "
+       "37)"},
       {"absurd sample count", absurd.Gzip(),
        "packet 3 (type 1) at byte offset " + std::to_string(plain.size()) +
            " of the decompressed data: the wave record of \"BIS/EEG1_WAV\" announces 4294967295 samples of 4 "

@@ -4,7 +4,6 @@
 // Before Qt, whose "signals" keyword would rename the EDF shape's field.
 #include "exchange/EdfTestFiles.h"
 // clang-format on
-#include "exchange/VitalTestFiles.h"
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -13,6 +12,7 @@
 #include <sstream>
 
 #include "display/ColourScale.h"
+#include "exchange/VitalTestFiles.h"
 #include "record/RecordContents.h"
 #include "support/CliProcess.h"
 #include "support/EngineRun.h"
@@ -254,8 +254,11 @@ TEST_F(Cli, EdfBiosigsConvertedSampleImportsAtTheIntendedRate) {
   const std::string gdf = "/usr/share/octave/site/m/biosig/t310_ERDSMaps/sample.gdf";
   if (!fs::exists("/usr/bin/save2gdf") || !fs::exists(gdf))
     GTEST_SKIP() << "biosig-tools or octave-biosig is not installed";
-  ASSERT_EQ(std::system(("/usr/bin/save2gdf -f=EDF " + gdf + " " + At("sample.edf") + " >/dev/null 2>&1").c_str()), 0);
-  const CliRun r = Run("import-edf " + At("sample.edf") + " " + At("sample.eeg"), 0, "from 256 Hz to 128 Hz, 380 s");
+  ASSERT_EQ(
+      std::system(("/usr/bin/save2gdf -f=EDF " + gdf + " " + At("sample.edf") + " >/dev/null 2>&1").c_str()),
+      0);
+  const CliRun r =
+      Run("import-edf " + At("sample.edf") + " " + At("sample.eeg"), 0, "from 256 Hz to 128 Hz, 380 s");
   EXPECT_TRUE(Has(r.out, "says EDF+C but has no \"EDF Annotations\" signal: read as plain EDF")) << r.out;
   EXPECT_TRUE(Has(r.out, "\"0.003906\" (256.016 Hz for signal \"Channel 1\") is taken as 1/256 s")) << r.out;
   std::ofstream(At("own.ini")) << "Use_BIS_BSR:false\n";
@@ -279,8 +282,9 @@ TEST_F(Cli, EdfBiosigsConvertedSampleImportsAtTheIntendedRate) {
 // tracks (missing where the monitor had none): the import replays to the very
 // same interval records as the recording itself.
 TEST_F(Cli, VitalImportReplaysAsTheSameCountsWrittenDirectly) {
-  const auto cl = recgen::ParseCommandLine({"--scenario", "awake:0-40,deep:40-80:bis=na,bs:80-120:fraction=0.4",
-                                            "--start", "08:15:30", "--out", At("case.eeg")});
+  const auto cl =
+      recgen::ParseCommandLine({"--scenario", "awake:0-40,deep:40-80:bis=na,bs:80-120:fraction=0.4",
+                                "--start", "08:15:30", "--out", At("case.eeg")});
   ASSERT_EQ(cl.error, "");
   recgen::GeneratorOptions options = cl.options;
   options.offsetNum = 7;
@@ -293,7 +297,8 @@ TEST_F(Cli, VitalImportReplaysAsTheSameCountsWrittenDirectly) {
   w.Track({.id = 1, .recFmt = 5, .name = "BIS/EEG1_WAV", .gain = gain, .offset = offset});
   w.Track({.id = 2, .recFmt = 5, .name = "BIS/EEG2_WAV", .gain = gain, .offset = offset});
   const char* names[5] = {"BIS/BIS", "BIS/SEF", "BIS/SR", "BIS/SQI", "BIS/EMG"};
-  for (std::uint16_t v = 0; v < 5; ++v) w.Track({.id = static_cast<std::uint16_t>(10 + v), .recType = 2, .name = names[v]});
+  for (std::uint16_t v = 0; v < 5; ++v)
+    w.Track({.id = static_cast<std::uint16_t>(10 + v), .recType = 2, .name = names[v]});
   for (int s = 0; s < rec.seconds; ++s) {
     for (std::uint16_t c = 0; c < 2; ++c) {
       const auto& counts = rec.counts[c];
@@ -302,13 +307,15 @@ TEST_F(Cli, VitalImportReplaysAsTheSameCountsWrittenDirectly) {
     }
     const ChannelVariables& m = rec.monitor[static_cast<std::size_t>(s)][0];
     ASSERT_EQ(m.artifactFlags, 0u) << "the comparison needs seconds without the monitor's flags";
-    const std::pair<int, double> values[5] = {{m.bis, 0.1}, {m.sef, 0.01}, {m.bsr, 0.1}, {m.sqi, 0.1}, {m.emgLow, 0.01}};
+    const std::pair<int, double> values[5] = {
+        {m.bis, 0.1}, {m.sef, 0.01}, {m.bsr, 0.1}, {m.sqi, 0.1}, {m.emgLow, 0.01}};
     for (std::uint16_t v = 0; v < 5; ++v)
       w.Numeric(static_cast<std::uint16_t>(10 + v), start + s + 0.5,
                 values[v].first < 0 ? std::nanf("") : static_cast<float>(values[v].first * values[v].second));
   }
   WriteBytes(At("case.vital"), w.Gzip());
-  Run("import-vital " + At("case.vital") + " " + At("back.eeg"), 0, "gain 1/32 uV per count (the track's own), offset 7/2");
+  Run("import-vital " + At("case.vital") + " " + At("back.eeg"), 0,
+      "gain 1/32 uV per count (the track's own), offset 7/2");
   EXPECT_EQ(RunCli("info " + At("back.eeg")).out, RunCli("info " + At("case.eeg")).out);
   Run("replay " + At("case.eeg") + " --settings none.ini --records " + At("a.csv"), 0);
   Run("replay " + At("back.eeg") + " --settings none.ini --records " + At("b.csv"), 0);

@@ -8,7 +8,8 @@
 namespace qs::cli {
 
 int ImportVitalCommand(int argc, char** argv) {
-  constexpr const char* kUsage = "usage: quellscope-cli import-vital IN.vital OUT.eeg [--track NAME] [--track2 NAME]\n";
+  constexpr const char* kUsage =
+      "usage: quellscope-cli import-vital IN.vital OUT.eeg [--track NAME] [--track2 NAME]\n";
   std::string in, out;
   VitalImportOptions options;
   for (int i = 0; i < argc; ++i) {
@@ -39,12 +40,14 @@ int ImportVitalCommand(int argc, char** argv) {
   }
   for (const std::string& note : result->notes) std::fprintf(stderr, "import-vital: %s\n", note.c_str());
   if (result->clipped > 0)
-    std::fprintf(stderr, "import-vital: %ld samples beyond the count range were held at its ends\n", result->clipped);
-  std::printf("\"%s\" and \"%s\" from %g Hz to 128 Hz, gain %d/%d uV per count%s, offset %d/%d, %d monitor "
-              "variable tracks\n",
-              result->label1.c_str(), result->label2.c_str(), result->inputRate, result->calibration.gainNum,
-              result->calibration.gainDen, result->exactCalibration ? " (the track's own)" : "",
-              result->calibration.offsetNum, result->calibration.offsetDen, result->monitorTracks);
+    std::fprintf(stderr, "import-vital: %ld samples beyond the count range were held at its ends\n",
+                 result->clipped);
+  std::printf(
+      "\"%s\" and \"%s\" from %g Hz to 128 Hz, gain %d/%d uV per count%s, offset %d/%d, %d monitor "
+      "variable tracks\n",
+      result->label1.c_str(), result->label2.c_str(), result->inputRate, result->calibration.gainNum,
+      result->calibration.gainDen, result->exactCalibration ? " (the track's own)" : "",
+      result->calibration.offsetNum, result->calibration.offsetDen, result->monitorTracks);
   for (std::size_t p = 0; p < result->parts.size(); ++p) {
     const VitalImportPart& part = result->parts[p];
     const std::string path = VitalPartPath(out, static_cast<int>(p) + 1);
