@@ -46,11 +46,14 @@ int SecondOfDay(double unixTime, int tzBiasMinutes) {
   return static_cast<int>(std::fmod(std::fmod(local, 86400.0) + 86400.0, 86400.0));
 }
 
-// The first and last values of a track's records, in uV (the declared range
-// included when it is one).
+// The lowest and highest values of a track's samples, in uV, widened to the
+// track's declared range when that is one an EEG can have (a display range
+// of +-1e30 would leave no resolution; it is ignored).
 void Extend(const VitalTrack& t, double factor, const std::vector<VitalPart>& parts, int channel, double& low,
             double& high) {
-  if (std::isfinite(t.minVal) && std::isfinite(t.maxVal) && t.maxVal > t.minVal) {
+  constexpr double kLargestDeclaredUv = 1e5;
+  if (std::isfinite(t.minVal) && std::isfinite(t.maxVal) && t.maxVal > t.minVal &&
+      std::fabs(t.minVal * factor) <= kLargestDeclaredUv && std::fabs(t.maxVal * factor) <= kLargestDeclaredUv) {
     low = std::min(low, t.minVal * factor);
     high = std::max(high, t.maxVal * factor);
   }
