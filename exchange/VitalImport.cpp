@@ -53,7 +53,8 @@ void Extend(const VitalTrack& t, double factor, const std::vector<VitalPart>& pa
             double& high) {
   constexpr double kLargestDeclaredUv = 1e5;
   if (std::isfinite(t.minVal) && std::isfinite(t.maxVal) && t.maxVal > t.minVal &&
-      std::fabs(t.minVal * factor) <= kLargestDeclaredUv && std::fabs(t.maxVal * factor) <= kLargestDeclaredUv) {
+      std::fabs(t.minVal * factor) <= kLargestDeclaredUv &&
+      std::fabs(t.maxVal * factor) <= kLargestDeclaredUv) {
     low = std::min(low, t.minVal * factor);
     high = std::max(high, t.maxVal * factor);
   }
