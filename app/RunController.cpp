@@ -9,7 +9,7 @@ namespace {
 
 constexpr const char* kOpenFilter =
     "Ascii data file (*dat)|*.dat|EEG data file (*.eeg)|*.eeg|all file (*.*)|*.*|"
-    "EDF or BDF file (*.edf *.bdf)|*.edf;*.EDF;*.bdf;*.BDF";
+    "EDF or BDF file (*.edf *.bdf)|*.edf;*.EDF;*.bdf;*.BDF|Vital file (*.vital)|*.vital;*.VITAL";
 constexpr const char* kSaveFilter =
     "Ascii data file (*dat)|*.dat|EEG data file (*.eeg)|*.eeg|Log file (*.log)|*.log|comment file "
     "(*.cmt)|*.cmt| csv file (*.csv)| *.csv| all file (*.*)| *.*";

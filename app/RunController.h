@@ -166,9 +166,10 @@ class RunController final : public RunRequests, public SettingsHost {
   void StartOnline();
   bool CreateRecordFile();
   void StartOffline();
-  // The file picked in Offline is an EDF or BDF file: offers its conversion
-  // into a record file beside it and makes that the file to replay. False
-  // when the user declines or the conversion fails (after its message).
+  // The file picked in Offline is an EDF, BDF or Vital file: offers its
+  // conversion into a record file beside it and makes that the file to
+  // replay (a Vital file's first part; the others are named in a message).
+  // False when the user declines or the conversion fails (after its message).
   bool ConvertPickedEdf();
   void AskToSaveLines(const TextLines& lines, const char* question, const char* ext, int filterIndex,
                       const char* title);

@@ -1,5 +1,5 @@
 // The run controller's EDF commands: the "EDF+" item of the Save menu and the
-// conversion of an EDF or BDF file picked for replay.
+// conversion of an EDF, BDF or Vital file picked for replay.
 #include <algorithm>
 #include <filesystem>
 
@@ -7,6 +7,7 @@
 #include "logbook/CommentTimes.h"
 #include "exchange/EdfExport.h"
 #include "exchange/EdfImport.h"
+#include "exchange/VitalImport.h"
 
 namespace qs {
 namespace {
@@ -63,18 +64,33 @@ void RunController::oEdfClick() {
 bool RunController::ConvertPickedEdf() {
   const std::string picked = core_.run.ReplayFileName;
   const std::string ext = LowerExtension(picked);
-  if (ext != ".edf" && ext != ".bdf") return true;  // a record file: replayed as it is
+  const bool vital = ext == ".vital";
+  if (ext != ".edf" && ext != ".bdf" && !vital) return true;  // a record file: replayed as it is
   const std::string out = Replaced(picked, ".eeg");
+  const char* caption = vital ? "Vital Import" : "EDF Import";
   if (!prompter_.ask("Convert " + std::filesystem::path(picked).filename().string() +
                          " to the packet record file " + std::filesystem::path(out).filename().string() +
                          " and replay it?",
-                     "EDF Import"))
+                     caption))
     return false;
   std::error_code ec;
   if (std::filesystem::exists(out, ec) && !prompter_.ask("File already exists", "Overwrite ")) return false;
   std::string error;
-  const auto result = ImportEdfFile(picked, out, EdfImportOptions{}, &error);
-  if (!result) {
+  if (vital) {
+    const auto result = ImportVitalFile(picked, out, VitalImportOptions{}, &error);
+    if (!result) {
+      prompter_.error(error, "Vital Import Error");
+      return false;
+    }
+    if (result->parts.size() > 1) {
+      std::string text = "Gaps longer than 2 s split the recording into " +
+                         std::to_string(result->parts.size()) +
+                         " record files; the first is replayed now, the others are";
+      for (std::size_t p = 1; p < result->parts.size(); ++p)
+        text += " " + std::filesystem::path(VitalPartPath(out, static_cast<int>(p) + 1)).filename().string();
+      prompter_.inform(text, caption);
+    }
+  } else if (!ImportEdfFile(picked, out, EdfImportOptions{}, &error)) {
     prompter_.error(error, "EDF Import Error");
     return false;
   }

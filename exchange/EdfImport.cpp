@@ -2,22 +2,19 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
 
-#include "protocol/PacketEncoder.h"
 #include "logbook/CommentTimes.h"
 #include "exchange/EdfExport.h"
-#include "record/RecordHeader.h"
+#include "exchange/ImportRecord.h"
 #include "exchange/Resampler.h"
 
 namespace qs {
 namespace {
 
 constexpr int kRate = 128;
-constexpr std::uint16_t kFirstPacketSeq = 1;
 
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -26,21 +23,6 @@ std::string Lower(std::string s) {
 
 bool StartsWithEeg(const std::string& label) {
   return Lower(label).rfind("eeg", 0) == 0;
-}
-
-// Microvolts per unit of a physical dimension; 0 when it is not a voltage.
-double MicrovoltsPer(const std::string& dimension, bool* assumed) {
-  *assumed = false;
-  const std::string d = Lower(dimension);
-  if (d == "uv" || d == "\xb5v" || d == "\xc2\xb5v" || d == "microvolt") return 1;
-  if (d == "mv") return 1e3;
-  if (d == "v") return 1e6;
-  if (d == "nv") return 1e-3;
-  if (d.empty()) {
-    *assumed = true;
-    return 1;
-  }
-  return 0;
 }
 
 // Half a unit of the last digit of a header number: its precision.
@@ -71,35 +53,6 @@ std::int16_t MonitorRaw(const EdfSignalInfo& s, std::int32_t digital, double ste
 }
 
 }  // namespace
-
-bool NearestFraction(double value, double tol, std::int64_t maxDen, std::int32_t& num, std::int32_t& den) {
-  if (!std::isfinite(value) || std::fabs(value) > 2e9) return false;
-  const double sign = value < 0 ? -1 : 1;
-  double x = std::fabs(value);
-  // Convergents h/k of the continued fraction of |value|.
-  std::int64_t h0 = 0, h1 = 1, k0 = 1, k1 = 0;
-  double rest = x;
-  for (int i = 0; i < 64; ++i) {
-    const double a = std::floor(rest);
-    if (a > 4e9) break;
-    const std::int64_t ai = static_cast<std::int64_t>(a);
-    const std::int64_t h2 = ai * h1 + h0, k2 = ai * k1 + k0;
-    if (k2 > maxDen || h2 > std::numeric_limits<std::int32_t>::max()) break;
-    h0 = h1, h1 = h2, k0 = k1, k1 = k2;
-    if (std::fabs(x - static_cast<double>(h1) / static_cast<double>(k1)) <= tol) break;
-    const double frac = rest - a;
-    if (frac < 1e-15) break;
-    rest = 1 / frac;
-  }
-  if (k1 == 0) return false;
-  num = static_cast<std::int32_t>(sign * static_cast<double>(h1));
-  den = static_cast<std::int32_t>(k1);
-  return true;
-}
-
-std::string CommentsPathFor(const std::string& recordPath) {
-  return std::filesystem::path(recordPath).replace_extension(".cmt").string();
-}
 
 std::optional<EdfImportResult> ConvertEdf(const EdfFile& edf, const EdfImportOptions& options,
                                           std::string* error) {
@@ -180,27 +133,19 @@ std::optional<EdfImportResult> ConvertEdf(const EdfFile& edf, const EdfImportOpt
     if (hi > high) high = hi;
     precision = std::max(precision, loPrecision + hiPrecision);
   }
-  const double exactGain = (high - low) / 65535.0;
-  const double tol = std::min(precision / 65535.0, 1e-4 * exactGain);
-  if (!NearestFraction(exactGain, tol, std::int64_t{1} << 24, result.gainNum, result.gainDen) ||
-      result.gainNum == 0) {
-    *error = "the physical range " + std::to_string(low) + " .. " + std::to_string(high) +
-             " uV cannot be expressed as a calibration";
-    return std::nullopt;
-  }
-  const double gain = static_cast<double>(result.gainNum) / result.gainDen;
-  const double offset = -32768.0 - low / gain;
-  if (std::fabs(offset - std::round(offset)) < 1e-3) {
-    result.offsetNum = static_cast<std::int32_t>(std::round(offset));
-    result.offsetDen = 1;
-  } else if (!NearestFraction(offset, 1e-4, 1 << 20, result.offsetNum, result.offsetDen)) {
-    *error = "the physical range cannot be expressed as a calibration offset";
-    return std::nullopt;
-  }
-  const double offsetUsed = static_cast<double>(result.offsetNum) / result.offsetDen;
+  const auto calibration = SpanCalibration(low, high, precision, error);
+  if (!calibration) return std::nullopt;
+  result.gainNum = calibration->gainNum;
+  result.gainDen = calibration->gainDen;
+  result.offsetNum = calibration->offsetNum;
+  result.offsetDen = calibration->offsetDen;
 
   // Samples: microvolts, 128 Hz, counts.
-  auto resampler = Resampler::To128(s1.samplesPerRecord, h.recordDuration, error);
+  // A duration field taken as samples / rate gives the rate as a fraction.
+  auto resampler = h.durationRateHz > 0
+                       ? Resampler::FromRate(static_cast<long long>(s1.samplesPerRecord) * h.durationRateHz,
+                                             h.durationSamples, error)
+                       : Resampler::To128(s1.samplesPerRecord, h.recordDuration, error);
   if (!resampler) return std::nullopt;
   std::vector<std::int16_t> counts[2];
   for (int c = 0; c < 2; ++c) {
@@ -210,13 +155,7 @@ std::optional<EdfImportResult> ConvertEdf(const EdfFile& edf, const EdfImportOpt
     }
     std::vector<double> uv = edf.PhysicalSamples(c == 0 ? *first : *second);
     for (double& v : uv) v *= factor[c];
-    const std::vector<double> at128 = resampler->Run(uv);
-    counts[c].reserve(at128.size());
-    for (double v : at128) {
-      const double count = std::round(v / gain + offsetUsed);
-      if (count < -32768 || count > 32767) ++result.clipped;
-      counts[c].push_back(static_cast<std::int16_t>(std::clamp(count, -32768.0, 32767.0)));
-    }
+    AppendCounts(resampler->Run(uv), *calibration, counts[c], result.clipped);
   }
   result.seconds = static_cast<int>(counts[0].size() / kRate);
   if (result.seconds == 0) {
@@ -242,24 +181,14 @@ std::optional<EdfImportResult> ConvertEdf(const EdfFile& edf, const EdfImportOpt
   };
 
   // The record file.
-  RecordHeader header;
-  header.rateHz = kRate;
-  header.hour = h.hour;
-  header.minute = h.minute;
-  header.second = h.second;
-  header.info.payload[19] = 'B';
-  header.info.payload[27] = 'C';
-  const RecordHeaderBytes headerBytes = BuildRecordHeader(header);
-  std::vector<std::uint8_t>& out = result.record;
-  out.assign(headerBytes.begin(), headerBytes.end());
-  ProcessedMessage processed;
-  processed.gainNum = result.gainNum;
-  processed.gainDen = result.gainDen;
-  processed.offsetNum = result.offsetNum;
-  processed.offsetDen = result.offsetDen;
-  const auto setVariables = [&](int second) {
-    for (ChannelVariables& block : processed.channels) {
-      block = ChannelVariables{};
+  ImportRecordInput record;
+  record.counts[0] = &counts[0];
+  record.counts[1] = &counts[1];
+  record.seconds = result.seconds;
+  record.startSecondOfDay = h.hour * 3600 + h.minute * 60 + h.second;
+  record.calibration = *calibration;
+  record.variables = [&](int second, ChannelVariables (&blocks)[2]) {
+    for (ChannelVariables& block : blocks) {
       block.bis = variable(0, second);
       block.sef = variable(1, second);
       block.bsr = variable(2, second);
@@ -267,22 +196,7 @@ std::optional<EdfImportResult> ConvertEdf(const EdfFile& edf, const EdfImportOpt
       block.emgLow = variable(4, second);
     }
   };
-  std::uint16_t packetSeq = kFirstPacketSeq;
-  setVariables(-1);
-  AppendProcessed52(out, packetSeq++, 0xFFFF, processed);
-  std::int16_t frame[32];
-  for (int s = 0; s < result.seconds; ++s) {
-    for (int j = 0; j < 8; ++j) {
-      for (int i = 0; i < 16; ++i) {
-        const std::size_t at = static_cast<std::size_t>(s) * kRate + static_cast<std::size_t>(j) * 16 + i;
-        frame[2 * i] = counts[0][at];
-        frame[2 * i + 1] = counts[1][at];
-      }
-      AppendRawEeg(out, packetSeq++, static_cast<std::uint16_t>(8 * s + j), RawLayout::TwoChannels128, frame);
-    }
-    setVariables(s);
-    AppendProcessed52(out, packetSeq++, static_cast<std::uint16_t>(s), processed);
-  }
+  result.record = BuildImportRecord(record);
 
   // Annotations as comments at their times of day.
   const int start = h.hour * 3600 + h.minute * 60 + h.second;
@@ -309,24 +223,11 @@ std::optional<EdfImportResult> ImportEdfFile(const std::string& inPath, const st
   if (!edf) return std::nullopt;
   auto result = ConvertEdf(*edf, options, error);
   if (!result) return std::nullopt;
-  std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(result->record.data()),
-            static_cast<std::streamsize>(result->record.size()));
-  out.close();
-  if (!out) {
-    *error = "cannot write " + outPath;
+  result->notes.insert(result->notes.begin(), edf->Notes().begin(), edf->Notes().end());
+  if (!WriteWholeFile(outPath, result->record, error)) return std::nullopt;
+  if (!result->commentLines.empty() &&
+      !WriteCommentLines(CommentsPathFor(outPath), result->commentLines, error))
     return std::nullopt;
-  }
-  if (!result->commentLines.empty()) {
-    const std::string cmt = CommentsPathFor(outPath);
-    std::ofstream comments(cmt, std::ios::binary | std::ios::trunc);
-    for (const std::string& line : result->commentLines) comments << line << "\r\n";
-    comments.close();
-    if (!comments) {
-      *error = "cannot write " + cmt;
-      return std::nullopt;
-    }
-  }
   return result;
 }
 

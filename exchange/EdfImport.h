@@ -30,6 +30,7 @@
 
 #include "protocol/MonitorMessages.h"
 #include "exchange/EdfReader.h"
+#include "exchange/ImportRecord.h"
 
 namespace qs {
 
@@ -55,12 +56,5 @@ std::optional<EdfImportResult> ConvertEdf(const EdfFile& edf, const EdfImportOpt
 // the comments file beside it (outPath with the extension ".cmt").
 std::optional<EdfImportResult> ImportEdfFile(const std::string& inPath, const std::string& outPath,
                                              const EdfImportOptions& options, std::string* error);
-
-// The comments file that belongs to a record file: the same name, ".cmt".
-std::string CommentsPathFor(const std::string& recordPath);
-
-// The best fraction num/den (den <= maxDen, both fitting int32) within tol of
-// value, the simplest one found by continued fractions.
-bool NearestFraction(double value, double tol, std::int64_t maxDen, std::int32_t& num, std::int32_t& den);
 
 }  // namespace qs

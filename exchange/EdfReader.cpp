@@ -162,6 +162,37 @@ bool ParseTals(const std::uint8_t* p, std::size_t size, std::size_t fileOffset, 
   return true;
 }
 
+// A duration field of 8 characters cannot say every duration: one sample of
+// 256 Hz lasts 0.00390625 s, written "0.003906". When the first ordinary
+// signal's samples per record over the field give a rate within the field's
+// last digit of a whole rate, that rate is meant.
+void TakeDurationAsRate(EdfHeaderInfo& h, std::vector<std::string>& notes) {
+  const EdfSignalInfo* first = nullptr;
+  for (const EdfSignalInfo& s : h.signals)
+    if (!s.annotations) {
+      first = &s;
+      break;
+    }
+  if (first == nullptr) return;
+  const double samples = static_cast<double>(first->samplesPerRecord);
+  const double rate = samples / h.recordDuration;
+  const double whole = std::round(rate);
+  if (whole < 1 || std::fabs(rate - whole) <= 1e-9 * whole) return;  // already exact
+  const auto dot = h.durationText.find('.');
+  if (dot == std::string::npos || h.durationText.find_first_of("eE") != std::string::npos) return;
+  const double halfDigit = 0.5 * std::pow(10.0, -static_cast<double>(h.durationText.size() - dot - 1));
+  if (std::fabs(samples / whole - h.recordDuration) > halfDigit * (1 + 1e-9)) return;
+  h.durationRateHz = static_cast<long>(whole);
+  h.durationSamples = first->samplesPerRecord;
+  h.recordDuration = samples / whole;
+  char said[32];
+  std::snprintf(said, sizeof said, "%.6g", rate);
+  notes.push_back("the duration of a data record \"" + h.durationText + "\" (" + said + " Hz for signal \"" +
+                  first->label + "\") is taken as " + std::to_string(first->samplesPerRecord) + "/" +
+                  std::to_string(h.durationRateHz) + " s: " + std::to_string(h.durationRateHz) +
+                  " Hz, which the 8-character field cannot write exactly");
+}
+
 }  // namespace
 
 std::optional<EdfFile> EdfFile::Parse(std::vector<std::uint8_t> bytes, std::string* error) {
@@ -305,10 +336,18 @@ std::optional<EdfFile> EdfFile::Parse(std::vector<std::uint8_t> bytes, std::stri
     }
   }
   if (h.plus && !anyAnnotationSignal) {
-    faults.Fail("labels", kFixedHeader,
-                "an " + plusTag + " file needs an \"" + annotationLabel + "\" signal");
-    return std::nullopt;
+    // Converters write "EDF+C" over plain EDF; without gaps nothing depends
+    // on the annotations' time keeping. A discontinuous file does.
+    if (h.discontinuous) {
+      faults.Fail("labels", kFixedHeader,
+                  "an " + plusTag + " file needs an \"" + annotationLabel + "\" signal");
+      return std::nullopt;
+    }
+    h.plus = false;
+    f.notes_.push_back("the file says " + plusTag + "C but has no \"" + annotationLabel +
+                       "\" signal: read as plain " + (h.bdf ? "BDF" : "EDF"));
   }
+  TakeDurationAsRate(h, f.notes_);
 
   // The number of data records must match the bytes behind the header.
   const std::size_t dataBytes = size - headerBytes;

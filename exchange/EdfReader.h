@@ -11,6 +11,11 @@
 //  * Physical value of a digital value d:
 //      (d - digMin) x (physMax - physMin) / (digMax - digMin) + physMin.
 //  * Times (record starts, annotation onsets) are seconds from the file's start.
+//  * Leniency where other readers are lenient and nothing is lost: an "EDF+C"
+//    file without an annotations signal is read as plain EDF, and a duration
+//    field that can only approximate the duration (one sample of 256 Hz per
+//    record: "0.003906") is taken as samples / rate for the whole rate whose
+//    duration rounds to the field within its last digit. Notes() says so.
 //  * An EDF+/BDF+ file's records carry their own start times; for "EDF+C" and
 //    "BDF+C" they must follow each other without gaps, and for "EDF+D" files
 //    Gaps() lists where they do not (the caller decides what to do).
@@ -44,6 +49,10 @@ struct EdfHeaderInfo {
   long dataRecords = 0;
   double recordDuration = 0;  // seconds
   std::string durationText;   // the header field, trimmed (an exact decimal)
+  // When the duration field cannot say the duration exactly (1/256 s as
+  // "0.003906"): the rate of the first ordinary signal it was taken to mean,
+  // so that a record lasts durationSamples / durationRateHz s; 0 otherwise.
+  long durationRateHz = 0, durationSamples = 0;
   std::vector<EdfSignalInfo> signals;
   std::size_t recordBytes = 0;
 
@@ -71,6 +80,8 @@ class EdfFile {
   const EdfHeaderInfo& Header() const { return header_; }
   const std::vector<EdfAnnotation>& Annotations() const { return annotations_; }
   const std::vector<EdfGap>& Gaps() const { return gaps_; }
+  // What the reader took other than the header says (see Leniency above).
+  const std::vector<std::string>& Notes() const { return notes_; }
   // The ordinary signal's digital values, all records in order.
   std::vector<std::int32_t> DigitalSamples(std::size_t signal) const;
   std::vector<double> PhysicalSamples(std::size_t signal) const;
@@ -85,6 +96,7 @@ class EdfFile {
   EdfHeaderInfo header_;
   std::vector<EdfAnnotation> annotations_;
   std::vector<EdfGap> gaps_;
+  std::vector<std::string> notes_;
 };
 
 }  // namespace qs

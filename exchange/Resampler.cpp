@@ -36,13 +36,23 @@ std::optional<Resampler> Resampler::To128(long samplesPerRecord, double recordDu
              std::to_string(recordDuration) + " s) cannot be converted to 128 Hz exactly";
     return std::nullopt;
   }
-  // 128 / fs = 128 x duration / samples = (128 x micro) / (samples x 10^6)
-  long long up = 128LL * static_cast<long long>(rounded),
-            down = static_cast<long long>(samplesPerRecord) * 1000000LL;
+  // fs = samples / duration = (samples x 10^6) / micro
+  return FromRate(static_cast<long long>(samplesPerRecord) * 1000000LL, static_cast<long long>(rounded),
+                  error);
+}
+
+std::optional<Resampler> Resampler::FromRate(long long rateNum, long long rateDen, std::string* error) {
+  if (rateNum < 1 || rateDen < 1 || rateDen > (1LL << 40) || rateNum > (1LL << 50)) {
+    *error = "the sampling rate " + std::to_string(rateNum) + "/" + std::to_string(rateDen) +
+             " Hz cannot be converted to 128 Hz";
+    return std::nullopt;
+  }
+  // 128 / fs = 128 x rateDen / rateNum
+  long long up = 128LL * rateDen, down = rateNum;
   const long long g = std::gcd(up, down);
   up /= g;
   down /= g;
-  const double inRate = static_cast<double>(samplesPerRecord) / recordDuration;
+  const double inRate = static_cast<double>(rateNum) / static_cast<double>(rateDen);
   if (up > kMaxUp || down > kMaxUp * 1024) {
     *error = "the sampling rate " + std::to_string(inRate) + " Hz needs a resampling ratio " +
              std::to_string(up) + "/" + std::to_string(down) + ", beyond what the import supports";

@@ -33,6 +33,8 @@ class Resampler {
   // when the ratio cannot be formed exactly or would need an unreasonable
   // filter.
   static std::optional<Resampler> To128(long samplesPerRecord, double recordDuration, std::string* error);
+  // The same from a rate of rateNum / rateDen Hz given as a fraction.
+  static std::optional<Resampler> FromRate(long long rateNum, long long rateDen, std::string* error);
 
   std::vector<double> Run(const std::vector<double>& x) const;
 

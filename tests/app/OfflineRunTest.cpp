@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "exchange/EdfTestFiles.h"
+#include "exchange/VitalTestFiles.h"
 #include "record/RecordTestFiles.h"
 #include "support/GuiTestApp.h"
 #include "support/ProgramRun.h"
@@ -106,6 +107,35 @@ TEST_F(OfflineRunTest, APacedReplayStepsOneSecondPerTickLogsWhatTheCommandLineLo
   controller->oOfflineClick();
   EXPECT_TRUE(prompter.Saw("File already exists", "Overwrite ") && core.run.ReplayFileName.empty());
   EXPECT_EQ(prompter.shown.back().caption, "EDF Import Error");
+}
+
+// A Vital file picked in Offline is converted when the user agrees; a gap
+// longer than 2 s leaves a second part, which the user is told about, and the
+// first part replays. A damaged file gives its message and no replay file.
+TEST_F(OfflineRunTest, AVitalFilePickedInOfflineIsConvertedAndItsFirstPartReplays) {
+  test::VitalWriter w;
+  w.Track({});
+  for (int s : {0, 1, 2, 3, 4, 5, 20, 21, 22}) w.Wave(1, 1710376200.0 + s, std::vector<float>(128, 5.0f));
+  const std::string vital = (dir / "case.vital").string();
+  test::WriteBytes(vital, w.Gzip());
+  prompter.files = {vital};
+  prompter.answers = {true};
+  controller->oOfflineClick();
+  EXPECT_EQ(core.run.ReplayFileName, (dir / "case.eeg").string());
+  EXPECT_EQ(core.run.FileSeconds, 6);
+  EXPECT_TRUE(
+      prompter.Saw("Gaps longer than 2 s split the recording into 2 record files; the first is replayed "
+                   "now, the others are case_part2.eeg",
+                   "Vital Import"));
+
+  std::vector<std::uint8_t> cut = w.Gzip();
+  cut.resize(cut.size() / 2);
+  test::WriteBytes(vital, cut);
+  prompter.files = {vital};
+  prompter.answers = {true, true};  // convert, overwrite
+  controller->oOfflineClick();
+  EXPECT_TRUE(core.run.ReplayFileName.empty());
+  EXPECT_EQ(prompter.shown.back().caption, "Vital Import Error");
 }
 
 }  // namespace

@@ -59,4 +59,59 @@ inline std::vector<std::uint8_t> WriteEdfPlus(const std::string& path, const Edf
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// The shapes converters write that EDFlib would not: a header written field
+// by field with any reserved field ("EDF+C" without an annotations signal)
+// and any duration field ("0.003906" for one sample of 256 Hz per record).
+// Signals "Channel 1", ... from -250 to 250 uV; sample i of every signal is
+// wave(signal, i / rate) at the rate the writer meant.
+struct HandMadeEdf {
+  std::string reserved;  // "", "EDF+C", "EDF+D"
+  std::string duration = "1";
+  int samplesPerRecord = 256;
+  int records = 8;
+  int signals = 2;
+  double rate = 256;
+  std::function<double(int signal, double t)> wave = [](int, double) { return 0.0; };
+};
+
+inline std::vector<std::uint8_t> WriteHandMadeEdf(const HandMadeEdf& e) {
+  std::string h;
+  const auto field = [&h](const std::string& text, std::size_t size) {
+    h += text.substr(0, size) + std::string(size - std::min(size, text.size()), ' ');
+  };
+  field("0", 8);
+  field("X X X X", 80);
+  field("Startdate 14-MAR-2024 X X X", 80);
+  field("14.03.24", 8);
+  field("09.30.15", 8);
+  field(std::to_string(256 * (e.signals + 1)), 8);
+  field(e.reserved, 44);
+  field(std::to_string(e.records), 8);
+  field(e.duration, 8);
+  field(std::to_string(e.signals), 4);
+  const auto each = [&](const std::string& text, std::size_t size) {
+    for (int s = 0; s < e.signals; ++s) field(text == "#" ? "Channel " + std::to_string(s + 1) : text, size);
+  };
+  each("#", 16);
+  each("", 80);
+  each("uV", 8);
+  each("-250", 8);
+  each("250", 8);
+  each("-32768", 8);
+  each("32767", 8);
+  each("", 80);
+  each(std::to_string(e.samplesPerRecord), 8);
+  each("", 32);
+  std::vector<std::uint8_t> out(h.begin(), h.end());
+  for (int r = 0; r < e.records; ++r)
+    for (int s = 0; s < e.signals; ++s)
+      for (int i = 0; i < e.samplesPerRecord; ++i) {
+        const double t = (static_cast<double>(r) * e.samplesPerRecord + i) / e.rate;
+        const auto d = static_cast<std::int16_t>(std::lround(e.wave(s, t) * 65535.0 / 500.0 - 0.5));
+        out.push_back(static_cast<std::uint8_t>(d & 0xFF));
+        out.push_back(static_cast<std::uint8_t>((d >> 8) & 0xFF));
+      }
+  return out;
+}
+
 }  // namespace qs::test

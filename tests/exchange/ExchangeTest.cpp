@@ -5,7 +5,9 @@
 // EDFlib and damaged copies of them: every damage ends in a message naming the
 // field, the data record where there is one, and the byte offset; random
 // damage never crashes the import (reading whole files sample for sample is
-// the EDF round trip's, in the tools tests). The import's resampler with
+// the EDF round trip's, in the tools tests). The shapes converters write (an
+// "EDF+C" without annotations, one sample per record with an inexact
+// duration) import at the rate they mean. The import's resampler with
 // closed-form signals: sines of known amplitude and phase, measured by
 // projection on the output.
 #include <gtest/gtest.h>
@@ -243,6 +245,50 @@ TEST(EdfReader, DiscontinuousFileWithAGapIsRefusedByTheImport) {
 // The fuzz entry of the EDF import in a bounded run: damaged copies of valid
 // EDF+ files and random bytes behind a plausible header. Each must end in a
 // parse error or a conversion, never a crash (the ASan build checks reads).
+// What converters write: one sample of 256 Hz per record with the duration
+// "0.003906", under an "EDF+C" that has no annotations signal. Read as meant,
+// it imports to the very record of the same samples in one-second records;
+// where the last digit cannot explain the deviation, or a discontinuous file
+// lacks its annotations, it is still refused.
+TEST(EdfReader, ConvertersRecordPerSampleFilesWithoutAnnotationsImportAtTheIntendedRate) {
+  const auto wave = [](int s, double t) { return 80 * std::sin(2 * std::numbers::pi * (7 + s) * t); };
+  std::string error;
+  const auto import = [&](const test::HandMadeEdf& shape, std::vector<std::string>* notes) {
+    auto edf = EdfFile::Parse(test::WriteHandMadeEdf(shape), &error);
+    if (!edf) return std::optional<EdfImportResult>();
+    if (notes != nullptr) *notes = edf->Notes();
+    return ConvertEdf(*edf, {}, &error);
+  };
+  const auto plain = import({.records = 6, .wave = wave}, nullptr);
+  ASSERT_TRUE(plain) << error;
+  std::vector<std::string> notes;
+  const auto perSample = import(
+      {.reserved = "EDF+C", .duration = "0.003906", .samplesPerRecord = 1, .records = 6 * 256, .wave = wave},
+      &notes);
+  ASSERT_TRUE(perSample) << error;
+  EXPECT_EQ(perSample->inputRate, 256);
+  EXPECT_TRUE(perSample->record == plain->record) << "the same record, byte for byte";
+  ASSERT_EQ(notes.size(), 2u);
+  EXPECT_EQ(notes[0], "the file says EDF+C but has no \"EDF Annotations\" signal: read as plain EDF");
+  EXPECT_EQ(
+      notes[1],
+      "the duration of a data record \"0.003906\" (256.016 Hz for signal \"Channel 1\") is taken as 1/256 s: "
+      "256 Hz, which the 8-character field cannot write exactly");
+
+  const std::pair<test::HandMadeEdf, std::string> refused[] = {
+      {{.reserved = "EDF+D", .duration = "0.003906", .samplesPerRecord = 1, .records = 512},
+       "an EDF+ file needs an \"EDF Annotations\" signal"},
+      {{.duration = "0.003907", .samplesPerRecord = 1, .records = 512},  // 1/256 s is 0.00000075 s off
+       "the sampling rate 255.950857 Hz needs a resampling ratio 7814/15625, beyond what the import "
+       "supports"},
+  };
+  for (const auto& [shape, message] : refused) {
+    error.clear();
+    EXPECT_FALSE(import(shape, nullptr)) << message;
+    EXPECT_NE(error.find(message), std::string::npos) << error;
+  }
+}
+
 TEST(EdfFuzz, DamagedFilesNeverCrashTheImport) {
   const test::EdfShape one{.rate = 128, .seconds = 3, .signals = 1, .annotations = {}};
   const Bytes seeds[] = {ValidFile(), test::WriteEdfPlus(test::TempPath("fuzz.edf"), one)};

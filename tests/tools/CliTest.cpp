@@ -9,8 +9,10 @@
 #include <QImage>
 #include <cmath>
 #include <numbers>
+#include <sstream>
 
 #include "display/ColourScale.h"
+#include "exchange/VitalTestFiles.h"
 #include "record/RecordContents.h"
 #include "support/CliProcess.h"
 #include "support/EngineRun.h"
@@ -251,6 +253,94 @@ TEST_F(Cli, EdfImportsA256HzEdfWithItsAnnotationsAndRefusesDamagedOrUnsuitableFi
   }
   Run("export-edf " + At("missing.eeg") + " x.edf", 2);
   Run("import-edf only-one-argument.edf", 2);
+}
+
+// Debian's biosig converts its own sample recording (four EEG channels at
+// 256 Hz, 380 s) into an "EDF+C" without annotations whose records hold one
+// sample each ("0.003906" s). It imports at 256 Hz, saying what it took, and
+// its records look like resting EEG: SEF 10..25 Hz, no suppression (the
+// program's own BSR; the file has no monitor's). Skipped without biosig-tools
+// and octave-biosig; the same shapes are tested by hand-made files always.
+TEST_F(Cli, EdfBiosigsConvertedSampleImportsAtTheIntendedRate) {
+  const std::string gdf = "/usr/share/octave/site/m/biosig/t310_ERDSMaps/sample.gdf";
+  if (!fs::exists("/usr/bin/save2gdf") || !fs::exists(gdf))
+    GTEST_SKIP() << "biosig-tools or octave-biosig is not installed";
+  ASSERT_EQ(
+      std::system(("/usr/bin/save2gdf -f=EDF " + gdf + " " + At("sample.edf") + " >/dev/null 2>&1").c_str()),
+      0);
+  const CliRun r =
+      Run("import-edf " + At("sample.edf") + " " + At("sample.eeg"), 0, "from 256 Hz to 128 Hz, 380 s");
+  EXPECT_TRUE(Has(r.out, "says EDF+C but has no \"EDF Annotations\" signal: read as plain EDF")) << r.out;
+  EXPECT_TRUE(Has(r.out, "\"0.003906\" (256.016 Hz for signal \"Channel 1\") is taken as 1/256 s")) << r.out;
+  std::ofstream(At("own.ini")) << "Use_BIS_BSR:false\n";
+  Run("replay " + At("sample.eeg") + " --settings " + At("own.ini") + " --records " + At("records.csv"), 0);
+  const std::vector<std::string> lines = Lines(At("records.csv"));
+  ASSERT_EQ(lines.size(), 1u + 37);
+  for (std::size_t i = 2; i < lines.size(); ++i) {  // the first interval is still filling
+    std::istringstream fields(lines[i]);
+    std::string index, time;
+    double sqiTime = 0, sqiPower = 0, sqiBisp = 0, sef = 0, bsr = 0;
+    char comma = 0;
+    std::getline(fields, index, ',');
+    std::getline(fields, time, ',');
+    fields >> sqiTime >> comma >> sqiPower >> comma >> sqiBisp >> comma >> sef >> comma >> bsr;
+    EXPECT_TRUE(sef >= 10 && sef <= 25 && bsr == 0) << lines[i];
+  }
+}
+
+// A recording's own counts as a Vital file's int16 tracks at the record's
+// gain and offset (with an odd offset), its monitor variables as numeric
+// tracks (missing where the monitor had none): the import replays to the very
+// same interval records as the recording itself.
+TEST_F(Cli, VitalImportReplaysAsTheSameCountsWrittenDirectly) {
+  const auto cl =
+      recgen::ParseCommandLine({"--scenario", "awake:0-40,deep:40-80:bis=na,bs:80-120:fraction=0.4",
+                                "--start", "08:15:30", "--out", At("case.eeg")});
+  ASSERT_EQ(cl.error, "");
+  recgen::GeneratorOptions options = cl.options;
+  options.offsetNum = 7;
+  options.offsetDen = 2;
+  const auto rec = recgen::GenerateRecording(options);
+  ASSERT_TRUE(recgen::WriteRecording(At("case.eeg"), rec));
+  const double gain = 1.0 / 32, offset = -3.5 * gain;
+  const double start = 1710374400.0 + 8 * 3600 + 15 * 60 + 30 + 60 * 60;  // UTC-1: the bias is +60 minutes
+  VitalWriter w(60);
+  w.Track({.id = 1, .recFmt = 5, .name = "BIS/EEG1_WAV", .gain = gain, .offset = offset});
+  w.Track({.id = 2, .recFmt = 5, .name = "BIS/EEG2_WAV", .gain = gain, .offset = offset});
+  const char* names[5] = {"BIS/BIS", "BIS/SEF", "BIS/SR", "BIS/SQI", "BIS/EMG"};
+  for (std::uint16_t v = 0; v < 5; ++v)
+    w.Track({.id = static_cast<std::uint16_t>(10 + v), .recType = 2, .name = names[v]});
+  for (int s = 0; s < rec.seconds; ++s) {
+    for (std::uint16_t c = 0; c < 2; ++c) {
+      const auto& counts = rec.counts[c];
+      w.Wave(static_cast<std::uint16_t>(c + 1), start + s,
+             std::vector<std::int16_t>(counts.begin() + s * 128, counts.begin() + (s + 1) * 128));
+    }
+    const ChannelVariables& m = rec.monitor[static_cast<std::size_t>(s)][0];
+    ASSERT_EQ(m.artifactFlags, 0u) << "the comparison needs seconds without the monitor's flags";
+    const std::pair<int, double> values[5] = {
+        {m.bis, 0.1}, {m.sef, 0.01}, {m.bsr, 0.1}, {m.sqi, 0.1}, {m.emgLow, 0.01}};
+    for (std::uint16_t v = 0; v < 5; ++v)
+      w.Numeric(static_cast<std::uint16_t>(10 + v), start + s + 0.5,
+                values[v].first < 0 ? std::nanf("") : static_cast<float>(values[v].first * values[v].second));
+  }
+  WriteBytes(At("case.vital"), w.Gzip());
+  Run("import-vital " + At("case.vital") + " " + At("back.eeg"), 0,
+      "gain 1/32 uV per count (the track's own), offset 7/2");
+  EXPECT_EQ(RunCli("info " + At("back.eeg")).out, RunCli("info " + At("case.eeg")).out);
+  Run("replay " + At("case.eeg") + " --settings none.ini --records " + At("a.csv"), 0);
+  Run("replay " + At("back.eeg") + " --settings none.ini --records " + At("b.csv"), 0);
+  EXPECT_GE(Lines(At("a.csv")).size(), 12u);
+  EXPECT_EQ(Slurp(At("a.csv")), Slurp(At("b.csv")));
+
+  // A damaged file: its message, nothing written.
+  std::vector<std::uint8_t> cut = w.Gzip();
+  cut.resize(cut.size() / 3);
+  WriteBytes(At("cut.vital"), cut);
+  Run("import-vital " + At("cut.vital") + " " + At("out.eeg"), 2, "the gzip stream is truncated");
+  EXPECT_FALSE(fs::exists(dir / "out.eeg"));
+  Run("import-vital " + At("case.vital") + " " + At("out.eeg") + " --track BIS/ECG", 2,
+      "no waveform track \"BIS/ECG\"; the file has \"BIS/EEG1_WAV\", \"BIS/EEG2_WAV\"");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 //                          [--log OUT.log] [--records OUT.csv] [--draw] [--stats]
 //   quellscope-cli export-edf RECORD.eeg OUT.edf [--comments FILE.cmt] [--indices] [--settings FILE]
 //   quellscope-cli import-edf IN.edf OUT.eeg [--channel LABEL] [--channel2 LABEL]
+//   quellscope-cli import-vital IN.vital OUT.eeg [--track NAME] [--track2 NAME]
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -14,6 +15,7 @@
 #include "cli/AcquireCommand.h"
 #include "cli/EdfCommands.h"
 #include "cli/ReplayCommand.h"
+#include "cli/VitalCommand.h"
 #include "platform/TextLine.h"
 #include "record/RecordPrescan.h"
 
@@ -80,6 +82,18 @@ constexpr const char* kUsage =
     "                    --channel2 the next such signal of the same rate, else the\n"
     "                    first one again. A damaged file prints the field, the data\n"
     "                    record and the byte offset and exits with 2.\n"
+    "  import-vital IN.vital OUT.eeg [--track NAME] [--track2 NAME]\n"
+    "                    convert the EEG of a Vital file (the EEG waveform tracks\n"
+    "                    by meaning code, else .../EEG1_WAV and .../EEG2_WAV, or\n"
+    "                    the tracks named) into 128-Hz packet record files: the\n"
+    "                    numeric tracks BIS, SEF, SR, SQI and EMG as the monitor\n"
+    "                    variables of each second, the EVENT track's texts as\n"
+    "                    comments in OUT.cmt at their local times. Overlapping\n"
+    "                    records keep their first samples; gaps up to 2 s are\n"
+    "                    bridged and their seconds flagged as artifacts; a longer\n"
+    "                    gap starts OUT_part2.eeg, OUT_part3.eeg, ... A damaged\n"
+    "                    file prints the packet and its byte offset in the\n"
+    "                    decompressed data and exits with 2.\n"
     "  help              this text\n";
 
 int Info(const char* path) {
@@ -110,6 +124,7 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "acquire") == 0) return qs::cli::AcquireCommand(argc - 2, argv + 2);
   if (argc >= 2 && std::strcmp(argv[1], "export-edf") == 0) return qs::cli::ExportEdfCommand(argc - 2, argv + 2);
   if (argc >= 2 && std::strcmp(argv[1], "import-edf") == 0) return qs::cli::ImportEdfCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::strcmp(argv[1], "import-vital") == 0) return qs::cli::ImportVitalCommand(argc - 2, argv + 2);
   if (argc >= 2 && std::strcmp(argv[1], "replay") == 0) return qs::cli::ReplayCommand(argc - 2, argv + 2);
   std::fputs(kUsage, stderr);
   return 2;
