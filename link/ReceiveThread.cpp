@@ -178,9 +178,10 @@ void TReceiveThread::HandleMonitorInfo() {
   RunState& run = core_.run;
   const auto info = DecodeMonitorInfo(core_.parser.Packet(), core_.parser.PacketLength());
   if (!info) return;
-  if (infoAwaited_) {
+  if (reopens_ > 0) {
     // The monitor behind a device opened again: its information heads the
     // next record part; the run's clock, trend and rate stay as they are.
+    if (!infoAwaited_) return;
     infoAwaited_ = false;
     writer_.SetMonitorInfo(*info, run.Rate256 ? 256 : 128);
     core_.sync.MonitorInfoEvent.Set();
