@@ -1,7 +1,5 @@
 #include "link/ReceiveThread.h"
 
-#include <algorithm>
-
 #include "protocol/MonitorMessages.h"
 #include "core/RawEegStore.h"
 #include "platform/Clock.h"
@@ -274,16 +272,17 @@ void TReceiveThread::CheckSilence(std::uint32_t now) {
 bool TReceiveThread::Reopen() {
   if (devicePath_.empty()) return false;
   port_.Close();
+  // No data can come now: the silence is told at once, before the loss.
+  const std::uint32_t lostAt = TickCountMs();
+  if (!silent_ && lastRawMs_ != 0) {
+    silent_ = true;
+    Notify(LinkEvent::Silent, SecondOfDayAgo(lostAt - lastRawMs_));
+  }
   Notify(LinkEvent::DeviceLost, SecondOfDayNow(), devicePath_);
-  std::uint32_t lastTry = TickCountMs();
+  std::uint32_t lastTry = lostAt;
   while (!Terminated()) {
-    // Wake for the silence notice if it is due before the next attempt.
-    const std::uint32_t now = TickCountMs();
-    int waitMs = kReopenMs - static_cast<int>(now - lastTry);
-    if (!silent_ && lastRawMs_ != 0)
-      waitMs = std::min(waitMs, static_cast<int>(kSilenceMs) - static_cast<int>(now - lastRawMs_));
+    const int waitMs = kReopenMs - static_cast<int>(TickCountMs() - lastTry);
     if (waitMs > 0 && wake_.Wait(waitMs)) continue;  // End(): look at the terminate flag
-    CheckSilence(TickCountMs());
     if (TickCountMs() - lastTry < static_cast<std::uint32_t>(kReopenMs)) continue;
     lastTry = TickCountMs();
     if (Terminated() || !port_.Open(devicePath_)) continue;

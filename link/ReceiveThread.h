@@ -22,9 +22,9 @@
 // neither written nor closed by it. When it ends it closes the port and, if
 // its run is still recording, the record file.
 //
-// The operating room's faults: when no raw EEG has come for kSilenceMs the
-// thread tells the run controller (LinkNotices) once, and again when data
-// comes back. A device that vanishes (read error, hang-up) is closed and
+// The operating room's faults: when no raw EEG has come for kSilenceMs (or
+// at once when the device vanishes) the thread tells the run controller
+// (LinkNotices) once, and again when data comes back. A device that vanishes (read error, hang-up) is closed and
 // opened again at the same path every kReopenMs, waiting on an event that
 // End() sets, so that Stop or the exit never waits for it; once it is back,
 // TxStartEvent asks the send thread to redo the start sequence, and the next
