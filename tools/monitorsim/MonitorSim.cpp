@@ -311,13 +311,15 @@ void MonitorSim::BeginFault(double now) {
   unplugged_ = f.unplug;
   if (unplugged_) {
     // The cable is pulled between packets: what was sent has been read
-    // (bounded, should nobody read it). The first wait lets the last bytes
-    // written reach the device's input queue.
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    for (int waited = 0; waited < 500; waited += 5) {
+    // (bounded, should nobody read it). The bytes written last may take a
+    // moment to reach the device's input queue, so the queue must stay empty
+    // for a while.
+    int emptyFor = 0;
+    for (int waited = 0; waited < 1000 && emptyFor < 100; waited += 10) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
       int unread = 0;
-      if (::ioctl(slave_, FIONREAD, &unread) != 0 || unread <= 0) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      const bool empty = ::ioctl(slave_, FIONREAD, &unread) != 0 || unread <= 0;
+      emptyFor = empty ? emptyFor + 10 : 0;
     }
     CloseDevice();
   }
