@@ -148,14 +148,7 @@ CaseRunResult RunCase(const CaseRunOptions& options) {
   if (!PrepareCaseInput(options.input, CaseInputKindOf(options.input), temp, replayPath, result)) return result;
 
   std::FILE* records = nullptr;
-  if (!options.recordsPath.empty()) {
-    records = std::fopen(options.recordsPath.c_str(), "w");
-    if (records == nullptr) {
-      result.error = "cannot write " + options.recordsPath;
-      return result;
-    }
-    WriteRecordsHeader(records);
-  }
+  bool started = false;
   auto core = std::make_unique<AppCore>();
   QueuedUiBridge ui;
   CasePrompter prompter(replayPath);
@@ -187,7 +180,14 @@ CaseRunResult RunCase(const CaseRunOptions& options) {
       controller.oOfflineClick();
       if (core->run.ReplayFileName.empty()) {
         result.error = prompter.message.empty() ? "the replay refused the file" : prompter.message;
+      } else if (intervals.reserve(static_cast<std::size_t>(core->run.FileSeconds / 10 + 1)),
+                 !options.recordsPath.empty() &&
+                 (records = std::fopen(options.recordsPath.c_str(), "w")) == nullptr) {
+        // Opened once the file is accepted: a refused case leaves no files.
+        result.error = "cannot write " + options.recordsPath;
       } else {
+        if (records != nullptr) WriteRecordsHeader(records);
+        started = true;
         core->settings.CalcOnly = true;
         controller.bStartClick();
         while (!controller.Controls().bStart) ui.RunUntil([&] { return controller.Controls().bStart; }, 1000);
@@ -211,7 +211,8 @@ CaseRunResult RunCase(const CaseRunOptions& options) {
   // midnight; the seconds into the case put the intervals on one axis.
   for (CaseInterval& i : intervals)
     i.elapsed = i.time >= facts.startSecond ? i.time - facts.startSecond : i.time + 86400 - facts.startSecond;
-  if (!options.logPath.empty() && !core->logLines.SaveTo(options.logPath) && result.error.empty())
+  if (started && !options.logPath.empty() && !core->logLines.SaveTo(options.logPath) &&
+      result.error.empty())
     result.error = "cannot write " + options.logPath;
   if (records != nullptr && std::fclose(records) != 0 && result.error.empty())
     result.error = "writing " + options.recordsPath + " failed";
