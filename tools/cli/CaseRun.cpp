@@ -176,6 +176,7 @@ CaseRunResult RunCase(const CaseRunOptions& options) {
     if (!controller.FormCreate()) {
       result.error = "the program could not start (out of memory)";
     } else {
+      result.settingsProblem = controller.SettingsProblem();
       if (options.channel > 0) ApplyChannelChoice(core->settings, options.channel);
       controller.oOfflineClick();
       if (core->run.ReplayFileName.empty()) {

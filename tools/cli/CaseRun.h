@@ -42,6 +42,7 @@ struct CaseRunResult {
   std::vector<CaseInterval> intervals;
   CaseTotals totals;
   std::vector<TimedComment> comments;  // an EDF file's annotations
+  std::string settingsProblem;         // what the settings file had wrong, if anything
   bool Ok() const { return error.empty(); }
 };
 

@@ -94,6 +94,7 @@ int ReportCommand(int argc, char** argv) {
     return 2;
   }
   const CaseRunResult run = RunCase(options);
+  if (!run.settingsProblem.empty()) std::fprintf(stderr, "report: %s\n", run.settingsProblem.c_str());
   if (!run.Ok()) {
     std::fprintf(stderr, "report: %s: %s\n", options.input.c_str(), run.error.c_str());
     return 2;
