@@ -191,14 +191,19 @@ int BatchCommand(int argc, char** argv) {
   const auto started = std::chrono::steady_clock::now();
   std::vector<Worker> running;
   std::size_t next = 0, finished = 0;
+  std::string shown;
   auto showProgress = [&] {
     if (!progress) return;
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::string left = "estimating";
     if (finished > 0) left = "about " + Clock(elapsed / static_cast<double>(finished) *
                                               static_cast<double>(cases.size() - finished)) + " left";
-    std::fprintf(stderr, "\r%zu/%zu cases, %s elapsed, %s\033[K", finished, cases.size(), Clock(elapsed).c_str(),
-                 left.c_str());
+    char line[160];
+    std::snprintf(line, sizeof line, "\r%zu/%zu cases, %s elapsed, %s\033[K", finished, cases.size(),
+                  Clock(elapsed).c_str(), left.c_str());
+    if (shown == line) return;
+    shown = line;
+    std::fputs(line, stderr);
     std::fflush(stderr);
   };
 

@@ -118,8 +118,9 @@ std::vector<std::string> ResultSettings(const AppSettings& s) {
   std::snprintf(line, sizeof line, "Power_Dur %d s, Bisp_Dur %d s, Amp_Dur %d s, Use Processed Wave %s",
                 s.Power_Dur * 10, s.Bisp_Dur * 10, s.Amp_Dur * 10, flag(s.UseProcessedWave));
   out.emplace_back(line);
-  std::snprintf(line, sizeof line, "Use_BIS_BSR %s, Use_BIS_SEF %s, SR_PCT %s, BicRatio %s, mBIC_filter %s",
-                flag(s.Use_BIS_BSR), flag(s.Use_BIS_SEF), flag(s.SR_PCT), flag(s.BicRatio), flag(s.mBIC_filter));
+  std::snprintf(line, sizeof line, "Use_BIS_BSR %s, Use_BIS_SEF %s, SR_PCT %s, BicRatio %s, SynchFastSlow %s, mBIC_filter %s",
+                flag(s.Use_BIS_BSR), flag(s.Use_BIS_SEF), flag(s.SR_PCT), flag(s.BicRatio), flag(s.SynchFastSlow),
+                flag(s.mBIC_filter));
   out.emplace_back(line);
   return out;
 }
