@@ -54,7 +54,7 @@ bool CollectInputs(const std::vector<std::string>& inputs, std::vector<Case>& ca
     if (fs::is_directory(in, ec)) {
       for (auto it = fs::recursive_directory_iterator(in, fs::directory_options::skip_permission_denied, ec);
            !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_regular_file(ec) && CaseInputKindOf(it->path().string()) != CaseInputKind::Unknown)
+        if (it->is_regular_file(ec) && IsCaseFileName(it->path().string()))
           found.push_back(it->path().string());
       }
       std::sort(found.begin(), found.end());

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -58,6 +60,12 @@ bool PrepareCaseInput(const std::string& input, CaseInputKind kind, TempFile& te
                       CaseRunResult& result) {
   switch (kind) {
     case CaseInputKind::Record:
+      // The open dialog never returns a missing file, so the replay says
+      // nothing of one: say it here.
+      if (!std::ifstream(input, std::ios::binary)) {
+        result.error = "cannot open " + input + ": " + std::strerror(errno);
+        return false;
+      }
       replayPath = input;
       result.facts.date = RecordDate(input);
       return true;
@@ -99,10 +107,7 @@ bool PrepareCaseInput(const std::string& input, CaseInputKind kind, TempFile& te
       replayPath = temp.path;
       return true;
     }
-    case CaseInputKind::Unknown:
-      break;
   }
-  result.error = "not a record, EDF or BDF file";
   return false;
 }
 
@@ -127,12 +132,22 @@ std::vector<std::string> ResultSettings(const AppSettings& s) {
 
 }  // namespace
 
-CaseInputKind CaseInputKindOf(const std::string& path) {
+namespace {
+std::string LowerExtension(const std::string& path) {
   std::string ext = std::filesystem::path(path).extension().string();
   std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (ext == ".eeg") return CaseInputKind::Record;
-  if (ext == ".edf" || ext == ".bdf") return CaseInputKind::Edf;
-  return CaseInputKind::Unknown;
+  return ext;
+}
+}  // namespace
+
+CaseInputKind CaseInputKindOf(const std::string& path) {
+  const std::string ext = LowerExtension(path);
+  return ext == ".edf" || ext == ".bdf" ? CaseInputKind::Edf : CaseInputKind::Record;
+}
+
+bool IsCaseFileName(const std::string& path) {
+  const std::string ext = LowerExtension(path);
+  return ext == ".eeg" || ext == ".edf" || ext == ".bdf";
 }
 
 void ApplyChannelChoice(AppSettings& settings, int channel) { settings.EegChannel = channel - 1; }

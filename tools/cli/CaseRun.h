@@ -19,9 +19,12 @@
 
 namespace qs::cli {
 
-enum class CaseInputKind { Record, Edf, Unknown };
-// By the file name's extension, without case: .eeg, .edf, .bdf.
+enum class CaseInputKind { Record, Edf };
+// By the file name's extension, without case: .edf and .bdf are EDF files,
+// anything else a record file (as `replay` takes any name).
 CaseInputKind CaseInputKindOf(const std::string& path);
+// What a folder search picks up: .eeg, .edf, .bdf.
+bool IsCaseFileName(const std::string& path);
 
 // --channel N (1..4): the analysed EEG channel, set where the COM window's
 // channel choice sets it.
