@@ -58,7 +58,7 @@ void Text(QPainter& p, const Mm& mm, double x, double y, const QString& text) { 
 
 // The time-axis step: the smallest "nice" step giving at most ~9 ticks.
 int TickStep(double span) {
-  static constexpr int kSteps[] = {60, 300, 600, 900, 1800, 3600, 7200, 10800, 21600};
+  static constexpr int kSteps[] = {60, 120, 300, 600, 900, 1800, 3600, 7200, 10800, 21600};
   for (int s : kSteps)
     if (span / s <= 9) return s;
   return 43200;
