@@ -122,6 +122,12 @@ std::string FinishedRow(const Worker& w, int status) {
                        " and no result");
 }
 
+// Waits for a worker, through signals (a second Ctrl+C) arriving meanwhile.
+void Reap(pid_t pid, int* status) {
+  while (::waitpid(pid, status, 0) < 0 && errno == EINTR) {
+  }
+}
+
 void RemoveOutputs(const std::string& dir, const std::string& stem) {
   std::error_code ec;
   for (const char* ext : {".records.csv", ".log", ".pdf"}) fs::remove(dir + "/" + stem + ext, ec);
@@ -240,7 +246,7 @@ int BatchCommand(int argc, char** argv) {
         continue;
       }
       int status = 0;
-      ::waitpid(w.pid, &status, 0);
+      Reap(w.pid, &status);
       ::close(w.out);
       Case& c = cases[w.caseIndex];
       if (gInterrupted && WIFSIGNALED(status)) {
@@ -258,7 +264,7 @@ int BatchCommand(int argc, char** argv) {
     // Stop the workers still running; their half-written files go.
     for (const Worker& w : running) ::kill(w.pid, SIGTERM);
     for (const Worker& w : running) {
-      ::waitpid(w.pid, nullptr, 0);
+      Reap(w.pid, nullptr);
       ::close(w.out);
       RemoveOutputs(dir, cases[w.caseIndex].stem);
     }
