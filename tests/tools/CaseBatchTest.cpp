@@ -150,6 +150,9 @@ TEST_F(CaseBatch, SummaryFiguresMatchWhatTheGeneratorPutIn) {
   EXPECT_EQ(second.at("channel"), "2");
   EXPECT_EQ(second.at("bis_median"), "50.0");  // set explicitly: the same on every channel
   EXPECT_NE(Slurp(dir / "out2" / "bs.records.csv"), Slurp(dir / "out" / "bs.records.csv"));
+  // A channel the record does not have is refused, not replaced by another.
+  const CliRun three = Run("report " + At("in/bs.eeg") + " --channel 3 --out " + At("c3.pdf"), 2);
+  EXPECT_NE(three.out.find("--channel 3: the record has 2 channels"), std::string::npos) << three.out;
 }
 
 TEST_F(CaseBatch, TenCasesAnEdfAndADamagedFileGiveTwelveRowsAndExitOne) {

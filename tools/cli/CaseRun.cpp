@@ -195,8 +195,13 @@ CaseRunResult RunCase(const CaseRunOptions& options) {
       result.settingsProblem = controller.SettingsProblem();
       if (options.channel > 0) ApplyChannelChoice(core->settings, options.channel);
       controller.oOfflineClick();
+      const int channels = RawChannels(RawLayoutFor(core->run.EngineKind, core->run.Rate256));
       if (core->run.ReplayFileName.empty()) {
         result.error = prompter.message.empty() ? "the replay refused the file" : prompter.message;
+      } else if (options.channel > channels) {
+        // The replay would quietly analyse another channel.
+        result.error = "--channel " + std::to_string(options.channel) + ": the record has " +
+                       std::to_string(channels) + " channels";
       } else if (intervals.reserve(static_cast<std::size_t>(core->run.FileSeconds / 10 + 1)),
                  !options.recordsPath.empty() &&
                  (records = std::fopen(options.recordsPath.c_str(), "w")) == nullptr) {
