@@ -94,6 +94,20 @@ std::string Number(double v) {
   return text;
 }
 
+// The spectrogram (DSA) of the case: its panel is kept on the page, in the
+// shared time axis, until it is drawn from the per-interval spectrum history
+// (t0..t1 of the page across the panel, 0..30 Hz upwards).
+void DrawSpectrogramPanel(QPainter& p, const Mm& mm, double x, double y, double w, double h) {
+  p.setPen(QPen(QColor(120, 120, 120), mm(0.15), Qt::DashLine));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(mm.R(x, y, w, h));
+  p.setPen(Qt::black);
+  SetFont(p, 6.5);
+  Text(p, mm, kMargin, y + 2.6, "DSA (Hz)");
+  p.setPen(QColor(110, 110, 110));
+  Text(p, mm, x + 3, y + h / 2, "Spectrogram (DSA): drawn here from the per-interval spectrum history");
+}
+
 }  // namespace
 
 std::string ClockText(std::uint32_t startSecond, double elapsed, bool withSeconds) {
@@ -221,14 +235,7 @@ void DrawCaseReportPage(QPainter& p, double dotsPerMm, int page, const CaseRepor
     y += h + kGap;
   }
 
-  // The spectrogram's panel.
-  p.setPen(QPen(QColor(120, 120, 120), mm(0.15), Qt::DashLine));
-  p.drawRect(mm.R(kGraphLeft, y, kGraphRight - kGraphLeft, dsaHeight - kGap));
-  p.setPen(Qt::black);
-  SetFont(p, 6.5);
-  Text(p, mm, kMargin, y + 2.6, "DSA (Hz)");
-  p.setPen(QColor(110, 110, 110));
-  Text(p, mm, kGraphLeft + 3, y + dsaHeight / 2, "Spectrogram (DSA): drawn here from the per-interval spectrum history");
+  DrawSpectrogramPanel(p, mm, kGraphLeft, y, kGraphRight - kGraphLeft, dsaHeight - kGap);
 
   // Time axis: ticks at whole steps of the time of day.
   p.setPen(QPen(Qt::black, mm(0.2)));
