@@ -162,7 +162,7 @@ TEST_F(CaseBatch, TenCasesAnEdfAndADamagedFileGiveTwelveRowsAndExitOne) {
   Run("export-edf " + At("in/case0.eeg") + " " + At("in/sub/x.edf"), 0);
   { std::ofstream(At("in/sub/damaged.eeg"), std::ios::binary) << "A2K this is not a record"; }
   { std::ofstream(At("in/sub/notes.txt")) << "not a case"; }  // not searched for
-  const CliRun r = Run("batch " + At("in") + " --out " + At("out") + " --jobs 2", 1);
+  const CliRun r = Run("batch " + At("in") + " --out " + At("out") + " --jobs 2 --report", 1);
   EXPECT_NE(r.out.find("12 of 12 cases done, 1 failed"), std::string::npos) << r.out;
   EXPECT_EQ(r.out.find('\r'), std::string::npos) << "a progress line without a terminal";
   const std::vector<Row> rows = Summary(dir / "out" / "summary.csv");
@@ -179,6 +179,8 @@ TEST_F(CaseBatch, TenCasesAnEdfAndADamagedFileGiveTwelveRowsAndExitOne) {
   }
   EXPECT_EQ(ok, 11);
   EXPECT_FALSE(fs::exists(dir / "out" / "damaged.records.csv"));
+  EXPECT_TRUE(fs::exists(dir / "out" / "x.pdf"));
+  EXPECT_TRUE(fs::exists(dir / "out" / "case9.pdf"));
   // The EDF file replays as its conversion: the same figures as its source.
   const auto figures = [](Row row) {
     row.erase("file");
@@ -280,7 +282,8 @@ TEST_F(CaseBatch, ACaseAcrossMidnightKeepsItsTimeAxisAndCommentsInOrder) {
   if (!HasTool("pdftotext")) GTEST_SKIP() << "poppler-utils are not installed (scripts/setup)";
   Generate({.seconds = 480, .startHour = 23, .startMinute = 55}, "mid.eeg");
   { std::ofstream(At("mid.cmt")) << "23:58:30,before\r\n00:01:30,after\r\n"; }
-  Run("report " + At("mid.eeg") + " --out " + At("mid.pdf") + " --comments " + At("mid.cmt"), 0);
+  // The comments file beside the record is found without --comments.
+  Run("report " + At("mid.eeg") + " --out " + At("mid.pdf"), 0);
   std::map<std::string, double> x;
   for (const auto& [w, left] : Words(At("mid.pdf"), At("mid.html"))) x.emplace(w, left);
   const char* ticks[] = {"23:56", "23:57", "23:58", "23:59", "00:00", "00:01", "00:02", "00:03"};

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -39,13 +40,19 @@ bool ParseChannel(const char* text, int& channel) {
   return true;
 }
 
-// The comments shown: those of --comments, else those an EDF file carries.
-bool ReportComments(const std::string& path, const CaseRunResult& run, std::vector<TimedComment>& comments) {
-  if (path.empty()) {
+// The comments shown: those of --comments, else those an EDF file carries,
+// else the comments file beside the record (the same name, ".cmt"), if any.
+bool ReportComments(const std::string& path, const std::string& input, const CaseRunResult& run,
+                    std::vector<TimedComment>& comments) {
+  if (!path.empty()) return ReadCommentFile(path, comments);
+  if (!run.comments.empty()) {
     comments = run.comments;
     return true;
   }
-  return ReadCommentFile(path, comments);
+  const std::filesystem::path beside = std::filesystem::path(input).replace_extension(".cmt");
+  std::error_code ec;
+  if (std::filesystem::exists(beside, ec)) ReadCommentFile(beside, comments);
+  return true;
 }
 
 bool WriteReport(const std::string& pdf, const std::string& png, const CaseRunResult& run,
@@ -100,7 +107,7 @@ int ReportCommand(int argc, char** argv) {
     return 2;
   }
   std::vector<TimedComment> marks;
-  if (!ReportComments(comments, run, marks)) {
+  if (!ReportComments(comments, options.input, run, marks)) {
     std::fprintf(stderr, "report: cannot read %s\n", comments.c_str());
     return 2;
   }
@@ -144,7 +151,9 @@ int BatchCaseCommand(int argc, char** argv) {
   CaseRunResult run = RunCase(options);
   if (run.Ok() && report) {
     std::string error;
-    if (!WriteReport(base + ".pdf", "", run, run.comments, &error)) run.error = error;
+    std::vector<TimedComment> marks;
+    ReportComments("", options.input, run, marks);
+    if (!WriteReport(base + ".pdf", "", run, marks, &error)) run.error = error;
   }
   // The one line the batch reads back.
   std::printf("%s\n", SummaryCsvRowTail(run).c_str());
