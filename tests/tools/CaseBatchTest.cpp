@@ -233,8 +233,9 @@ TEST_F(CaseBatch, AnInterruptedBatchStopsItsWorkersAndKeepsWhatFinished) {
 }
 
 // The words of a PDF page with their left edges (pdftotext -bbox).
-std::vector<std::pair<std::string, double>> Words(const std::string& pdf, const std::string& html) {
-  EXPECT_EQ(std::system(("pdftotext -bbox " + pdf + " " + html).c_str()), 0);
+std::vector<std::pair<std::string, double>> Words(const std::string& pdf, const std::string& html, int page = 1) {
+  const std::string pages = " -f " + std::to_string(page) + " -l " + std::to_string(page) + " ";
+  EXPECT_EQ(std::system(("pdftotext -bbox" + pages + pdf + " " + html).c_str()), 0);
   const std::string text = Slurp(html);
   const std::regex word(R"re(<word xMin="([0-9.]+)"[^>]*>([^<]*)</word>)re");
   std::vector<std::pair<std::string, double>> out;
@@ -297,6 +298,28 @@ TEST_F(CaseBatch, ACaseAcrossMidnightKeepsItsTimeAxisAndCommentsInOrder) {
   EXPECT_LT(x["00:01:30"], x["00:02"]);
   EXPECT_GT(x["23:58:30"], x["23:58"]);
   EXPECT_LT(x["23:58:30"], x["23:59"]);
+}
+
+TEST_F(CaseBatch, ACaseOfSevenHoursTakesTwoPagesEachHalfOfIt) {
+  if (!HasTool("pdftotext") || !HasTool("pdfinfo")) GTEST_SKIP() << "poppler-utils are not installed (scripts/setup)";
+  Generate({.seconds = 7 * 3600, .startHour = 20}, "long.eeg");
+  Run("report " + At("long.eeg") + " --out " + At("long.pdf"), 0);
+  ASSERT_EQ(std::system(("pdfinfo " + At("long.pdf") + " > " + At("info.txt")).c_str()), 0);
+  EXPECT_TRUE(std::regex_search(Slurp(At("info.txt")), std::regex("Pages: +2\n")));
+  // 20:00-23:30 and 23:30-03:00, ticks every half hour, in order across midnight.
+  const std::vector<std::vector<std::string>> ticks = {
+      {"20:30", "21:00", "21:30", "22:00", "22:30", "23:00", "23:30"},
+      {"00:00", "00:30", "01:00", "01:30", "02:00", "02:30", "03:00"}};
+  for (int page = 1; page <= 2; ++page) {
+    std::map<std::string, double> x;
+    for (const auto& [w, left] : Words(At("long.pdf"), At("long.html"), page)) x.emplace(w, left);
+    const std::vector<std::string>& want = ticks[static_cast<std::size_t>(page - 1)];
+    for (std::size_t k = 0; k + 1 < want.size(); ++k) {
+      ASSERT_TRUE(x.count(want[k]) && x.count(want[k + 1])) << "page " << page << " " << want[k];
+      EXPECT_LT(x[want[k]], x[want[k + 1]]) << "page " << page << " " << want[k];
+    }
+    EXPECT_EQ(x.count(page == 1 ? "00:00" : "21:00"), 0u) << "page " << page;
+  }
 }
 
 }  // namespace
