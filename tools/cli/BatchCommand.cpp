@@ -115,8 +115,11 @@ bool StartWorker(const std::string& self, const std::vector<std::string>& args, 
 
 // The row of a finished worker: its line, or what its end says.
 std::string FinishedRow(const Worker& w, int status) {
+  // The case's own verdict stands only when the process ended as it does
+  // (0 ok, 2 failed); a crash after the line is still a failure.
   const std::size_t end = w.text.find('\n');
-  if (end != std::string::npos && end > 0) return w.text.substr(0, end);
+  const bool endedNormally = WIFEXITED(status) && (WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 2);
+  if (end != std::string::npos && end > 0 && endedNormally) return w.text.substr(0, end);
   if (WIFSIGNALED(status)) return FailedRowTail("the case's process ended on signal " + std::to_string(WTERMSIG(status)));
   return FailedRowTail("the case's process ended with exit code " + std::to_string(WEXITSTATUS(status)) +
                        " and no result");
