@@ -33,9 +33,11 @@ bool QueuedUiBridge::Synchronize(const std::function<void()>& step) {
   // A short spin before sleeping: a loop that is already running answers
   // within microseconds, while a sleep and wake-up costs far more, once per
   // interval of a Calculation Only replay.
-  lock.unlock();
-  SpinUntil([&] { return item->done.load(std::memory_order_acquire); });
-  lock.lock();
+  if (spinning_) {
+    lock.unlock();
+    SpinUntil([&] { return item->done.load(std::memory_order_acquire); });
+    lock.lock();
+  }
   changed_.wait(lock, [&] { return item->done.load() || (shutDown_ && !item->running); });
   return item->done;
 }
@@ -110,7 +112,7 @@ bool QueuedUiBridge::RunUntil(const std::function<bool()>& done, int timeoutMs) 
     // An idle loop sleeps at once: an online run at real time hands over once
     // per interval, and spinning after every 5 ms wake-up would cost a few
     // per cent of a core for nothing.
-    if (ran > 0) SpinUntil([&] { return queued_.load(std::memory_order_acquire) > 0; });
+    if (ran > 0 && spinning_) SpinUntil([&] { return queued_.load(std::memory_order_acquire) > 0; });
     std::unique_lock lock(mutex_);
     if (std::chrono::steady_clock::now() >= deadline) return false;
     changed_.wait_until(lock,

@@ -31,6 +31,10 @@ class QueuedUiBridge final : public UiBridge {
   // Runs queued steps as they arrive until done() is true or timeoutMs pass.
   bool RunUntil(const std::function<bool()>& done, int timeoutMs);
   int Queued() const;
+  // Hand-offs spin briefly before they sleep (the default): the fastest for
+  // one replay with a core to spare. Processes that share the cores with
+  // others (a batch's cases) turn it off before any worker starts.
+  void SetSpinning(bool on) { spinning_ = on; }
 
  private:
   struct Item;
@@ -41,6 +45,7 @@ class QueuedUiBridge final : public UiBridge {
   std::deque<std::shared_ptr<Item>> queue_;
   std::atomic<int> queued_{0};  // queue_.size(), readable without the lock
   bool shutDown_ = false;
+  bool spinning_ = true;
 };
 
 }  // namespace qs

@@ -123,5 +123,27 @@ TEST(QueuedUiBridge, PostedStepsRunInOrderOnlyWhenTheLoopRuns) {
   EXPECT_EQ(order, "abc");
 }
 
+// A Calculation Only replay hands over once per interval; without the spin
+// every hand-off rests on the wake-ups alone.
+TEST(QueuedUiBridge, SynchronizeHandsOverWithAndWithoutTheSpin) {
+  for (const bool spinning : {true, false}) {
+    QueuedUiBridge ui;
+    ui.SetSpinning(spinning);
+    int ran = 0;
+    bool elsewhere = false;
+    const auto uiThread = std::this_thread::get_id();
+    std::thread worker([&] {
+      for (int i = 0; i < 300; ++i)
+        ui.Synchronize([&] {
+          elsewhere = elsewhere || std::this_thread::get_id() != uiThread;
+          ++ran;
+        });
+    });
+    EXPECT_TRUE(ui.RunUntil([&] { return ran == 300; }, 10000)) << "spinning " << spinning << ": " << ran;
+    worker.join();
+    EXPECT_FALSE(elsewhere);
+  }
+}
+
 }  // namespace
 }  // namespace qs

@@ -167,6 +167,7 @@ CaseRunResult RunCase(const CaseRunOptions& options) {
   bool started = false;
   auto core = std::make_unique<AppCore>();
   QueuedUiBridge ui;
+  ui.SetSpinning(options.spinning);
   CasePrompter prompter(replayPath);
   NoWindows view;
   NoMonitorLink link;

@@ -36,6 +36,7 @@ struct CaseRunOptions {
   int channel = 0;          // 1..4; 0: the settings' channel
   std::string recordsPath;  // written as `replay --records` writes it, when given
   std::string logPath;      // the log window's lines, when given
+  bool spinning = true;     // the hand-offs' spin (QueuedUiBridge::SetSpinning)
 };
 
 

@@ -138,6 +138,7 @@ int BatchCaseCommand(int argc, char** argv) {
       if (!ParseChannel(argv[++i], options.channel)) return 2;
     } else if (a == "--report") {
       report = true;
+
     } else if (!a.empty() && a[0] != '-' && options.input.empty()) {
       options.input = a;
     } else {
@@ -145,6 +146,9 @@ int BatchCaseCommand(int argc, char** argv) {
     }
   }
   if (options.input.empty() || dir.empty() || stem.empty()) return 2;
+  // The batch runs several cases at once on shared cores: a hand-off that
+  // spins takes a core from another case's calculation.
+  options.spinning = false;
   const std::string base = dir + "/" + stem;
   options.recordsPath = base + ".records.csv";
   options.logPath = base + ".log";
