@@ -157,7 +157,14 @@ int BatchCommand(int argc, char** argv) {
         std::fprintf(stderr, "batch: --jobs takes 1 to 256, not '%s'\n", argv[i]);
         return 2;
       }
-    } else if ((a == "--settings" || a == "--channel") && hasValue) {
+    } else if (a == "--channel" && hasValue) {
+      const std::string n = argv[++i];
+      if (n.size() != 1 || n[0] < '1' || n[0] > '4') {
+        std::fprintf(stderr, "batch: --channel takes 1 to 4, not '%s'\n", n.c_str());
+        return 2;
+      }
+      passOn.insert(passOn.end(), {a, n});
+    } else if (a == "--settings" && hasValue) {
       passOn.push_back(a);
       passOn.push_back(argv[++i]);
     } else if (a == "--report") {
