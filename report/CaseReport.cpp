@@ -7,7 +7,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -44,7 +43,9 @@ struct Panel {
   bool ownIndex;     // artifact-rejected intervals are not drawn
 };
 
-bool Available(float v) { return !(v < -1000.0f); }
+bool Available(float v) {
+  return !(v < -1000.0f);
+}
 
 void SetFont(QPainter& p, double points, bool bold = false) {
   QFont f("Liberation Sans");
@@ -54,7 +55,9 @@ void SetFont(QPainter& p, double points, bool bold = false) {
   p.setFont(f);
 }
 
-void Text(QPainter& p, const Mm& mm, double x, double y, const QString& text) { p.drawText(mm.P(x, y), text); }
+void Text(QPainter& p, const Mm& mm, double x, double y, const QString& text) {
+  p.drawText(mm.P(x, y), text);
+}
 
 // The time-axis step: the smallest "nice" step giving at most ~9 ticks.
 int TickStep(double span) {
@@ -65,7 +68,8 @@ int TickStep(double span) {
 }
 
 // Data range of a panel without a fixed one, padded, never empty.
-std::pair<double, double> Range(const Panel& panel, const std::vector<CaseInterval>& intervals, double scale) {
+std::pair<double, double> Range(const Panel& panel, const std::vector<CaseInterval>& intervals,
+                                double scale) {
   if (panel.low != panel.high) return {panel.low, panel.high};
   double lo = 1e300, hi = -1e300;
   for (const CaseInterval& i : intervals) {
@@ -120,7 +124,9 @@ std::string ClockText(std::uint32_t startSecond, double elapsed, bool withSecond
   return text;
 }
 
-int CaseReportPages(const CaseFacts& facts) { return facts.seconds > kOnePageSeconds ? 2 : 1; }
+int CaseReportPages(const CaseFacts& facts) {
+  return facts.seconds > kOnePageSeconds ? 2 : 1;
+}
 
 void DrawCaseReportPage(QPainter& p, double dotsPerMm, int page, const CaseReportInput& in) {
   const Mm mm{dotsPerMm};
@@ -133,8 +139,9 @@ void DrawCaseReportPage(QPainter& p, double dotsPerMm, int page, const CaseRepor
   // Header.
   p.setPen(Qt::black);
   SetFont(p, 13, true);
-  Text(p, mm, kMargin, 16, QString::fromStdString("Case report: " + f.fileName) +
-                                (pages > 1 ? QString("  (page %1 of %2)").arg(page + 1).arg(pages) : QString()));
+  Text(p, mm, kMargin, 16,
+       QString::fromStdString("Case report: " + f.fileName) +
+           (pages > 1 ? QString("  (page %1 of %2)").arg(page + 1).arg(pages) : QString()));
   SetFont(p, 9);
   char line[256];
   std::snprintf(line, sizeof line,
@@ -146,7 +153,8 @@ void DrawCaseReportPage(QPainter& p, double dotsPerMm, int page, const CaseRepor
   Text(p, mm, kMargin, 22, line);
   SetFont(p, 7.5);
   for (std::size_t k = 0; k < f.settingsLines.size(); ++k)
-    Text(p, mm, kMargin, 26.5 + 3.5 * static_cast<double>(k), QString::fromStdString("Settings: " + f.settingsLines[k]));
+    Text(p, mm, kMargin, 26.5 + 3.5 * static_cast<double>(k),
+         QString::fromStdString("Settings: " + f.settingsLines[k]));
 
   // The time window of this page.
   const double total = std::max(f.seconds, 10);
@@ -158,21 +166,36 @@ void DrawCaseReportPage(QPainter& p, double dotsPerMm, int page, const CaseRepor
 
   const std::vector<Panel> panels = {
       {"BIS (monitor)", {{EpochResult::Bis, QColor(0, 0, 180), "BIS"}}, 0, 100, 1.2, false},
-      {totals.sefFromMonitor ? "SEF (Hz, monitor)" : "SEF (Hz)", {{EpochResult::Sef, QColor(0, 130, 0), "SEF"}},
-       0, 30, 1.0, !totals.sefFromMonitor},
-      {totals.bsrFromMonitor ? "BSR (%, monitor)" : "BSR (%)", {{EpochResult::Bsr, QColor(200, 0, 0), "BSR"}},
-       0, 100, 0.8, !totals.bsrFromMonitor},
+      {totals.sefFromMonitor ? "SEF (Hz, monitor)" : "SEF (Hz)",
+       {{EpochResult::Sef, QColor(0, 130, 0), "SEF"}},
+       0,
+       30,
+       1.0,
+       !totals.sefFromMonitor},
+      {totals.bsrFromMonitor ? "BSR (%, monitor)" : "BSR (%)",
+       {{EpochResult::Bsr, QColor(200, 0, 0), "BSR"}},
+       0,
+       100,
+       0.8,
+       !totals.bsrFromMonitor},
       {"RBR", {{EpochResult::Rbr, QColor(150, 0, 150), "RBR"}}, 0, 0, 0.8, true},
       {"BispR", {{EpochResult::BispR, QColor(0, 120, 140), "BispR"}}, 0, 0, 0.8, true},
       {"pBIC low/high",
-       {{EpochResult::PbicLow, QColor(200, 120, 0), "low"}, {EpochResult::PbicHigh, QColor(90, 60, 0), "high"}},
-       0, 0, 0.8, true},
+       {{EpochResult::PbicLow, QColor(200, 120, 0), "low"},
+        {EpochResult::PbicHigh, QColor(90, 60, 0), "high"}},
+       0,
+       0,
+       0.8,
+       true},
       {"Amplitude (uV)", {{EpochResult::Amp, QColor(120, 80, 40), "Amp"}}, 0, 0, 0.8, true},
       {"SQI time/power/bisp",
        {{EpochResult::SqiTime, QColor(0, 0, 0), "time"},
         {EpochResult::SqiPower, QColor(0, 150, 0), "power"},
         {EpochResult::SqiBisp, QColor(0, 0, 200), "bisp"}},
-       0, 1, 0.8, false},
+       0,
+       1,
+       0.8,
+       false},
   };
   constexpr double kDsaWeight = 1.4;  // the spectrogram's room below the graphs
   double weights = kDsaWeight;
@@ -193,7 +216,9 @@ void DrawCaseReportPage(QPainter& p, double dotsPerMm, int page, const CaseRepor
     const double h = height * panel.weight / weights;
     const double scale = panel.series.front().field == EpochResult::Bsr ? bsrScale : 1.0;
     const auto [lo, hi] = Range(panel, intervals, scale);
-    const auto Y = [&, lo = lo, hi = hi](double v) { return y + h - (std::clamp(v, lo, hi) - lo) / (hi - lo) * h; };
+    const auto Y = [&, lo = lo, hi = hi](double v) {
+      return y + h - (std::clamp(v, lo, hi) - lo) / (hi - lo) * h;
+    };
     p.setPen(QPen(QColor(120, 120, 120), mm(0.15)));
     p.setBrush(Qt::NoBrush);
     p.drawRect(mm.R(kGraphLeft, y, kGraphRight - kGraphLeft, h));
@@ -222,7 +247,10 @@ void DrawCaseReportPage(QPainter& p, double dotsPerMm, int page, const CaseRepor
           continue;
         }
         const QPointF point = mm.P(X(i.elapsed), Y(v * scale));
-        if (open) path.lineTo(point); else path.moveTo(point);
+        if (open)
+          path.lineTo(point);
+        else
+          path.moveTo(point);
         open = true;
       }
       p.setPen(QPen(s.colour, mm(0.25)));
@@ -261,8 +289,7 @@ void DrawCaseReportPage(QPainter& p, double dotsPerMm, int page, const CaseRepor
       p.setPen(QPen(QColor(220, 110, 0), mm(0.2), Qt::DashLine));
       p.drawLine(mm.P(x, kGraphTop - 1), mm.P(x, kAxisY));
       p.setPen(QColor(170, 70, 0));
-      Text(p, mm, x + 0.6, kGraphTop - 1.2 - 2.4 * (row % 2),
-           QString::fromStdString(c.time + " " + c.text));
+      Text(p, mm, x + 0.6, kGraphTop - 1.2 - 2.4 * (row % 2), QString::fromStdString(c.time + " " + c.text));
       ++row;
     }
   }

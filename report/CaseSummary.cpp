@@ -31,7 +31,9 @@ constexpr std::array<FigureInfo, kFigureCount> kFigures{{
     {"sqi_time_mean", "SQI time mean", 3},
 }};
 
-bool Available(float v) { return !(v < -1000.0f); }
+bool Available(float v) {
+  return !(v < -1000.0f);
+}
 
 // The available values of one field, from the intervals that count for it.
 std::vector<double> Values(const std::vector<CaseInterval>& intervals, EpochResult::Field field,
@@ -77,7 +79,8 @@ CaseSummary SummarizeCase(const std::vector<CaseInterval>& intervals, const Case
   const std::vector<double> bis = Values(intervals, EpochResult::Bis, false);
   set(Figure::BisMedian, Median(bis));
   if (!bis.empty()) {
-    const auto inRange = std::count_if(bis.begin(), bis.end(), [](double v) { return v >= 40.0 && v <= 60.0; });
+    const auto inRange =
+        std::count_if(bis.begin(), bis.end(), [](double v) { return v >= 40.0 && v <= 60.0; });
     set(Figure::Bis40To60Pct, 100.0 * static_cast<double>(inRange) / static_cast<double>(bis.size()));
   }
 
@@ -112,8 +115,12 @@ CaseSummary SummarizeCase(const std::vector<CaseInterval>& intervals, const Case
   return s;
 }
 
-const char* FigureName(Figure f) { return kFigures[static_cast<std::size_t>(f)].name; }
-const char* FigureLabel(Figure f) { return kFigures[static_cast<std::size_t>(f)].label; }
+const char* FigureName(Figure f) {
+  return kFigures[static_cast<std::size_t>(f)].name;
+}
+const char* FigureLabel(Figure f) {
+  return kFigures[static_cast<std::size_t>(f)].label;
+}
 
 std::string FormatFigure(Figure f, std::optional<double> value) {
   if (!value) return {};

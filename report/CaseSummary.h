@@ -36,7 +36,7 @@ struct CaseInterval {
   EpochResult record;
   std::uint32_t time = 0;     // the interval's time as the replay gives it (seconds)
   std::uint32_t elapsed = 0;  // seconds from the case's start to the interval's end
-  int flaggedBlocks = 0;   // epoch blocks with artifact flags, of 20
+  int flaggedBlocks = 0;      // epoch blocks with artifact flags, of 20
   bool Rejected() const { return flaggedBlocks >= kRejectedBlocks; }
 };
 
@@ -75,14 +75,14 @@ struct CaseSummary {
 
 // What the report's header says about the case.
 struct CaseFacts {
-  std::string fileName;           // the input's name, without folders
+  std::string fileName;  // the input's name, without folders
   CalendarDate date;
   std::uint32_t startSecond = 0;  // time of day of the first second
   int seconds = 0;
   int rateHz = 128;
   int channels = 2;
-  int channel = 1;                // the analysed one, from 1
-  bool converted = false;         // an EDF/BDF file converted for the replay
+  int channel = 1;                         // the analysed one, from 1
+  bool converted = false;                  // an EDF/BDF file converted for the replay
   std::vector<std::string> settingsLines;  // the settings that change the results
 };
 

@@ -38,8 +38,8 @@ TEST(CaseSummary, QuantilesInterpolateBetweenTheSortedValues) {
     double p, expected;
   };
   const Case cases[] = {
-      {{5, 1, 4, 2, 3}, 0.5, 3.0},  {{5, 1, 4, 2, 3}, 0.25, 2.0}, {{4, 3, 2, 1}, 0.5, 2.5},
-      {{4, 3, 2, 1}, 0.25, 1.75},   {{4, 3, 2, 1}, 0.75, 3.25},   {{7}, 0.75, 7.0},
+      {{5, 1, 4, 2, 3}, 0.5, 3.0}, {{5, 1, 4, 2, 3}, 0.25, 2.0}, {{4, 3, 2, 1}, 0.5, 2.5},
+      {{4, 3, 2, 1}, 0.25, 1.75},  {{4, 3, 2, 1}, 0.75, 3.25},   {{7}, 0.75, 7.0},
   };
   for (const Case& c : cases) {
     std::vector<double> v = c.values;
@@ -57,22 +57,22 @@ TEST(CaseSummary, RejectedAndNotAvailableIntervalsLeaveOnlyTheirOwnFigures) {
       {},
       {.bis = 60.1f, .sef = 30, .bsr = 0.2f, .rbr = -2, .bispr = 3, .amp = 30, .flagged = 1},
   });
-  const CaseSummary s = SummarizeCase(intervals, CaseTotals{.seconds = 55, .suppressedSamples = 640,
-                                                            .longestSuppressed = 96});
+  const CaseSummary s =
+      SummarizeCase(intervals, CaseTotals{.seconds = 55, .suppressedSamples = 640, .longestSuppressed = 96});
   EXPECT_EQ(s[Figure::DurationS], 55.0);
   EXPECT_EQ(s[Figure::Intervals], 5.0);
-  EXPECT_DOUBLE_EQ(*s[Figure::BisMedian], 50.0);      // 39.9, 40, 60, 60.1
-  EXPECT_DOUBLE_EQ(*s[Figure::Bis40To60Pct], 50.0);   // 40 and 60 are inside
-  EXPECT_DOUBLE_EQ(*s[Figure::SefMedian], 20.0);      // 10, 20, 30
-  EXPECT_DOUBLE_EQ(*s[Figure::SefIqr], 10.0);         // 25 - 15
-  EXPECT_NEAR(*s[Figure::BsrMean], 20.0, 1e-5);       // fractions as percent
-  EXPECT_DOUBLE_EQ(*s[Figure::SuppressionS], 10.0);   // 640 samples of 64 Hz
+  EXPECT_DOUBLE_EQ(*s[Figure::BisMedian], 50.0);     // 39.9, 40, 60, 60.1
+  EXPECT_DOUBLE_EQ(*s[Figure::Bis40To60Pct], 50.0);  // 40 and 60 are inside
+  EXPECT_DOUBLE_EQ(*s[Figure::SefMedian], 20.0);     // 10, 20, 30
+  EXPECT_DOUBLE_EQ(*s[Figure::SefIqr], 10.0);        // 25 - 15
+  EXPECT_NEAR(*s[Figure::BsrMean], 20.0, 1e-5);      // fractions as percent
+  EXPECT_DOUBLE_EQ(*s[Figure::SuppressionS], 10.0);  // 640 samples of 64 Hz
   EXPECT_DOUBLE_EQ(*s[Figure::LongestSuppressionS], 1.5);
   EXPECT_DOUBLE_EQ(*s[Figure::RbrMedian], -2.0);
   EXPECT_DOUBLE_EQ(*s[Figure::BisprMedian], 3.0);
   EXPECT_DOUBLE_EQ(*s[Figure::AmplitudeMedian], 30.0);
-  EXPECT_DOUBLE_EQ(*s[Figure::ArtifactPct], 20.0);    // 20 of 100 blocks
-  EXPECT_FALSE(s[Figure::SqiTimeMean]);               // all five in the first minute
+  EXPECT_DOUBLE_EQ(*s[Figure::ArtifactPct], 20.0);  // 20 of 100 blocks
+  EXPECT_FALSE(s[Figure::SqiTimeMean]);             // all five in the first minute
 }
 
 TEST(CaseSummary, MonitorSourcedBsrAndSefCountInRejectedIntervals) {

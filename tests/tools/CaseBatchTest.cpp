@@ -1,8 +1,8 @@
 // quellscope-cli report and batch as a user runs them: summary figures
 // against what the generator put into a case, the batch's table, failures,
 // exit codes and interruption, and the report PDF read back with poppler.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -67,7 +67,9 @@ std::vector<Row> Summary(const fs::path& path) {
   return rows;
 }
 
-bool HasTool(const char* name) { return std::system((std::string("command -v ") + name + " >/dev/null").c_str()) == 0; }
+bool HasTool(const char* name) {
+  return std::system((std::string("command -v ") + name + " >/dev/null").c_str()) == 0;
+}
 
 class CaseBatch : public ::testing::Test {
  protected:
@@ -84,9 +86,9 @@ class CaseBatch : public ::testing::Test {
     EXPECT_EQ(r.code, code) << args << ":\n" << r.out;
     return r;
   }
-  const fs::path dir = fs::temp_directory_path() /
-                       ("qs_batch_" + std::to_string(::getpid()) + "_" +
-                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  const fs::path dir =
+      fs::temp_directory_path() / ("qs_batch_" + std::to_string(::getpid()) + "_" +
+                                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
 };
 
 recgen::ScenarioSegment Segment(int from, int to, recgen::SegmentKind kind, std::int16_t bis) {
@@ -157,7 +159,8 @@ TEST_F(CaseBatch, SummaryFiguresMatchWhatTheGeneratorPutIn) {
 
 TEST_F(CaseBatch, TenCasesAnEdfAndADamagedFileGiveTwelveRowsAndExitOne) {
   for (int i = 0; i < 10; ++i)
-    Generate({.seconds = 90, .seed = static_cast<std::uint64_t>(i + 1)}, "in/case" + std::to_string(i) + ".eeg");
+    Generate({.seconds = 90, .seed = static_cast<std::uint64_t>(i + 1)},
+             "in/case" + std::to_string(i) + ".eeg");
   fs::create_directories(dir / "in" / "sub");
   Run("export-edf " + At("in/case0.eeg") + " " + At("in/sub/x.edf"), 0);
   { std::ofstream(At("in/sub/damaged.eeg"), std::ios::binary) << "A2K this is not a record"; }
@@ -200,7 +203,8 @@ TEST_F(CaseBatch, TenCasesAnEdfAndADamagedFileGiveTwelveRowsAndExitOne) {
 
 TEST_F(CaseBatch, AnInterruptedBatchStopsItsWorkersAndKeepsWhatFinished) {
   for (int i = 0; i < 5; ++i)
-    Generate({.seconds = 1800, .seed = static_cast<std::uint64_t>(i + 1)}, "in/c" + std::to_string(i) + ".eeg");
+    Generate({.seconds = 1800, .seed = static_cast<std::uint64_t>(i + 1)},
+             "in/c" + std::to_string(i) + ".eeg");
   const std::string in = At("in"), out = At("out");
   const char* argv[] = {QS_CLI_PATH, "batch", in.c_str(), "--out", out.c_str(), "--jobs", "1", nullptr};
   posix_spawn_file_actions_t actions;
@@ -233,7 +237,8 @@ TEST_F(CaseBatch, AnInterruptedBatchStopsItsWorkersAndKeepsWhatFinished) {
 }
 
 // The words of a PDF page with their left edges (pdftotext -bbox).
-std::vector<std::pair<std::string, double>> Words(const std::string& pdf, const std::string& html, int page = 1) {
+std::vector<std::pair<std::string, double>> Words(const std::string& pdf, const std::string& html,
+                                                  int page = 1) {
   const std::string pages = " -f " + std::to_string(page) + " -l " + std::to_string(page) + " ";
   EXPECT_EQ(std::system(("pdftotext -bbox" + pages + pdf + " " + html).c_str()), 0);
   const std::string text = Slurp(html);
@@ -245,7 +250,8 @@ std::vector<std::pair<std::string, double>> Words(const std::string& pdf, const 
 }
 
 TEST_F(CaseBatch, TheReportIsOneSearchablePageWithTheHeaderAndTheSummary) {
-  if (!HasTool("pdftotext") || !HasTool("pdfinfo")) GTEST_SKIP() << "poppler-utils are not installed (scripts/setup)";
+  if (!HasTool("pdftotext") || !HasTool("pdfinfo"))
+    GTEST_SKIP() << "poppler-utils are not installed (scripts/setup)";
   const fs::path reference = QS_REFERENCE_DIR;
   const std::string settings = " --settings " + (reference / "mixed10_Kvo_V2000.ini").string();
   { std::ofstream(At("c.cmt")) << "10:03:20,Propofol bolus\r\n"; }
@@ -262,9 +268,9 @@ TEST_F(CaseBatch, TheReportIsOneSearchablePageWithTheHeaderAndTheSummary) {
   ASSERT_EQ(std::system(("pdftotext -layout " + At("r.pdf") + " " + At("r.txt")).c_str()), 0);
   const std::string text = Slurp(At("r.txt"));
   for (const std::string& part :
-       {std::string("Case report: mixed10.eeg"), "Start " + row.at("start").substr(11), std::string("(600 s)"),
-        std::string("Sampling rate 128 Hz"), std::string("analysed channel 1"), std::string("Use_BIS_BSR false"),
-        std::string("10:03:20 Propofol bolus")})
+       {std::string("Case report: mixed10.eeg"), "Start " + row.at("start").substr(11),
+        std::string("(600 s)"), std::string("Sampling rate 128 Hz"), std::string("analysed channel 1"),
+        std::string("Use_BIS_BSR false"), std::string("10:03:20 Propofol bolus")})
     EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
   // Every figure of the table as the batch wrote it, in table order.
   std::size_t at = 0;
@@ -301,7 +307,8 @@ TEST_F(CaseBatch, ACaseAcrossMidnightKeepsItsTimeAxisAndCommentsInOrder) {
 }
 
 TEST_F(CaseBatch, ACaseOfSevenHoursTakesTwoPagesEachHalfOfIt) {
-  if (!HasTool("pdftotext") || !HasTool("pdfinfo")) GTEST_SKIP() << "poppler-utils are not installed (scripts/setup)";
+  if (!HasTool("pdftotext") || !HasTool("pdfinfo"))
+    GTEST_SKIP() << "poppler-utils are not installed (scripts/setup)";
   Generate({.seconds = 7 * 3600, .startHour = 20}, "long.eeg");
   Run("report " + At("long.eeg") + " --out " + At("long.pdf"), 0);
   ASSERT_EQ(std::system(("pdfinfo " + At("long.pdf") + " > " + At("info.txt")).c_str()), 0);

@@ -29,7 +29,9 @@ namespace {
 namespace fs = std::filesystem;
 
 volatile sig_atomic_t gInterrupted = 0;
-extern "C" void OnInterrupt(int) { gInterrupted = 1; }
+extern "C" void OnInterrupt(int) {
+  gInterrupted = 1;
+}
 
 struct Case {
   std::string input, stem;
@@ -120,7 +122,8 @@ std::string FinishedRow(const Worker& w, int status) {
   const std::size_t end = w.text.find('\n');
   const bool endedNormally = WIFEXITED(status) && (WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 2);
   if (end != std::string::npos && end > 0 && endedNormally) return w.text.substr(0, end);
-  if (WIFSIGNALED(status)) return FailedRowTail("the case's process ended on signal " + std::to_string(WTERMSIG(status)));
+  if (WIFSIGNALED(status))
+    return FailedRowTail("the case's process ended on signal " + std::to_string(WTERMSIG(status)));
   return FailedRowTail("the case's process ended with exit code " + std::to_string(WEXITSTATUS(status)) +
                        " and no result");
 }
@@ -212,8 +215,10 @@ int BatchCommand(int argc, char** argv) {
     if (!progress) return;
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::string left = "estimating";
-    if (finished > 0) left = "about " + Clock(elapsed / static_cast<double>(finished) *
-                                              static_cast<double>(cases.size() - finished)) + " left";
+    if (finished > 0)
+      left = "about " +
+             Clock(elapsed / static_cast<double>(finished) * static_cast<double>(cases.size() - finished)) +
+             " left";
     char line[160];
     std::snprintf(line, sizeof line, "\r%zu/%zu cases, %s elapsed, %s\033[K", finished, cases.size(),
                   Clock(elapsed).c_str(), left.c_str());

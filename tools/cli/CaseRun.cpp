@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -83,9 +83,11 @@ bool PrepareCaseInput(const std::string& input, CaseInputKind kind, TempFile& te
       const EdfHeaderInfo& h = edf->Header();
       result.facts.date = CalendarDate{h.year, h.month, h.day};
       result.facts.converted = true;
-      for (const std::string& line : converted->commentLines) result.comments.push_back(ParseCommentLine(line));
+      for (const std::string& line : converted->commentLines)
+        result.comments.push_back(ParseCommentLine(line));
       const char* dir = std::getenv("TMPDIR");
-      std::string pattern = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/quellscope-case-XXXXXX";
+      std::string pattern =
+          std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/quellscope-case-XXXXXX";
       const int fd = ::mkstemp(pattern.data());
       if (fd < 0) {
         result.error = "cannot create a temporary file for the conversion";
@@ -115,7 +117,8 @@ std::vector<std::string> ResultSettings(const AppSettings& s) {
   auto flag = [](bool b) { return b ? "true" : "false"; };
   char line[160];
   std::vector<std::string> out;
-  std::snprintf(line, sizeof line, "%s, Moving_Average %d s, BS_Threshold %g uV, Overshoot %g uV, Spike %g uV",
+  std::snprintf(line, sizeof line,
+                "%s, Moving_Average %d s, BS_Threshold %g uV, Overshoot %g uV, Spike %g uV",
                 s.SefFraction > 0.075f ? "SEF90" : "SEF95", s.Moving_Average == 1 ? 2 : 1,
                 static_cast<double>(s.BS_Threshold.load()), static_cast<double>(s.Overshoot_Threshold.load()),
                 static_cast<double>(s.Spike_Threshold.load()));
@@ -123,9 +126,10 @@ std::vector<std::string> ResultSettings(const AppSettings& s) {
   std::snprintf(line, sizeof line, "Power_Dur %d s, Bisp_Dur %d s, Amp_Dur %d s, Use Processed Wave %s",
                 s.Power_Dur * 10, s.Bisp_Dur * 10, s.Amp_Dur * 10, flag(s.UseProcessedWave));
   out.emplace_back(line);
-  std::snprintf(line, sizeof line, "Use_BIS_BSR %s, Use_BIS_SEF %s, SR_PCT %s, BicRatio %s, SynchFastSlow %s, mBIC_filter %s",
-                flag(s.Use_BIS_BSR), flag(s.Use_BIS_SEF), flag(s.SR_PCT), flag(s.BicRatio), flag(s.SynchFastSlow),
-                flag(s.mBIC_filter));
+  std::snprintf(line, sizeof line,
+                "Use_BIS_BSR %s, Use_BIS_SEF %s, SR_PCT %s, BicRatio %s, SynchFastSlow %s, mBIC_filter %s",
+                flag(s.Use_BIS_BSR), flag(s.Use_BIS_SEF), flag(s.SR_PCT), flag(s.BicRatio),
+                flag(s.SynchFastSlow), flag(s.mBIC_filter));
   out.emplace_back(line);
   return out;
 }
@@ -135,7 +139,8 @@ std::vector<std::string> ResultSettings(const AppSettings& s) {
 namespace {
 std::string LowerExtension(const std::string& path) {
   std::string ext = std::filesystem::path(path).extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return ext;
 }
 }  // namespace
@@ -150,7 +155,9 @@ bool IsCaseFileName(const std::string& path) {
   return ext == ".eeg" || ext == ".edf" || ext == ".bdf";
 }
 
-void ApplyChannelChoice(AppSettings& settings, int channel) { settings.EegChannel = channel - 1; }
+void ApplyChannelChoice(AppSettings& settings, int channel) {
+  settings.EegChannel = channel - 1;
+}
 
 CaseRunResult RunCase(const CaseRunOptions& options) {
   CaseRunResult result;
@@ -161,7 +168,8 @@ CaseRunResult RunCase(const CaseRunOptions& options) {
   }
   TempFile temp;
   std::string replayPath;
-  if (!PrepareCaseInput(options.input, CaseInputKindOf(options.input), temp, replayPath, result)) return result;
+  if (!PrepareCaseInput(options.input, CaseInputKindOf(options.input), temp, replayPath, result))
+    return result;
 
   std::FILE* records = nullptr;
   bool started = false;
@@ -183,7 +191,8 @@ CaseRunResult RunCase(const CaseRunOptions& options) {
     totals.longestSuppressed = tally.longestSuppressed;
   };
   WorkerFactory workers;
-  workers.makeCalcThread = [&engine](AppCore& c, UiBridge& u, RunRequests& r) -> std::unique_ptr<WorkerThread> {
+  workers.makeCalcThread = [&engine](AppCore& c, UiBridge& u,
+                                     RunRequests& r) -> std::unique_ptr<WorkerThread> {
     return std::make_unique<TCalcThread>(c, u, r, &engine);
   };
   workers.allocateCalcBuffers = [&engine](ZeroAllocFn alloc) { return engine.Allocate(alloc); };
@@ -205,7 +214,7 @@ CaseRunResult RunCase(const CaseRunOptions& options) {
                        std::to_string(channels) + " channels";
       } else if (intervals.reserve(static_cast<std::size_t>(core->run.FileSeconds / 10 + 1)),
                  !options.recordsPath.empty() &&
-                 (records = std::fopen(options.recordsPath.c_str(), "w")) == nullptr) {
+                     (records = std::fopen(options.recordsPath.c_str(), "w")) == nullptr) {
         // Opened once the file is accepted: a refused case leaves no files.
         result.error = "cannot write " + options.recordsPath;
       } else {
@@ -234,8 +243,7 @@ CaseRunResult RunCase(const CaseRunOptions& options) {
   // midnight; the seconds into the case put the intervals on one axis.
   for (CaseInterval& i : intervals)
     i.elapsed = i.time >= facts.startSecond ? i.time - facts.startSecond : i.time + 86400 - facts.startSecond;
-  if (started && !options.logPath.empty() && !core->logLines.SaveTo(options.logPath) &&
-      result.error.empty())
+  if (started && !options.logPath.empty() && !core->logLines.SaveTo(options.logPath) && result.error.empty())
     result.error = "cannot write " + options.logPath;
   if (records != nullptr && std::fclose(records) != 0 && result.error.empty())
     result.error = "writing " + options.recordsPath + " failed";

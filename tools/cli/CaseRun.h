@@ -39,7 +39,6 @@ struct CaseRunOptions {
   bool spinning = true;     // the hand-offs' spin (QueuedUiBridge::SetSpinning)
 };
 
-
 struct CaseRunResult {
   std::string error;  // empty: the replay ran to the end
   CaseFacts facts;
@@ -51,6 +50,5 @@ struct CaseRunResult {
 };
 
 CaseRunResult RunCase(const CaseRunOptions& options);
-
 
 }  // namespace qs::cli

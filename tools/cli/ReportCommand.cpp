@@ -1,9 +1,9 @@
 #include "cli/ReportCommand.h"
 
-#include <QGuiApplication>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QGuiApplication>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>

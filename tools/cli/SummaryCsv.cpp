@@ -8,7 +8,8 @@ namespace qs::cli {
 
 std::string SummaryCsvHeader() {
   std::string line = "file,start,channel,rate_hz";
-  for (std::size_t k = 0; k < kFigureCount; ++k) line += std::string(",") + FigureName(static_cast<Figure>(k));
+  for (std::size_t k = 0; k < kFigureCount; ++k)
+    line += std::string(",") + FigureName(static_cast<Figure>(k));
   return line + ",status";
 }
 
