@@ -1,5 +1,7 @@
 #include "dsp/CalcEngine.h"
 
+#include <utility>
+
 #include "platform/Clock.h"
 #include "platform/UiBridge.h"
 #include "record/Replay.h"
@@ -50,6 +52,7 @@ void CalcEngine::StartRun() {
   blocksTaken_ = 0;
   secondsProcessed_ = 0;
   suppressionCount_ = 0;
+  intervalFlagged_ = lastIntervalFlagged_ = 0;
   intervalBlocks_ = 0;
   epochsTransformed_ = 0;
   logCadence_.Reset();
@@ -218,6 +221,7 @@ void CalcEngine::EpochStage() {
   const AppSettings& s = core_.settings;
   RunState& run = core_.run;
   ring_.BlockFlags[static_cast<std::size_t>(NextBlock(epochBlock_, -1))] = 0;
+  if (ring_.BlockFlags[static_cast<std::size_t>(epochBlock_)] != 0) ++intervalFlagged_;
   bool clean = true;
   for (int i = 0; i < 4; ++i) clean = clean && ring_.BlockFlags[static_cast<std::size_t>(NextBlock(epochBlock_, i))] == 0;
   if (clean) {
@@ -241,6 +245,7 @@ void CalcEngine::EpochStage() {
   epochBlock_ = NextBlock(epochBlock_);
   if (++intervalBlocks_ == 20) {
     intervalBlocks_ = 0;
+    lastIntervalFlagged_ = std::exchange(intervalFlagged_, 0);
     CloseInterval();
   }
 }

@@ -67,6 +67,19 @@ class CalcEngine final : public CalcCycle {
   // interval's time (seconds of day online, replay clock offline).
   std::function<void(std::int32_t index, const EpochResult& record, std::uint32_t time)> onRecord;
 
+  // What the case summary needs beyond the records, read inside onRecord (on
+  // the calculation thread): the epoch blocks of the closing interval that
+  // carried artifact flags (of 20), and the half-wave detector's suppressed
+  // time so far (decimated samples, 64 per second).
+  struct Tally {
+    int intervalFlaggedBlocks = 0;
+    std::int64_t suppressedSamples = 0;
+    int longestSuppressed = 0;
+  };
+  Tally RunTally() const {
+    return Tally{lastIntervalFlagged_, suppression_.SuppressedSamples(), suppression_.LongestSuppressed()};
+  }
+
   const BlockRing& Ring() const { return ring_; }
   const BispectralStage& Bispectral() const { return bisp_; }
   const PowerStage& Power() const { return power_; }
@@ -120,6 +133,8 @@ class CalcEngine final : public CalcCycle {
   Relaxed<std::uint32_t> secondsProcessed_{0};  // seconds whose two blocks have been taken
   int suppressionCount_ = 0;  // blocks of the suppression stage's current interval
   int intervalBlocks_ = 0;    // blocks of the epoch stage's current interval
+  int intervalFlagged_ = 0;   // of them, blocks with artifact flags
+  int lastIntervalFlagged_ = 0;
   int figType_ = 1;
   std::uint32_t cycleStamp_ = 0;      // the cycle's time stamp, seconds
   std::uint32_t intervalTime_ = 0;

@@ -1,5 +1,6 @@
 #include "dsp/HalfWave.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 
@@ -26,6 +27,15 @@ void SuppressionStage::Reset(float bsThreshold) {
   slot_ = 0;
   totals_ = SuppressionSlot{};
   noiseLevel_ = 5.0f * bsThreshold;
+  suppressedTotal_ = 0;
+  stretch_ = 0;
+  longestStretch_ = 0;
+}
+
+void SuppressionStage::BookSuppressed(int samples) {
+  suppressedTotal_ += samples;
+  stretch_ += samples;
+  longestStretch_ = std::max(longestStretch_, stretch_);
 }
 
 void SuppressionStage::ResetBurst(int lastExtremumPosition) {
@@ -39,8 +49,11 @@ void SuppressionStage::CloseRun() {
   // at the end of the previous block; shorter quiet stretches are signal.
   if (state_.run > kMinSuppressed - 1 || state_.carry == 1) {
     slot.suppressed += state_.run;
+    BookSuppressed(state_.run);
     state_.carry = 0;
   }
+  // Whatever closes here, the suppressed stretch (if one was open) ends.
+  stretch_ = 0;
   slot.valid += state_.run;
   state_.run = 0;
 }
@@ -124,6 +137,7 @@ void SuppressionStage::AnalyseBlock(const BlockRing& ring, int block, float bsTh
   if (s.run > kMinSuppressed - 1) {
     slot.suppressed += s.run;
     slot.valid += s.run;
+    BookSuppressed(s.run);
     s.carry = 1;
     s.run = 0;
   }

@@ -66,11 +66,17 @@ class SuppressionStage {
   SuppressionResult CloseInterval(int ampDur, float bsThreshold, bool srPct, const PowerStage& power);
 
   const BurstState& State() const { return state_; }
+  // Since the last Reset, for the case summary: decimated samples booked as
+  // suppressed, and the longest stretch of them (a stretch still open counts
+  // with what it has booked so far). 64 per second.
+  std::int64_t SuppressedSamples() const { return suppressedTotal_; }
+  int LongestSuppressed() const { return longestStretch_; }
   const SuppressionSlot& CurrentSlot() const { return slots_[static_cast<std::size_t>(slot_)]; }
   float NoiseLevel() const { return noiseLevel_; }
 
  private:
   void CloseRun();
+  void BookSuppressed(int samples);
   void ResetBurst(int lastExtremumPosition);
 
   BurstState state_;
@@ -80,6 +86,9 @@ class SuppressionStage {
   // and valid over the fixed 6.
   SuppressionSlot totals_{};
   float noiseLevel_ = 25.0f;
+  std::int64_t suppressedTotal_ = 0;
+  int stretch_ = 0;  // suppressed samples of the stretch still open
+  int longestStretch_ = 0;
 };
 
 }  // namespace qs

@@ -171,6 +171,42 @@ TEST(HalfWave, QuietStretchesOfSmallHalfWavesAreSuppressedFromHalfASecondOn) {
   }
 }
 
+TEST(HalfWave, TheRunsSuppressedTimeAndLongestStretchForTheCaseSummary) {
+  // Quiet stretches of 40 and 70 samples between large waves (+1, zeros, -1,
+  // the large waves alternating so that both ends are extrema).
+  std::vector<float> wave(8 * 32);
+  float sign = 1.0f;
+  for (int n = 0; n < static_cast<int>(wave.size()); ++n) {
+    const bool first = n >= 10 && n <= 50, second = n >= 100 && n <= 170;
+    if (n == 10 || n == 100) {
+      wave[static_cast<std::size_t>(n - 1)] = -50.0f;
+      wave[static_cast<std::size_t>(n)] = 1.0f;
+    } else if (n == 50 || n == 170) {
+      wave[static_cast<std::size_t>(n)] = -1.0f;
+      sign = 1.0f;
+    } else if (first || second) {
+      wave[static_cast<std::size_t>(n)] = 0.0f;
+    } else {
+      wave[static_cast<std::size_t>(n)] = 50.0f * sign;
+      sign = -sign;
+    }
+  }
+  const Signal twoStretches = [&wave](int n) { return wave[static_cast<std::size_t>(n)]; };
+  Driver d;
+  d.Blocks(twoStretches, 8);
+  EXPECT_EQ(std::tuple(d.stage.SuppressedSamples(), d.stage.LongestSuppressed()), std::tuple(110, 70));
+
+  // Small half-waves from 10 to 150 (a suppressed stretch booked block by
+  // block), cut by a flagged block (decimated samples 64..95): two stretches.
+  Driver cut;
+  cut.ring->BlockFlags[3] = 1;  // the third block the driver analyses
+  cut.Blocks([](int n) { return Alternate(n, n >= 10 && n < 150 ? 2.0f : 50.0f); }, 8);
+  EXPECT_GT(cut.stage.SuppressedSamples(), 96);
+  EXPECT_LT(cut.stage.LongestSuppressed(), 64);
+  cut.stage.Reset(kBs);
+  EXPECT_EQ(std::tuple(cut.stage.SuppressedSamples(), cut.stage.LongestSuppressed()), std::tuple(0, 0));
+}
+
 // A cosine whose peaks fall on samples (exactly +-amplitude).
 float Cosine(int n, float amplitude, int period) {
   return static_cast<float>(amplitude * std::cos(2.0 * std::numbers::pi * (n % period) / period));

@@ -123,5 +123,24 @@ TEST(QueuedUiBridge, PostedStepsRunInOrderOnlyWhenTheLoopRuns) {
   EXPECT_EQ(order, "abc");
 }
 
+// Many hand-offs in a row, each resting on the wake-ups alone (no spinning):
+// every step runs, on the loop's thread.
+TEST(QueuedUiBridge, SynchronizeHandsOverOnTheLoopsThread) {
+  QueuedUiBridge ui;
+  int ran = 0;
+  bool elsewhere = false;
+  const auto uiThread = std::this_thread::get_id();
+  std::thread worker([&] {
+    for (int i = 0; i < 300; ++i)
+      ui.Synchronize([&] {
+        elsewhere = elsewhere || std::this_thread::get_id() != uiThread;
+        ++ran;
+      });
+  });
+  EXPECT_TRUE(ui.RunUntil([&] { return ran == 300; }, 10000, 0)) << ran;
+  worker.join();
+  EXPECT_FALSE(elsewhere);
+}
+
 }  // namespace
 }  // namespace qs

@@ -13,6 +13,8 @@
 #include <string>
 
 #include "cli/AcquireCommand.h"
+#include "cli/BatchCommand.h"
+#include "cli/ReportCommand.h"
 #include "cli/EdfCommands.h"
 #include "cli/ReplayCommand.h"
 #include "cli/VitalCommand.h"
@@ -99,6 +101,20 @@ constexpr const char* kUsage =
     "                    gap starts OUT_part2.eeg, OUT_part3.eeg, ... A damaged\n"
     "                    file prints the packet and its byte offset in the\n"
     "                    decompressed data and exits with 2.\n"
+    "  report RECORD --out OUT.pdf [--png OUT.png] [--comments F.cmt] [--settings F]\n"
+    "         [--channel N]\n"
+    "                    replay the case (a record file, or an EDF/BDF file converted\n"
+    "                    in memory) and draw it on one A4 landscape page (two past\n"
+    "                    about six hours): header, the indices on one time axis,\n"
+    "                    comments, artifact-rejected stretches, the summary table.\n"
+    "                    --png writes the first page as a picture; --channel N\n"
+    "                    analyses EEG channel N (1..4) instead of the settings' one.\n"
+    "  batch INPUTS... --out DIR [--jobs N] [--report] [--settings F] [--channel N]\n"
+    "                    analyse every case (files, and .eeg/.edf/.bdf files under\n"
+    "                    folders) in its own process, N at a time (default: the\n"
+    "                    cores): DIR/<stem>.records.csv, <stem>.log, with --report\n"
+    "                    <stem>.pdf, and DIR/summary.csv with one row per case.\n"
+    "                    Exits 1 when a case failed, 130 when interrupted.\n"
     "  help              this text\n";
 
 int Info(const char* path) {
@@ -130,6 +146,9 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "export-edf") == 0) return qs::cli::ExportEdfCommand(argc - 2, argv + 2);
   if (argc >= 2 && std::strcmp(argv[1], "import-edf") == 0) return qs::cli::ImportEdfCommand(argc - 2, argv + 2);
   if (argc >= 2 && std::strcmp(argv[1], "import-vital") == 0) return qs::cli::ImportVitalCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::strcmp(argv[1], "report") == 0) return qs::cli::ReportCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::strcmp(argv[1], "batch") == 0) return qs::cli::BatchCommand(argc - 2, argv + 2);
+  if (argc >= 2 && std::strcmp(argv[1], "batch-case") == 0) return qs::cli::BatchCaseCommand(argc - 2, argv + 2);
   if (argc >= 2 && std::strcmp(argv[1], "replay") == 0) return qs::cli::ReplayCommand(argc - 2, argv + 2);
   std::fputs(kUsage, stderr);
   return 2;

@@ -1,0 +1,252 @@
+#include "cli/CaseRun.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "app/RunController.h"
+#include "cli/ConsoleRun.h"
+#include "cli/RecordsCsv.h"
+#include "dsp/CalcEngine.h"
+#include "exchange/EdfImport.h"
+#include "link/MonitorLink.h"
+#include "platform/QueuedUiBridge.h"
+#include "record/RecordFileService.h"
+#include "record/RecordPrescan.h"
+
+namespace qs::cli {
+namespace {
+
+// Messages are kept for the caller (the batch puts the first into the case's
+// row); questions are answered No; the open dialog returns the case's file.
+class CasePrompter final : public Prompter {
+ public:
+  explicit CasePrompter(std::string file) : file_(std::move(file)) {}
+  void error(std::string_view text, std::string_view) override { Keep(text); }
+  void inform(std::string_view text, std::string_view) override { Keep(text); }
+  bool ask(std::string_view, std::string_view) override { return false; }
+  std::optional<std::string> saveFile(const FileDialogState&) override { return std::nullopt; }
+  std::optional<std::string> openFile(const FileDialogState&) override {
+    if (file_.empty()) return std::nullopt;
+    return std::exchange(file_, std::string());
+  }
+  std::string message;
+
+ private:
+  void Keep(std::string_view text) {
+    if (message.empty()) message = text;
+  }
+  std::string file_;
+};
+
+// A converted input lives in a temporary file for the length of the run.
+struct TempFile {
+  std::string path;
+  ~TempFile() {
+    if (!path.empty()) ::unlink(path.c_str());
+  }
+};
+
+// What the replay reads: the record file itself, or the conversion of an
+// EDF/BDF file (with its date and annotations).
+bool PrepareCaseInput(const std::string& input, CaseInputKind kind, TempFile& temp, std::string& replayPath,
+                      CaseRunResult& result) {
+  switch (kind) {
+    case CaseInputKind::Record:
+      // The open dialog never returns a missing file, so the replay says
+      // nothing of one: say it here.
+      if (!std::ifstream(input, std::ios::binary)) {
+        result.error = "cannot open " + input + ": " + std::strerror(errno);
+        return false;
+      }
+      replayPath = input;
+      result.facts.date = RecordDate(input);
+      return true;
+    case CaseInputKind::Edf: {
+      std::ifstream in(input, std::ios::binary);
+      if (!in) {
+        result.error = "cannot open " + input;
+        return false;
+      }
+      std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      auto edf = EdfFile::Parse(std::move(bytes), &result.error);
+      if (!edf) return false;
+      auto converted = ConvertEdf(*edf, EdfImportOptions{}, &result.error);
+      if (!converted) return false;
+      const EdfHeaderInfo& h = edf->Header();
+      result.facts.date = CalendarDate{h.year, h.month, h.day};
+      result.facts.converted = true;
+      for (const std::string& line : converted->commentLines)
+        result.comments.push_back(ParseCommentLine(line));
+      const char* dir = std::getenv("TMPDIR");
+      std::string pattern =
+          std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/quellscope-case-XXXXXX";
+      const int fd = ::mkstemp(pattern.data());
+      if (fd < 0) {
+        result.error = "cannot create a temporary file for the conversion";
+        return false;
+      }
+      temp.path = pattern;
+      const auto* data = converted->record.data();
+      std::size_t left = converted->record.size();
+      while (left > 0) {
+        const ssize_t n = ::write(fd, data, left);
+        if (n <= 0) break;
+        data += n;
+        left -= static_cast<std::size_t>(n);
+      }
+      if (::close(fd) != 0 || left > 0) {
+        result.error = "cannot write the conversion to " + temp.path;
+        return false;
+      }
+      replayPath = temp.path;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::vector<std::string> ResultSettings(const AppSettings& s) {
+  auto flag = [](bool b) { return b ? "true" : "false"; };
+  char line[160];
+  std::vector<std::string> out;
+  std::snprintf(line, sizeof line,
+                "%s, Moving_Average %d s, BS_Threshold %g uV, Overshoot %g uV, Spike %g uV",
+                s.SefFraction > 0.075f ? "SEF90" : "SEF95", s.Moving_Average == 1 ? 2 : 1,
+                static_cast<double>(s.BS_Threshold.load()), static_cast<double>(s.Overshoot_Threshold.load()),
+                static_cast<double>(s.Spike_Threshold.load()));
+  out.emplace_back(line);
+  std::snprintf(line, sizeof line, "Power_Dur %d s, Bisp_Dur %d s, Amp_Dur %d s, Use Processed Wave %s",
+                s.Power_Dur * 10, s.Bisp_Dur * 10, s.Amp_Dur * 10, flag(s.UseProcessedWave));
+  out.emplace_back(line);
+  std::snprintf(line, sizeof line,
+                "Use_BIS_BSR %s, Use_BIS_SEF %s, SR_PCT %s, BicRatio %s, SynchFastSlow %s, mBIC_filter %s",
+                flag(s.Use_BIS_BSR), flag(s.Use_BIS_SEF), flag(s.SR_PCT), flag(s.BicRatio),
+                flag(s.SynchFastSlow), flag(s.mBIC_filter));
+  out.emplace_back(line);
+  return out;
+}
+
+}  // namespace
+
+namespace {
+std::string LowerExtension(const std::string& path) {
+  std::string ext = std::filesystem::path(path).extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return ext;
+}
+}  // namespace
+
+CaseInputKind CaseInputKindOf(const std::string& path) {
+  const std::string ext = LowerExtension(path);
+  return ext == ".edf" || ext == ".bdf" ? CaseInputKind::Edf : CaseInputKind::Record;
+}
+
+bool IsCaseFileName(const std::string& path) {
+  const std::string ext = LowerExtension(path);
+  return ext == ".eeg" || ext == ".edf" || ext == ".bdf";
+}
+
+void ApplyChannelChoice(AppSettings& settings, int channel) {
+  settings.EegChannel = channel - 1;
+}
+
+CaseRunResult RunCase(const CaseRunOptions& options) {
+  CaseRunResult result;
+  result.facts.fileName = std::filesystem::path(options.input).filename().string();
+  if (options.channel < 0 || options.channel > 4) {
+    result.error = "--channel takes 1 to 4";
+    return result;
+  }
+  TempFile temp;
+  std::string replayPath;
+  if (!PrepareCaseInput(options.input, CaseInputKindOf(options.input), temp, replayPath, result))
+    return result;
+
+  std::FILE* records = nullptr;
+  bool started = false;
+  auto core = std::make_unique<AppCore>();
+  QueuedUiBridge ui;
+  CasePrompter prompter(replayPath);
+  NoWindows view;
+  NoMonitorLink link;
+  RecordFileService files(*core);
+  CalcEngine engine(*core, &files.ReplayInput());
+  std::vector<CaseInterval>& intervals = result.intervals;
+  CaseTotals& totals = result.totals;
+  engine.onRecord = [&](std::int32_t index, const EpochResult& r, std::uint32_t time) {
+    if (records != nullptr) WriteRecordLine(records, index, r, time);
+    const CalcEngine::Tally tally = engine.RunTally();
+    intervals.push_back(CaseInterval{r, time, 0, tally.intervalFlaggedBlocks});
+    totals.suppressedSamples = tally.suppressedSamples;
+    totals.longestSuppressed = tally.longestSuppressed;
+  };
+  WorkerFactory workers;
+  workers.makeCalcThread = [&engine](AppCore& c, UiBridge& u,
+                                     RunRequests& r) -> std::unique_ptr<WorkerThread> {
+    return std::make_unique<TCalcThread>(c, u, r, &engine);
+  };
+  workers.allocateCalcBuffers = [&engine](ZeroAllocFn alloc) { return engine.Allocate(alloc); };
+  {
+    RunController controller(
+        RunControllerDeps{*core, ui, prompter, view, link, files, workers, options.settings});
+    if (!controller.FormCreate()) {
+      result.error = "the program could not start (out of memory)";
+    } else {
+      result.settingsProblem = controller.SettingsProblem();
+      if (options.channel > 0) ApplyChannelChoice(core->settings, options.channel);
+      controller.oOfflineClick();
+      const int channels = RawChannels(RawLayoutFor(core->run.EngineKind, core->run.Rate256));
+      if (core->run.ReplayFileName.empty()) {
+        result.error = prompter.message.empty() ? "the replay refused the file" : prompter.message;
+      } else if (options.channel > channels) {
+        // The replay would quietly analyse another channel.
+        result.error = "--channel " + std::to_string(options.channel) + ": the record has " +
+                       std::to_string(channels) + " channels";
+      } else if (intervals.reserve(static_cast<std::size_t>(core->run.FileSeconds / 10 + 1)),
+                 !options.recordsPath.empty() &&
+                     (records = std::fopen(options.recordsPath.c_str(), "w")) == nullptr) {
+        // Opened once the file is accepted: a refused case leaves no files.
+        result.error = "cannot write " + options.recordsPath;
+      } else {
+        if (records != nullptr) WriteRecordsHeader(records);
+        started = true;
+        core->settings.CalcOnly = true;
+        controller.bStartClick();
+        while (!controller.Controls().bStart) ui.RunUntil([&] { return controller.Controls().bStart; }, 1000);
+        if (!prompter.message.empty()) result.error = prompter.message;
+      }
+    }
+  }
+  const RunState& run = core->run;
+  CaseFacts& facts = result.facts;
+  facts.startSecond = run.FileStartSec;
+  facts.seconds = run.FileSeconds;
+  facts.rateHz = run.Rate256 ? 256 : 128;
+  facts.channels = RawChannels(RawLayoutFor(run.EngineKind, run.Rate256));
+  facts.channel = core->settings.EegChannel + 1;
+  facts.settingsLines = ResultSettings(core->settings);
+  totals.seconds = run.FileSeconds;
+  totals.bsrInPercent = core->settings.SR_PCT;
+  totals.bsrFromMonitor = core->settings.Use_BIS_BSR;
+  totals.sefFromMonitor = core->settings.Use_BIS_SEF;
+  // The replay clock starts at the file's time of day and runs on past
+  // midnight; the seconds into the case put the intervals on one axis.
+  for (CaseInterval& i : intervals)
+    i.elapsed = i.time >= facts.startSecond ? i.time - facts.startSecond : i.time + 86400 - facts.startSecond;
+  if (started && !options.logPath.empty() && !core->logLines.SaveTo(options.logPath) && result.error.empty())
+    result.error = "cannot write " + options.logPath;
+  if (records != nullptr && std::fclose(records) != 0 && result.error.empty())
+    result.error = "writing " + options.recordsPath + " failed";
+  return result;
+}
+
+}  // namespace qs::cli
