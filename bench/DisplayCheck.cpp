@@ -19,6 +19,7 @@
 
 #include "core/AppCore.h"
 #include "app/MainWindow.h"
+#include "app/SpectrogramWindow.h"
 #include "app/Workers.h"
 #include "dsp/CalcEngine.h"
 #include "link/MonitorLink.h"
@@ -111,6 +112,10 @@ int main(int argc, char* argv[]) {
                                         (out / "no-settings.ini").string(), &screen);
   if (form1->CreationFailed()) return 1;
   form1->show();
+  // The Spectrogram window open beside it, redrawn at every interval.
+  const auto spectrogram = std::make_unique<TSpectrogramForm>(*core);
+  form1->SetSecondaryWindows({.spectrogram = spectrogram.get()});
+  form1->Controller().oSpectrogramClick();
 
   // Offline, the case, eight times real time, Start: as a user would.
   form1->oOffline->trigger();
@@ -133,10 +138,12 @@ int main(int argc, char* argv[]) {
     if (shot < 3 && elapsed >= 15.0 + 22.5 * shot) {
       const std::string path = (out / ("replay-" + std::to_string(++shot) + ".png")).string();
       form1->grab().save(QString::fromStdString(path));
+      spectrogram->grab().save(QString::fromStdString((out / ("dsa-" + std::to_string(shot) + ".png")).string()));
       std::printf("screenshot: %s (replay clock %s)\n", path.c_str(), core->run.ClockSec.load() > 0 ? "running" : "-");
     }
     if (form1->Controller().Controls().bStart) {
       form1->grab().save(QString::fromStdString((out / "replay-end.png").string()));
+      spectrogram->grab().save(QString::fromStdString((out / "dsa-end.png").string()));
       QCoreApplication::exit(0);  // not quit(): that would ask the window to close, and it asks the user
     }
   });

@@ -112,6 +112,7 @@ class CalcEngine final : public CalcCycle {
   Relaxed<std::uint32_t> secondsProcessed_{0};  // seconds whose two blocks have been taken
   int suppressionCount_ = 0;  // blocks of the suppression stage's current interval
   int intervalBlocks_ = 0;    // blocks of the epoch stage's current interval
+  int intervalCleanEpochs_ = 0;  // epochs of the current interval without artifact flags
   int figType_ = 1;
   std::uint32_t cycleStamp_ = 0;      // the cycle's time stamp, seconds
   std::uint32_t intervalTime_ = 0;

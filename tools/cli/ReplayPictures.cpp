@@ -10,10 +10,15 @@
 #include <string>
 
 #include "display/DrawThread.h"
+#include "display/DsaGraph.h"
 #include "dsp/CalcEngine.h"
 #include "platform/QueuedUiBridge.h"
 
 namespace qs::cli {
+namespace {
+constexpr int kDsaPictureWidth = 960;
+constexpr int kDsaPictureHeight = 320;
+}  // namespace
 
 // Text needs Qt's font database, which needs an application object; the
 // off-screen platform needs no display.
@@ -63,7 +68,7 @@ void ReplayPictures::Run(RunController& controller, QueuedUiBridge& ui, CalcEngi
   while (!drawn()) ui.RunUntil(drawn, 1000);
 }
 
-bool ReplayPictures::Save(const std::string& dir) {
+bool ReplayPictures::Save(const std::string& dir, const SpectrumHistory& history) {
   if (drawing_ == nullptr) return false;
   std::error_code error;
   std::filesystem::create_directories(dir, error);
@@ -82,6 +87,14 @@ bool ReplayPictures::Save(const std::string& dir) {
       std::fprintf(stderr, "replay: cannot write %s\n", path.c_str());
       return false;
     }
+  }
+  QImage dsa(kDsaPictureWidth, kDsaPictureHeight, QImage::Format_RGB32);
+  Canvas canvas(dsa);
+  DrawDsa(canvas, history, DsaView{});
+  const std::string path = (std::filesystem::path(dir) / "dsa.png").string();
+  if (!dsa.save(QString::fromStdString(path), "PNG")) {
+    std::fprintf(stderr, "replay: cannot write %s\n", path.c_str());
+    return false;
   }
   return true;
 }

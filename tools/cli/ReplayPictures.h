@@ -12,6 +12,7 @@
 
 namespace qs {
 class CalcEngine;
+class SpectrumHistory;
 class QueuedUiBridge;
 }  // namespace qs
 
@@ -28,9 +29,10 @@ class ReplayPictures {
   // Releases one second at a time until the run has ended and the drawing
   // queue is empty.
   void Run(RunController& controller, QueuedUiBridge& ui, CalcEngine& engine, AppCore& core);
-  // wave.png, power.png, bic.png, trend.png, sqi.png; false (with a message)
-  // when the folder or a file cannot be written.
-  bool Save(const std::string& dir);
+  // wave.png, power.png, bic.png, trend.png, sqi.png and dsa.png (the whole
+  // case's spectrogram); false (with a message) when the folder or a file
+  // cannot be written.
+  bool Save(const std::string& dir, const SpectrumHistory& history);
 
  private:
   struct GuiApp;
