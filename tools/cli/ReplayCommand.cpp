@@ -210,7 +210,7 @@ int ReplayCommand(int argc, char** argv) {
       // and its stop request comes back through the loop.
       if (pictures) {
         pictures->Run(controller, ui, engine, *core);
-        if (!pictures->Save(pngDir, core->buffers.spectrumHistory)) code = 1;
+        if (!pictures->Save(pngDir)) code = 1;
       }
       while (!controller.Controls().bStart) ui.RunUntil([&] { return controller.Controls().bStart; }, 1000);
       if (prompter.reported) code = 2;

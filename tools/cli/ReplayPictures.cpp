@@ -10,7 +10,6 @@
 #include <string>
 
 #include "display/DrawThread.h"
-#include "display/DsaGraph.h"
 #include "dsp/CalcEngine.h"
 #include "platform/QueuedUiBridge.h"
 
@@ -47,6 +46,12 @@ void ReplayPictures::AddDrawThread(WorkerFactory& workers, CalcEngine& engine) {
     GraphDrawingOptions options;
     options.bicDisplay = engine.Bispectral().BicDisplay();
     options.pauseMs = 0;
+    // The spectrogram as its window would show the whole case, drawn by the
+    // drawing thread at every interval like the other graphs.
+    core.dsaView.width = kDsaPictureWidth;
+    core.dsaView.height = kDsaPictureHeight;
+    core.dsaView.wholeCase = true;
+    core.dsaView.shown = true;
     auto drawing = std::make_unique<GraphDrawing>(core, ui, options);
     drawing_ = drawing.get();
     return std::make_unique<TDrawThread>(core, ui, std::move(drawing));
@@ -68,7 +73,7 @@ void ReplayPictures::Run(RunController& controller, QueuedUiBridge& ui, CalcEngi
   while (!drawn()) ui.RunUntil(drawn, 1000);
 }
 
-bool ReplayPictures::Save(const std::string& dir, const SpectrumHistory& history) {
+bool ReplayPictures::Save(const std::string& dir) {
   if (drawing_ == nullptr) return false;
   std::error_code error;
   std::filesystem::create_directories(dir, error);
@@ -80,21 +85,14 @@ bool ReplayPictures::Save(const std::string& dir, const SpectrumHistory& history
                                           {GraphId::Power, "power.png"},
                                           {GraphId::Bic, "bic.png"},
                                           {GraphId::Trend, "trend.png"},
-                                          {GraphId::Sqi, "sqi.png"}};
+                                          {GraphId::Sqi, "sqi.png"},
+                                          {GraphId::Dsa, "dsa.png"}};
   for (const Picture& p : kPictures) {
     const std::string path = (std::filesystem::path(dir) / p.name).string();
     if (!drawing_->Picture(p.graph).save(QString::fromStdString(path), "PNG")) {
       std::fprintf(stderr, "replay: cannot write %s\n", path.c_str());
       return false;
     }
-  }
-  QImage dsa(kDsaPictureWidth, kDsaPictureHeight, QImage::Format_RGB32);
-  Canvas canvas(dsa);
-  DrawDsa(canvas, history, DsaView{});
-  const std::string path = (std::filesystem::path(dir) / "dsa.png").string();
-  if (!dsa.save(QString::fromStdString(path), "PNG")) {
-    std::fprintf(stderr, "replay: cannot write %s\n", path.c_str());
-    return false;
   }
   return true;
 }

@@ -100,10 +100,10 @@ struct Segment {
   SegmentKind kind = SegmentKind::Awake;
   double scale = 1.0;     // amplitude factor of the whole model
   double alphaHz = 10.0;  // awake; deep with frontalAlpha
-  double frontalAlpha = 0.0;  // deep: RMS uV of the frontal alpha, 0 for none
   double fraction = 0.5;  // bs: suppressed share, 0..1
   double f1 = 4.0;        // qpc, qpc-random
   double f2 = 6.0;
+  double frontalAlpha = 0.0;  // deep: RMS uV of a frontal alpha at alphaHz, 0 for none
 };
 
 // What a second contains.
