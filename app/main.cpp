@@ -2,8 +2,11 @@
 // Qt implementations of the platform interfaces, the windows, and the event
 // loop. Two options, both for a first look: --start and --spectrogram.
 #include <QApplication>
+#include <QCheckBox>
+#include <QScreen>
 #include <QPointer>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 
 #include "core/AppCore.h"
@@ -27,14 +30,22 @@
 namespace {
 
 // Program options for a first look without a click:
-//   --spectrogram  opens the Spectrogram window beside the main window;
+//   --spectrogram  opens the Spectrogram window beside the main window,
+//                  showing the whole case (a demo's few minutes fill it);
 //   --start        presses Start once the window is up (the mode the
 //                  settings chose: online streams from the monitor).
 void StartupOptions(const QStringList& arguments, TForm1& form1, TSpectrogramForm& spectrogram) {
   if (arguments.contains(QStringLiteral("--spectrogram"))) {
-    form1.Controller().oSpectrogramClick();
+    spectrogram.cbWhole->setChecked(true);
+    // Side by side, the pair centred on the screen where it fits.
     const QRect frame = form1.frameGeometry();
-    spectrogram.move(frame.right() + 8, frame.top());
+    if (const QScreen* screen = form1.screen()) {
+      const QRect room = screen->availableGeometry();
+      const int pair = frame.width() + 8 + spectrogram.frameGeometry().width();
+      form1.move(room.left() + std::max(0, (room.width() - pair) / 2), frame.top());
+    }
+    form1.Controller().oSpectrogramClick();
+    spectrogram.move(form1.frameGeometry().right() + 8, form1.frameGeometry().top());
     form1.activateWindow();
   }
   if (arguments.contains(QStringLiteral("--start")))

@@ -21,7 +21,8 @@ struct DsaViewState {
   Relaxed<bool> autoRange{true};       // else lowDb..highDb
   Relaxed<std::int32_t> lowDb{-10};
   Relaxed<std::int32_t> highDb{30};
-  Relaxed<bool> wholeCase{false};      // the whole case in the width
+  Relaxed<bool> wholeCase{false};      // the whole case in the width,
+  Relaxed<std::int32_t> wholeCaseMinColumns{60};  // but at least ten minutes wide
   Relaxed<bool> followTrend{true};     // the trend's two-hour page, else from scrollColumn
   Relaxed<std::int32_t> scrollColumn{0};
   std::array<Relaxed<std::uint32_t>, kMaxMarkers> markers{};  // comment times, seconds of the day

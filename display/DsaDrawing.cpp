@@ -30,6 +30,7 @@ DsaView DsaDrawing::ViewOf(const DsaViewState& state, std::size_t held, const Tr
   if (state.wholeCase) {
     view.firstColumn = 0;
     view.columns = 0;
+    view.minColumns = state.wholeCaseMinColumns;
   } else if (state.followTrend) {
     view.firstColumn = pageColumn;
     view.columns = kDsaPageColumns;

@@ -122,7 +122,7 @@ DsaRange DrawDsa(Canvas& canvas, const SpectrumHistory& history, const DsaView& 
   const int bins = BinsUpTo(maxHz);
   const DsaRange range = view.autoRange ? DsaAutoRange(history, maxHz) : view.range;
   const auto held = static_cast<std::int64_t>(history.Size());
-  const std::int64_t columns = view.columns > 0 ? view.columns : std::max<std::int64_t>(held, 1);
+  const std::int64_t columns = view.columns > 0 ? view.columns : std::max<std::int64_t>({held, view.minColumns, 1});
   std::int64_t start = view.startSeconds;
   if (start < 0) start = held > 0 ? static_cast<std::int64_t>(history.Column(0).time) - 10 + view.firstColumn * 10 : 0;
 

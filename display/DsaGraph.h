@@ -33,9 +33,12 @@ struct DsaRange {
 struct DsaView {
   // The history column at the plot's left edge and the number of columns
   // across it; columns outside the history stay blank. columns = 0: the
-  // whole history.
+  // whole history, but never fewer than minColumns (a case that has just
+  // begun fills the picture from the left instead of stretching its first
+  // intervals across it).
   std::int64_t firstColumn = 0;
   std::int64_t columns = 0;
+  std::int64_t minColumns = 1;
   // Clock seconds at the left edge, for the time axis (not wrapped at 24 h);
   // -1: the first column's own time less its 10 s.
   std::int64_t startSeconds = -1;

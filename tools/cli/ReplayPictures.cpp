@@ -51,6 +51,7 @@ void ReplayPictures::AddDrawThread(WorkerFactory& workers, CalcEngine& engine) {
     core.dsaView.width = kDsaPictureWidth;
     core.dsaView.height = kDsaPictureHeight;
     core.dsaView.wholeCase = true;
+    core.dsaView.wholeCaseMinColumns = 1;  // the case fills the picture, however short
     core.dsaView.shown = true;
     auto drawing = std::make_unique<GraphDrawing>(core, ui, options);
     drawing_ = drawing.get();
