@@ -82,6 +82,7 @@ void TSpectrogramForm::ControlsChanged() {
   v.highDb = seHigh->value();
   v.scrollColumn = sbTime->value();
   sbTime->setEnabled(!cbWhole->isChecked());
+  cbFollow->setEnabled(!cbWhole->isChecked());
   Redraw();
 }
 
