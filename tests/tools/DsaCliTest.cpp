@@ -127,8 +127,7 @@ TEST_F(DsaCli, ColumnsShowEachSectionsKnownContentAndEqualThePowerExportInDecibe
   // too few epochs).
   EXPECT_LT(suppressed.totalDb, awake.totalDb - 20.0);
 
-  // The whole case as a picture: the size it is written at, with the colour
-  // map's ends both present.
+  // The whole case as a picture, at the size it is written at.
   const QImage png(QString::fromStdString(At("png/dsa.png")));
   ASSERT_EQ(png.size(), QSize(960, 320));
 }
