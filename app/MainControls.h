@@ -5,7 +5,7 @@
 
 namespace qs {
 
-enum class SecondaryWindow { Com, Process, View, Log, Comments, CommentInput };
+enum class SecondaryWindow { Com, Process, View, Log, Comments, CommentInput, Spectrogram };
 
 struct MainControls {
   // buttons

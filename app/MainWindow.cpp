@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <initializer_list>
 
+#include "app/SpectrogramWindow.h"
 #include "config/ProcessingSettingsWindow.h"
 #include "config/ViewSettingsWindow.h"
 #include "link/ComSettingsWindow.h"
@@ -273,6 +274,7 @@ void TForm1::BuildMenus() {
   mnWindow->setObjectName(QStringLiteral("mnWindow"));
   oLog = MakeCommand(mnWindow, "oLog", "Open Log", QKeySequence(Qt::CTRL | Qt::Key_F4));
   oComment = MakeCommand(mnWindow, "oComment", "Open Comment", QKeySequence(Qt::CTRL | Qt::Key_F5));
+  oSpectrogram = MakeCommand(mnWindow, "oSpectrogram", "Spectrogram", QKeySequence(Qt::CTRL | Qt::Key_F6));
 
   // "Version(V)" is a command on the menu bar itself, not a menu.
   oVersion = bar->addAction(QStringLiteral("Version(V)"));
@@ -328,6 +330,7 @@ void TForm1::ConnectHandlers() {
   onTrigger(oCOM, &C::oCOMClick);
   onTrigger(oLog, &C::oLogClick);
   onTrigger(oComment, &C::oCommentClick);
+  onTrigger(oSpectrogram, &C::oSpectrogramClick);
   onTrigger(oVersion, &C::oVersionClick);
 
   // A click toggles a checkable item by itself; the mode is the controller's,
@@ -405,6 +408,8 @@ void TForm1::SetSecondaryWindows(const SecondaryWindows& windows) {
   commentInputWindow_ = windows.commentInput;
   comWindow_ = windows.com;
   commentsWindow_ = windows.comments;
+  spectrogramWindow_ = windows.spectrogram;
+  if (spectrogramWindow_) spectrogramWindow_->ShowComments(controller_.Core().commentLines);
 
   const auto reportClose = [this](qs::SecondaryWindow which) {
     return [this, which] { controller_.SecondaryWindowClosed(which); };
@@ -456,6 +461,8 @@ QWidget* TForm1::WindowFor(qs::SecondaryWindow window) const {
       return commentsWindow_;
     case qs::SecondaryWindow::CommentInput:
       return commentInputWindow_;
+    case qs::SecondaryWindow::Spectrogram:
+      return spectrogramWindow_;
   }
   return nullptr;
 }
@@ -485,6 +492,7 @@ void TForm1::LogChanged() {
 
 void TForm1::CommentsChanged() {
   if (commentsWindow_) commentsWindow_->ShowLines(controller_.Core().commentLines);
+  if (spectrogramWindow_) spectrogramWindow_->ShowComments(controller_.Core().commentLines);
 }
 
 void TForm1::ExitProcess(int code) {
@@ -504,11 +512,17 @@ QLabel* TForm1::GraphImage(Graph graph) const {
       return TrendGraph;
     case Graph::Sqi:
       return SQIGraph;
+    case Graph::Dsa:
+      break;  // the spectrogram window's, not this window's
   }
   return nullptr;
 }
 
 void TForm1::ShowImage(Graph graph, const QImage& image) {
+  if (graph == Graph::Dsa) {
+    if (spectrogramWindow_) spectrogramWindow_->ShowPicture(image);
+    return;
+  }
   if (QLabel* target = GraphImage(graph)) target->setPixmap(QPixmap::fromImage(image));
 }
 

@@ -29,6 +29,7 @@ class TForm4;
 class TForm5;
 class TForm7;
 class TForm8;
+class TSpectrogramForm;
 
 // The secondary windows that the main window shows and closes for the run
 // controller. Any of them may be missing (tests).
@@ -39,6 +40,7 @@ struct SecondaryWindows {
   TForm2* commentInput = nullptr;
   TForm3* com = nullptr;
   TForm8* comments = nullptr;
+  TSpectrogramForm* spectrogram = nullptr;
 };
 
 class TForm1 final : public QMainWindow, public qs::MainView, public qs::GraphScreen {
@@ -156,6 +158,7 @@ class TForm1 final : public QMainWindow, public qs::MainView, public qs::GraphSc
   QAction* oCOM;
   QAction* oLog;
   QAction* oComment;
+  QAction* oSpectrogram;
   QAction* oVersion;
 
  protected:
@@ -180,4 +183,5 @@ class TForm1 final : public QMainWindow, public qs::MainView, public qs::GraphSc
   QPointer<TForm2> commentInputWindow_;
   QPointer<TForm3> comWindow_;
   QPointer<TForm8> commentsWindow_;
+  QPointer<TSpectrogramForm> spectrogramWindow_;
 };

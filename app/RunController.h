@@ -91,6 +91,9 @@ class RunController final : public RunRequests, public SettingsHost, public Link
   void oViewClick();
   void oLogClick();
   void oCommentClick();
+  // Shows the spectrogram window; it stays open through runs and beside the
+  // other windows, so it takes no part in WindowOpen.
+  void oSpectrogramClick();
   void OpenDialogCanClose();
   void oVersionClick();
   void oExitClick();

@@ -46,6 +46,8 @@ void RunController::oLogClick() { ToggleWindow(SecondaryWindow::Log); }
 
 void RunController::oCommentClick() { ToggleWindow(SecondaryWindow::Comments); }
 
+void RunController::oSpectrogramClick() { view_.ShowWindow(SecondaryWindow::Spectrogram); }
+
 void RunController::bCommentClick() {
   if (core_.run.CommentInputOpen) return;
   core_.run.CommentAnchorLine = core_.logLines.Count();
@@ -67,6 +69,8 @@ void RunController::SecondaryWindowClosed(SecondaryWindow window) {
       break;
     case SecondaryWindow::View:
       viewing_.CloseViewWindow();
+      break;
+    case SecondaryWindow::Spectrogram:
       break;
     default:
       core_.run.WindowOpen = false;

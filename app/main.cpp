@@ -1,13 +1,18 @@
 // Program entry: the splash, the one owner of the process-wide records, the
 // Qt implementations of the platform interfaces, the windows, and the event
-// loop. No command-line options are used.
+// loop. Two options, both for a first look: --start and --spectrogram.
 #include <QApplication>
+#include <QCheckBox>
+#include <QScreen>
 #include <QPointer>
+#include <QTimer>
+#include <algorithm>
 #include <memory>
 
 #include "core/AppCore.h"
 #include "app/MainWindow.h"
 #include "app/SpareTrendWindow.h"
+#include "app/SpectrogramWindow.h"
 #include "app/SplashWindow.h"
 #include "app/Workers.h"
 #include "config/ProcessingSettingsWindow.h"
@@ -21,6 +26,35 @@
 #include "platform/QtUiBridge.h"
 #include "record/RecordFileService.h"
 #include "dsp/CalcEngine.h"
+
+namespace {
+
+// Program options for a first look without a click:
+//   --spectrogram  opens the Spectrogram window beside the main window,
+//                  showing the whole case (a demo's few minutes fill it);
+//   --start        presses Start once the window is up (the mode the
+//                  settings chose: online streams from the monitor).
+void StartupOptions(const QStringList& arguments, TForm1& form1, TSpectrogramForm& spectrogram) {
+  if (arguments.contains(QStringLiteral("--spectrogram"))) {
+    spectrogram.cbWhole->setChecked(true);
+    // Side by side, the pair centred on the screen where it fits.
+    const QRect frame = form1.frameGeometry();
+    if (const QScreen* screen = form1.screen()) {
+      const QRect room = screen->availableGeometry();
+      const int pair = frame.width() + 8 + spectrogram.frameGeometry().width();
+      form1.move(room.left() + std::max(0, (room.width() - pair) / 2), frame.top());
+    }
+    form1.Controller().oSpectrogramClick();
+    spectrogram.move(form1.frameGeometry().right() + 8, form1.frameGeometry().top());
+    form1.activateWindow();
+  }
+  if (arguments.contains(QStringLiteral("--start")))
+    QTimer::singleShot(0, &form1, [&form1] {
+      if (form1.Controller().Controls().bStart && form1.isEnabled()) form1.Controller().bStartClick();
+    });
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -65,12 +99,14 @@ int main(int argc, char* argv[]) {
   com->Bind(core->settings, core->run);
   const auto comments = std::make_unique<TForm8>();
   const auto spareTrend = std::make_unique<TTrendForm>();  // never shown
+  const auto spectrogram = std::make_unique<TSpectrogramForm>(*core);
   form1->SetSecondaryWindows({.processing = processing.get(),
                               .view = view.get(),
                               .log = log.get(),
                               .commentInput = commentInput.get(),
                               .com = com.get(),
-                              .comments = comments.get()});
+                              .comments = comments.get(),
+                              .spectrogram = spectrogram.get()});
 
   form1->show();
   // The splash stays above the main window for the rest of its 4 s, even
@@ -78,6 +114,7 @@ int main(int argc, char* argv[]) {
   if (splash) splash->raise();
   if (const std::string& problem = form1->Controller().SettingsProblem(); !problem.empty())
     prompter.inform(problem, "Settings");
+  StartupOptions(QCoreApplication::arguments(), *form1, *spectrogram);
 
   const int code = app.exec();
   // The main window goes first: it ends the worker threads while everything

@@ -6,6 +6,8 @@
 //
 //   quellscope-display-check RECORD.eeg OUTDIR
 #include <QApplication>
+#include <QCheckBox>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
@@ -19,6 +21,7 @@
 
 #include "core/AppCore.h"
 #include "app/MainWindow.h"
+#include "app/SpectrogramWindow.h"
 #include "app/Workers.h"
 #include "dsp/CalcEngine.h"
 #include "link/MonitorLink.h"
@@ -111,6 +114,12 @@ int main(int argc, char* argv[]) {
                                         (out / "no-settings.ini").string(), &screen);
   if (form1->CreationFailed()) return 1;
   form1->show();
+  // The Spectrogram window open beside it on the whole case, redrawn at
+  // every interval.
+  const auto spectrogram = std::make_unique<TSpectrogramForm>(*core);
+  spectrogram->cbWhole->setChecked(true);
+  form1->SetSecondaryWindows({.spectrogram = spectrogram.get()});
+  form1->Controller().oSpectrogramClick();
 
   // Offline, the case, eight times real time, Start: as a user would.
   form1->oOffline->trigger();
@@ -121,6 +130,7 @@ int main(int argc, char* argv[]) {
 
   std::size_t queueSamples = 0, queueSum = 0, queueMax = 0;
   int shot = 0;
+  std::vector<std::pair<std::string, QPixmap>> spectrogramShots;
   QTimer watch;
   watch.setInterval(100);
   QObject::connect(&watch, &QTimer::timeout, [&] {
@@ -133,16 +143,20 @@ int main(int argc, char* argv[]) {
     if (shot < 3 && elapsed >= 15.0 + 22.5 * shot) {
       const std::string path = (out / ("replay-" + std::to_string(++shot) + ".png")).string();
       form1->grab().save(QString::fromStdString(path));
+      // Written after the run: compressing the picture is not the window's work.
+      spectrogramShots.emplace_back((out / ("dsa-" + std::to_string(shot) + ".png")).string(), spectrogram->grab());
       std::printf("screenshot: %s (replay clock %s)\n", path.c_str(), core->run.ClockSec.load() > 0 ? "running" : "-");
     }
     if (form1->Controller().Controls().bStart) {
       form1->grab().save(QString::fromStdString((out / "replay-end.png").string()));
+      spectrogramShots.emplace_back((out / "dsa-end.png").string(), spectrogram->grab());
       QCoreApplication::exit(0);  // not quit(): that would ask the window to close, and it asks the user
     }
   });
   watch.start();
   app.exec();
   probe.Stop();
+  for (const auto& [path, picture] : spectrogramShots) picture.save(QString::fromStdString(path));
   const double wall = std::chrono::duration<double>(Clock::now() - started).count();
   const std::vector<double> latency = probe.Samples();
   double mean = 0;

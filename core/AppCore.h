@@ -7,6 +7,7 @@
 #include "core/SyncObjects.h"
 #include "core/AppSettings.h"
 #include "core/DrawRequestQueue.h"
+#include "core/DsaViewState.h"
 #include "core/ProcessingBuffers.h"
 #include "protocol/PacketParser.h"
 #include "protocol/RxRing.h"
@@ -26,6 +27,7 @@ struct AppCore {
   PacketParser parser{rxRing, &sync.AckEvent, &sync.NakEvent};
   TextLines logLines;
   TextLines commentLines;
+  DsaViewState dsaView;  // the spectrogram window and the drawing thread
 };
 
 }  // namespace qs

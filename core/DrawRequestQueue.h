@@ -25,6 +25,8 @@ enum DrawKind : std::int32_t {
   TrendRecord = 9,
   NextHour = 11,
   PrevHour = 12,
+  DsaColumn = 13,  // a new interval's column in SpectrumHistory
+  DsaRedraw = 14,  // the spectrogram's view or size changed
 };
 
 struct DrawRequest {

@@ -10,6 +10,7 @@
 
 #include "core/MonitorValues.h"
 #include "core/RawWaveBuffer.h"
+#include "core/SpectrumHistory.h"
 #include "core/TrendStore.h"
 #include "core/WaveDisplay.h"
 
@@ -36,6 +37,7 @@ class ProcessingBuffers {
   MonitorFlagRing monitorFlags;
   std::array<float, 101> averageSpectrum{};  // 0.5 Hz bins 1..100; guarded by SpectrumLock
   TrendSnapshot trendSnapshot;           // guarded by SnapshotLock
+  SpectrumHistory spectrumHistory;       // one column per interval, as many as the trend; guarded by SpectrumLock
   TrendStore trend;
   WaveDisplayRing waveDisplay;           // the seconds announced to the drawing thread
 

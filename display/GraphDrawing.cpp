@@ -73,6 +73,8 @@ Bitmap& GraphDrawing::BitmapOf(GraphId graph) {
       return bic_;
     case GraphId::Trend:
       return trendBitmap_;
+    case GraphId::Dsa:
+      return dsa_.Picture();
     case GraphId::Sqi:
       break;
   }
@@ -138,6 +140,10 @@ void GraphDrawing::Handle(const DrawRequest& request) {
       return OnHourChange(true);
     case PrevHour:
       return OnHourChange(false);
+    case DsaColumn:
+      return OnDsa(true);
+    case DsaRedraw:
+      return OnDsa(false);
     default:
       return;  // unknown kinds are dropped
   }
@@ -255,6 +261,16 @@ void GraphDrawing::OnHourChange(bool next) {
   const bool moved = next ? trend_.NextHour(trendBitmap_, sqi_, settings, core_.buffers.trend, snapshotIndex_)
                           : trend_.PrevHour(trendBitmap_, sqi_, settings, core_.buffers.trend, snapshotIndex_);
   if (moved) Show(GraphId::Trend, false);
+  // The spectrogram follows the trend's page unless it is told otherwise.
+  if (moved && dsa_.Shown() && core_.dsaView.followTrend && !core_.dsaView.wholeCase) OnDsa(false);
+}
+
+void GraphDrawing::OnDsa(bool newColumn) {
+  dsa_.TakeColumns();
+  // Columns still arrive while the window is closed; only drawing waits.
+  if (!dsa_.Shown()) return;
+  dsa_.Redraw(trend_, CurrentTrendSettings());
+  Show(GraphId::Dsa, newColumn);
 }
 
 }  // namespace qs

@@ -19,6 +19,7 @@
 #include "display/BicMap.h"
 #include "display/Bitmap.h"
 #include "display/DrawThread.h"
+#include "display/DsaDrawing.h"
 #include "display/GraphScreen.h"
 #include "display/PowerGraph.h"
 #include "display/SqiGraph.h"
@@ -72,6 +73,7 @@ class GraphDrawing final : public DrawHandlers {
   void OnTrendReset();
   void OnTrendRecord();
   void OnHourChange(bool next);
+  void OnDsa(bool newColumn);
 
   AppCore& core_;
   UiBridge& ui_;
@@ -91,6 +93,7 @@ class GraphDrawing final : public DrawHandlers {
   std::array<float, 101> spectrum_{};
   TrendSnapshot snapshot_;
   std::int32_t snapshotIndex_ = 0;
+  DsaDrawing dsa_{core_};
 };
 
 }  // namespace qs

@@ -7,7 +7,7 @@
 
 namespace qs {
 
-enum class GraphId { Wave, Power, Bic, Trend, Sqi };
+enum class GraphId { Wave, Power, Bic, Trend, Sqi, Dsa };  // Dsa: the spectrogram window
 
 class GraphScreen {
  public:

@@ -42,6 +42,10 @@ void CalcEngine::StartRun() {
   online_ = core_.run.OnlineMode;
   movingAverage2s_ = s.Moving_Average == 1;
   ring_.Reset();
+  {
+    Lock hold(core_.sync.SpectrumLock);
+    core_.buffers.spectrumHistory.Clear();
+  }
   conditioner_.Reset(movingAverage2s_);
   suppression_.Reset(s.BS_Threshold);
   power_.Reset();
@@ -54,6 +58,7 @@ void CalcEngine::StartRun() {
   suppressionCount_ = 0;
   intervalFlagged_ = lastIntervalFlagged_ = 0;
   intervalBlocks_ = 0;
+  intervalCleanEpochs_ = 0;
   epochsTransformed_ = 0;
   logCadence_.Reset();
   if (online_) {
@@ -228,6 +233,7 @@ void CalcEngine::EpochStage() {
     const float* source = s.UseProcessedWave ? ring_.DetrendedWave.data() : ring_.ScaledWave.data();
     TransformEpoch(source, epochBlock_, tables_, re_.data(), im_.data());
     ++epochsTransformed_;
+    ++intervalCleanEpochs_;
     if (run.StepMode) {
       // Review mode shows every clean epoch's own spectrum at once.
       Spectrum& average = core_.buffers.averageSpectrum;
@@ -259,6 +265,11 @@ void CalcEngine::CloseInterval() {
 
   record[EpochResult::SqiBisp] = bisp_.CloseWindow(s.Bisp_Dur);
   Spectrum average;
+  // An interval all of whose epochs were rejected for artifacts shows the
+  // window's spectrum all the same; the spectrogram marks it. (Clean epochs
+  // too weak for the spectrum, as in suppression, are not artifacts.)
+  const bool rejected = intervalCleanEpochs_ == 0;
+  intervalCleanEpochs_ = 0;
   record[EpochResult::SqiPower] = power_.CloseInterval(s.Power_Dur, average);
   {
     Lock hold(core_.sync.SpectrumLock);
@@ -282,6 +293,11 @@ void CalcEngine::CloseInterval() {
   }
   const std::int16_t bis = monitor.MonBis;
   record[EpochResult::Bis] = bis < 0 ? kNotAvailable : static_cast<float>(bis * 0.1);
+  {
+    Lock hold(core_.sync.SpectrumLock);
+    core_.buffers.spectrumHistory.Append(average.data(), record[EpochResult::Sef], intervalTime_, rejected);
+  }
+  if (!s.CalcOnly) Push(DsaColumn);
 
   // Texts, the trend snapshot (every other record, aligned to the trend's
   // start slot), then the values and the log line, queued for the

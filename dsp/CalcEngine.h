@@ -135,6 +135,7 @@ class CalcEngine final : public CalcCycle {
   int intervalBlocks_ = 0;    // blocks of the epoch stage's current interval
   int intervalFlagged_ = 0;   // of them, blocks with artifact flags
   int lastIntervalFlagged_ = 0;
+  int intervalCleanEpochs_ = 0;  // epochs of the current interval without artifact flags
   int figType_ = 1;
   std::uint32_t cycleStamp_ = 0;      // the cycle's time stamp, seconds
   std::uint32_t intervalTime_ = 0;

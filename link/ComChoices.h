@@ -1,5 +1,10 @@
 #pragma once
 // The rules of the COM settings window, without the window.
+#include <cstdint>
+
+#include "core/AppSettings.h"
+#include "core/RunState.h"
+
 namespace qs {
 
 // The EEG channel a choice in the channel list selects: a two-channel
@@ -8,6 +13,21 @@ namespace qs {
 inline int ComChannelChoice(int index, int engineKind) {
   return engineKind == 2 ? index : index % 2;
 }
+
+// Selects the EEG channel to analyse exactly as choosing row `index` of the
+// COM window's list does: the settings field EegChannel, with the modulo-2
+// rule for records and monitors of two channels (the engine kind the record's
+// pre-scan or the monitor left in the run state). Returns the channel
+// selected. Commands that analyse another channel call this after the record
+// is chosen, before Start.
+inline int ChooseEegChannel(AppSettings& settings, const RunState& run, int index) {
+  const int channel = ComChannelChoice(index, run.EngineKind);
+  settings.EegChannel = channel;
+  return channel;
+}
+
+// The EEG channels a record or monitor of the engine kind carries.
+inline int ChannelsOfEngine(int engineKind) { return engineKind == 2 ? 4 : 2; }
 
 struct ComShowState {
   int samplingRate;  // 0: 128 Hz, 1: 256 Hz

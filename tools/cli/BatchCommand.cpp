@@ -162,8 +162,8 @@ int BatchCommand(int argc, char** argv) {
       }
     } else if (a == "--channel" && hasValue) {
       const std::string n = argv[++i];
-      if (n.size() != 1 || n[0] < '1' || n[0] > '4') {
-        std::fprintf(stderr, "batch: --channel takes 1 to 4, not '%s'\n", n.c_str());
+      if (n.size() != 1 || n[0] < '0' || n[0] > '3') {
+        std::fprintf(stderr, "batch: --channel takes 0 to 3, not '%s'\n", n.c_str());
         return 2;
       }
       passOn.insert(passOn.end(), {a, n});

@@ -16,6 +16,7 @@
 #include "cli/RecordsCsv.h"
 #include "dsp/CalcEngine.h"
 #include "exchange/EdfImport.h"
+#include "link/ComChoices.h"
 #include "link/MonitorLink.h"
 #include "platform/QueuedUiBridge.h"
 #include "record/RecordFileService.h"
@@ -155,15 +156,11 @@ bool IsCaseFileName(const std::string& path) {
   return ext == ".eeg" || ext == ".edf" || ext == ".bdf";
 }
 
-void ApplyChannelChoice(AppSettings& settings, int channel) {
-  settings.EegChannel = channel - 1;
-}
-
 CaseRunResult RunCase(const CaseRunOptions& options) {
   CaseRunResult result;
   result.facts.fileName = std::filesystem::path(options.input).filename().string();
-  if (options.channel < 0 || options.channel > 4) {
-    result.error = "--channel takes 1 to 4";
+  if (options.channel < -1 || options.channel > 3) {
+    result.error = "--channel takes 0 to 3";
     return result;
   }
   TempFile temp;
@@ -202,15 +199,12 @@ CaseRunResult RunCase(const CaseRunOptions& options) {
       result.error = "the program could not start (out of memory)";
     } else {
       result.settingsProblem = controller.SettingsProblem();
-      if (options.channel > 0) ApplyChannelChoice(core->settings, options.channel);
       controller.oOfflineClick();
-      const int channels = RawChannels(RawLayoutFor(core->run.EngineKind, core->run.Rate256));
+      // The channel as the COM window's "ch. N" picks it, once the record's
+      // engine is known (a two-channel record takes N modulo 2), as replay does.
+      if (options.channel >= 0) ChooseEegChannel(core->settings, core->run, options.channel);
       if (core->run.ReplayFileName.empty()) {
         result.error = prompter.message.empty() ? "the replay refused the file" : prompter.message;
-      } else if (options.channel > channels) {
-        // The replay would quietly analyse another channel.
-        result.error = "--channel " + std::to_string(options.channel) + ": the record has " +
-                       std::to_string(channels) + " channels";
       } else if (intervals.reserve(static_cast<std::size_t>(core->run.FileSeconds / 10 + 1)),
                  !options.recordsPath.empty() &&
                      (records = std::fopen(options.recordsPath.c_str(), "w")) == nullptr) {
@@ -221,7 +215,7 @@ CaseRunResult RunCase(const CaseRunOptions& options) {
         started = true;
         core->settings.CalcOnly = true;
         controller.bStartClick();
-        while (!controller.Controls().bStart) ui.RunUntil([&] { return controller.Controls().bStart; }, 1000);
+        while (!controller.Controls().bStart) ui.RunUntil([&] { return controller.Controls().bStart; }, 1000, 0);
         if (!prompter.message.empty()) result.error = prompter.message;
       }
     }
@@ -232,7 +226,7 @@ CaseRunResult RunCase(const CaseRunOptions& options) {
   facts.seconds = run.FileSeconds;
   facts.rateHz = run.Rate256 ? 256 : 128;
   facts.channels = RawChannels(RawLayoutFor(run.EngineKind, run.Rate256));
-  facts.channel = core->settings.EegChannel + 1;
+  facts.channel = core->settings.EegChannel;  // numbered as the COM window's list
   facts.settingsLines = ResultSettings(core->settings);
   totals.seconds = run.FileSeconds;
   totals.bsrInPercent = core->settings.SR_PCT;

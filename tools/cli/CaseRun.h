@@ -26,14 +26,11 @@ CaseInputKind CaseInputKindOf(const std::string& path);
 // What a folder search picks up: .eeg, .edf, .bdf.
 bool IsCaseFileName(const std::string& path);
 
-// --channel N (1..4): the analysed EEG channel, set where the COM window's
-// channel choice sets it.
-void ApplyChannelChoice(AppSettings& settings, int channel);
 
 struct CaseRunOptions {
   std::string input;
   std::string settings = "Kvo_V2000.ini";
-  int channel = 0;          // 1..4; 0: the settings' channel
+  int channel = -1;         // the COM window's "ch. N", 0..3; -1: the settings' channel
   std::string recordsPath;  // written as `replay --records` writes it, when given
   std::string logPath;      // the log window's lines, when given
 };

@@ -6,10 +6,13 @@
 #include <string>
 
 #include "app/RunController.h"
+#include "cli/ChannelRuns.h"
 #include "cli/ConsoleRun.h"
+#include "cli/DsaCsv.h"
 #include "cli/RecordsCsv.h"
 #include "cli/ReplayPictures.h"
 #include "dsp/CalcEngine.h"
+#include "link/ComChoices.h"
 #include "link/MonitorLink.h"
 #include "platform/QueuedUiBridge.h"
 #include "platform/TextLine.h"
@@ -43,8 +46,10 @@ bool OpenExports(RunState& run, const ExportPaths& p) {
 }  // namespace
 
 int ReplayCommand(int argc, char** argv) {
-  std::string record, settings = "Kvo_V2000.ini", recordsPath, logPath, snapshotPath, pngDir;
+  std::string record, settings = "Kvo_V2000.ini", recordsPath, logPath, snapshotPath, pngDir, dsaPath;
   long startOffset = 0;
+  int channel = -1;
+  bool allChannels = false;
   ExportPaths exports;
   for (int i = 0; i < argc; ++i) {
     const std::string a = argv[i];
@@ -57,6 +62,15 @@ int ReplayCommand(int argc, char** argv) {
       logPath = argv[++i];
     } else if (a == "--png-dir" && hasValue) {
       pngDir = argv[++i];
+    } else if (a == "--dsa" && hasValue) {
+      dsaPath = argv[++i];
+    } else if (a == "--channel" && hasValue) {
+      if (!ParseChannel(argv[++i], &channel)) {
+        std::fprintf(stderr, "replay: --channel needs 0, 1, 2 or 3, not '%s'\n", argv[i]);
+        return 2;
+      }
+    } else if (a == "--all-channels") {
+      allChannels = true;
     } else if (a == "--snapshot" && hasValue) {
       snapshotPath = argv[++i];
     } else if (a == "--pow-binary" && hasValue) {
@@ -91,9 +105,17 @@ int ReplayCommand(int argc, char** argv) {
     std::fputs(
         "usage: quellscope-cli replay RECORD.eeg [--settings FILE] [--start-offset SEC] [--records OUT.csv]\n"
         "         [--log OUT.log] [--pow-binary F | --pow-ascii F] [--bic-binary F | --bic-ascii F]\n"
-        "         [--amp F] [--bis-variables F] [--wave-ascii F] [--snapshot F] [--png-dir DIR]\n",
+        "         [--amp F] [--bis-variables F] [--wave-ascii F] [--snapshot F] [--png-dir DIR]\n"
+        "         [--dsa OUT.csv] [--channel N | --all-channels]\n",
         stderr);
     return 2;
+  }
+  if (allChannels) {
+    if (channel >= 0) {
+      std::fputs("replay: --channel and --all-channels exclude each other\n", stderr);
+      return 2;
+    }
+    return RunEveryChannel(record, argc, argv);
   }
   // The program has one power and one bispectrum export file, each binary or
   // text: one run cannot write both forms.
@@ -118,6 +140,15 @@ int ReplayCommand(int argc, char** argv) {
     }
     WriteRecordsHeader(out);
   }
+  std::FILE* dsa = nullptr;
+  if (!dsaPath.empty()) {
+    dsa = std::fopen(dsaPath.c_str(), "w");
+    if (dsa == nullptr) {
+      std::fprintf(stderr, "replay: cannot write %s\n", dsaPath.c_str());
+      if (out != nullptr) std::fclose(out);
+      return 1;
+    }
+  }
 
   // Pictures need the drawing thread and a paced run; without them the run is
   // Calculation Only.
@@ -130,9 +161,13 @@ int ReplayCommand(int argc, char** argv) {
   NoMonitorLink link;
   RecordFileService records(*core);
   CalcEngine engine(*core, &records.ReplayInput());
-  if (out != nullptr) {
-    engine.onRecord = [out](std::int32_t index, const EpochResult& r, std::uint32_t time) {
-      WriteRecordLine(out, index, r, time);
+  if (out != nullptr || dsa != nullptr) {
+    // On the calculation thread, right after the interval's column went into
+    // the history: that thread is its only writer.
+    const SpectrumHistory& history = core->buffers.spectrumHistory;
+    engine.onRecord = [out, dsa, &history](std::int32_t index, const EpochResult& r, std::uint32_t time) {
+      if (out != nullptr) WriteRecordLine(out, index, r, time);
+      if (dsa != nullptr) WriteDsaLine(dsa, history.Last());
     };
   }
   WorkerFactory workers;
@@ -148,10 +183,17 @@ int ReplayCommand(int argc, char** argv) {
     RunController controller(RunControllerDeps{*core, ui, prompter, view, link, records, workers, settings});
     if (!controller.FormCreate()) {
       if (out != nullptr) std::fclose(out);
+      if (dsa != nullptr) std::fclose(dsa);
       return 1;
     }
     if (!controller.SettingsProblem().empty()) std::fprintf(stderr, "%s\n", controller.SettingsProblem().c_str());
     controller.oOfflineClick();
+    // Another channel, chosen as the COM window's list would choose it once
+    // the record (and so its channel count) is known.
+    if (channel >= 0 && !core->run.ReplayFileName.empty() &&
+        ChooseEegChannel(core->settings, core->run, channel) != channel)
+      std::fprintf(stderr, "replay: the record carries two channels: channel %d analysed\n",
+                   core->settings.EegChannel.load());
     if (!OpenExports(core->run, exports)) {
       code = 1;
     } else if (core->run.ReplayFileName.empty()) {
@@ -181,6 +223,10 @@ int ReplayCommand(int argc, char** argv) {
   }
   if (!logPath.empty() && !core->logLines.SaveTo(logPath)) {
     std::fprintf(stderr, "replay: cannot write %s\n", logPath.c_str());
+    code = 1;
+  }
+  if (dsa != nullptr && std::fclose(dsa) != 0) {
+    std::fprintf(stderr, "replay: writing %s failed\n", dsaPath.c_str());
     code = 1;
   }
   if (out != nullptr && std::fclose(out) != 0) {

@@ -14,6 +14,10 @@
 #include "platform/QueuedUiBridge.h"
 
 namespace qs::cli {
+namespace {
+constexpr int kDsaPictureWidth = 960;
+constexpr int kDsaPictureHeight = 320;
+}  // namespace
 
 // Text needs Qt's font database, which needs an application object; the
 // off-screen platform needs no display.
@@ -42,6 +46,13 @@ void ReplayPictures::AddDrawThread(WorkerFactory& workers, CalcEngine& engine) {
     GraphDrawingOptions options;
     options.bicDisplay = engine.Bispectral().BicDisplay();
     options.pauseMs = 0;
+    // The spectrogram as its window would show the whole case, drawn by the
+    // drawing thread at every interval like the other graphs.
+    core.dsaView.width = kDsaPictureWidth;
+    core.dsaView.height = kDsaPictureHeight;
+    core.dsaView.wholeCase = true;
+    core.dsaView.wholeCaseMinColumns = 1;  // the case fills the picture, however short
+    core.dsaView.shown = true;
     auto drawing = std::make_unique<GraphDrawing>(core, ui, options);
     drawing_ = drawing.get();
     return std::make_unique<TDrawThread>(core, ui, std::move(drawing));
@@ -75,7 +86,8 @@ bool ReplayPictures::Save(const std::string& dir) {
                                           {GraphId::Power, "power.png"},
                                           {GraphId::Bic, "bic.png"},
                                           {GraphId::Trend, "trend.png"},
-                                          {GraphId::Sqi, "sqi.png"}};
+                                          {GraphId::Sqi, "sqi.png"},
+                                          {GraphId::Dsa, "dsa.png"}};
   for (const Picture& p : kPictures) {
     const std::string path = (std::filesystem::path(dir) / p.name).string();
     if (!drawing_->Picture(p.graph).save(QString::fromStdString(path), "PNG")) {

@@ -3,7 +3,7 @@
 // the program does, every drawing request queued and handled by the drawing
 // thread, but without waiting for the timer: the next second is released as
 // soon as the drawing thread has handled everything the previous one queued.
-// At the end the five pictures are written as the drawing thread left them.
+// At the end the six pictures are written as the drawing thread left them.
 #include <memory>
 #include <string>
 
@@ -28,8 +28,9 @@ class ReplayPictures {
   // Releases one second at a time until the run has ended and the drawing
   // queue is empty.
   void Run(RunController& controller, QueuedUiBridge& ui, CalcEngine& engine, AppCore& core);
-  // wave.png, power.png, bic.png, trend.png, sqi.png; false (with a message)
-  // when the folder or a file cannot be written.
+  // wave.png, power.png, bic.png, trend.png, sqi.png and dsa.png (the whole
+  // case's spectrogram); false (with a message) when the folder or a file
+  // cannot be written.
   bool Save(const std::string& dir);
 
  private:

@@ -35,7 +35,7 @@ std::unique_ptr<QGuiApplication> MakeGuiApp() {
 bool ParseChannel(const char* text, int& channel) {
   char* end = nullptr;
   const long v = std::strtol(text, &end, 10);
-  if (*end != '\0' || v < 1 || v > 4) return false;
+  if (*end != '\0' || v < 0 || v > 3) return false;
   channel = static_cast<int>(v);
   return true;
 }
@@ -86,7 +86,7 @@ int ReportCommand(int argc, char** argv) {
       options.settings = argv[++i];
     } else if (a == "--channel" && hasValue) {
       if (!ParseChannel(argv[++i], options.channel)) {
-        std::fprintf(stderr, "report: --channel takes 1 to 4, not '%s'\n", argv[i]);
+        std::fprintf(stderr, "report: --channel takes 0 to 3, not '%s'\n", argv[i]);
         return 2;
       }
     } else if (!a.empty() && a[0] != '-' && options.input.empty()) {

@@ -83,8 +83,10 @@ std::string ApplyParameter(const std::string& parameter, const std::string& labe
   const SegmentKind kind = s->eeg.kind;
   if (key == "scale") {
     target = &s->eeg.scale;
-  } else if (key == "alpha" && kind == SegmentKind::Awake) {
+  } else if (key == "alpha" && (kind == SegmentKind::Awake || kind == SegmentKind::Deep)) {
     target = &s->eeg.alphaHz;
+  } else if (key == "falpha" && kind == SegmentKind::Deep) {
+    target = &s->eeg.frontalAlpha;
   } else if (key == "fraction" && kind == SegmentKind::BurstSuppression) {
     target = &s->eeg.fraction;
   } else if (key == "f1" && (kind == SegmentKind::Qpc || kind == SegmentKind::QpcRandom)) {
@@ -95,6 +97,7 @@ std::string ApplyParameter(const std::string& parameter, const std::string& labe
   if (target == nullptr) {
     std::string own;
     if (kind == SegmentKind::Awake) own = "alpha, ";
+    if (kind == SegmentKind::Deep) own = "falpha, alpha, ";
     if (kind == SegmentKind::BurstSuppression) own = "fraction, ";
     if (kind == SegmentKind::Qpc || kind == SegmentKind::QpcRandom) own = "f1, f2, ";
     return label + ": unknown parameter '" + key + "' (" + SegmentKindName(kind) + " takes " + own +
@@ -267,6 +270,7 @@ std::string UsageText() {
          "                      are seconds, end excluded; without them a segment runs\n"
          "                      on from the one before to the next (or the end).\n"
          "                      Keys: scale (amplitude factor), alpha (awake, Hz),\n"
+         "                      falpha (deep: RMS uV of a frontal alpha at alpha Hz),\n"
          "                      fraction (bs, suppressed share 0..1, default 0.5),\n"
          "                      f1, f2 (qpc, Hz, default 4 and 6), and bis, sef, bsr,\n"
          "                      sqi, emg (monitor values of the segment, as below).\n"

@@ -69,7 +69,12 @@ std::string CheckSegments(const std::vector<Segment>& segments, int seconds, int
       why << "scenario segment " << name << ": scale must be above 0 and at most 20";
       return why.str();
     }
-    if (s.kind == SegmentKind::Awake && !(s.alphaHz >= 1.0 && s.alphaHz < nyquist - 1.0)) {
+    if (s.kind == SegmentKind::Deep && !(s.frontalAlpha >= 0.0 && s.frontalAlpha <= 100.0)) {
+      why << "scenario segment " << name << ": falpha must be between 0 and 100 uV";
+      return why.str();
+    }
+    if ((s.kind == SegmentKind::Awake || s.kind == SegmentKind::Deep) &&
+        !(s.alphaHz >= 1.0 && s.alphaHz < nyquist - 1.0)) {
       why << "scenario segment " << name << ": alpha must be at least 1 Hz and below " << nyquist - 1.0
           << " Hz";
       return why.str();
@@ -240,6 +245,7 @@ enum Stream : std::uint64_t {
   kStreamPhase2,
   kStreamPhase3,
   kStreamBurst,
+  kStreamFrontalAlpha,
   kStreamChannelNoise = 100,  // + channel
   kStreamSuppression = 200,   // + channel
 };
@@ -283,6 +289,9 @@ class SyntheticEeg::SegmentSource {
         break;
       case SegmentKind::Deep:
         deep_ = std::make_unique<DeepActivity>(fs, scale, seed);
+        if (segment.frontalAlpha > 0.0)
+          alpha_ = std::make_unique<Resonator>(fs, segment.alphaHz, 1.2, segment.frontalAlpha * scale,
+                                               DeriveSeed(seed, kStreamFrontalAlpha));
         break;
       case SegmentKind::BurstSuppression:
         deep_ = std::make_unique<DeepActivity>(fs, 2.0 * scale, DeriveSeed(seed, kStreamBurst));
@@ -341,6 +350,7 @@ class SyntheticEeg::SegmentSource {
       case SegmentKind::Awake:
         return alpha_->Next() + beta_->Next() + pink_->Next();
       case SegmentKind::Deep:
+        return alpha_ ? deep_->Next() + alpha_->Next() : deep_->Next();
       case SegmentKind::BurstSuppression:
         return deep_->Next();
       case SegmentKind::Qpc:

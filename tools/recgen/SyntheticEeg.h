@@ -16,7 +16,10 @@
 //   deep        delta (around 1.5 Hz, RMS 32 uV) and theta (5 Hz, RMS 12 uV),
 //               i.e. 40-80 uV slow waves, 1/f background (RMS 5 uV) and sleep
 //               spindles: Hann-shaped 11.5-13.5 Hz bursts of 0.7-1.3 s, 20 uV
-//               peak, with onsets 3-7 s apart.
+//               peak, with onsets 3-7 s apart. With falpha (RMS uV, default
+//               0) it adds the frontal alpha of a stable anaesthetic: a
+//               narrow-band resonance at alphaHz (default 10 Hz), from its
+//               own random stream, so a deep segment without it is unchanged.
 //   bs          burst suppression. The segment is cut into cycles of 8-15 whole
 //               seconds; each cycle is first burst seconds, then suppressed
 //               seconds. The number of suppressed seconds is chosen so that,
@@ -96,10 +99,11 @@ struct Segment {
   int to = 0;
   SegmentKind kind = SegmentKind::Awake;
   double scale = 1.0;     // amplitude factor of the whole model
-  double alphaHz = 10.0;  // awake
+  double alphaHz = 10.0;  // awake; deep with frontalAlpha
   double fraction = 0.5;  // bs: suppressed share, 0..1
   double f1 = 4.0;        // qpc, qpc-random
   double f2 = 6.0;
+  double frontalAlpha = 0.0;  // deep: RMS uV of a frontal alpha at alphaHz, 0 for none
 };
 
 // What a second contains.
