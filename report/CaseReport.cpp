@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <optional>
 
+#include "display/DsaGraph.h"
+
 namespace qs {
 namespace {
 
@@ -101,15 +103,64 @@ std::string Number(double v) {
 // The spectrogram (DSA) of the case: its panel is kept on the page, in the
 // shared time axis, until it is drawn from the per-interval spectrum history
 // (t0..t1 of the page across the panel, 0..30 Hz upwards).
-void DrawSpectrogramPanel(QPainter& p, const Mm& mm, double x, double y, double w, double h) {
-  p.setPen(QPen(QColor(120, 120, 120), mm(0.15), Qt::DashLine));
-  p.setBrush(Qt::NoBrush);
-  p.drawRect(mm.R(x, y, w, h));
+// The density spectral array over the page's stretch of the case: one
+// column per interval (its averaged spectrum, 0-30 Hz, in dB on the
+// spectrogram window's colour map and automatic range), drawn as one picture
+// scaled into the panel, with the SEF as a white line over it. Intervals
+// without a column stay light grey.
+void DrawSpectrogramPanel(QPainter& p, const Mm& mm, double x, double y, double w, double h,
+                          const SpectrumHistory* spectra, std::uint32_t startSecond, double t0, double t1) {
+  constexpr double kMaxHz = 30.0;
+  constexpr int kBins = 60;  // 0.5 Hz bins up to 30 Hz
   p.setPen(Qt::black);
   SetFont(p, 6.5);
   Text(p, mm, kMargin, y + 2.6, "DSA (Hz)");
-  p.setPen(QColor(110, 110, 110));
-  Text(p, mm, x + 3, y + h / 2, "Spectrogram (DSA): drawn here from the per-interval spectrum history");
+  SetFont(p, 5.5);
+  for (const int hz : {0, 10, 20, 30})
+    Text(p, mm, x - 4.2, y + h - h * hz / kMaxHz + (hz == 30 ? 2.0 : 0.0), QString::number(hz));
+  if (spectra == nullptr || spectra->Size() == 0 || !(t1 > t0)) {
+    p.setPen(QPen(QColor(120, 120, 120), mm(0.15), Qt::DashLine));
+    p.drawRect(mm.R(x, y, w, h));
+    p.setPen(QColor(110, 110, 110));
+    Text(p, mm, x + 3, y + h / 2, "no spectra");
+    return;
+  }
+  const DsaRange range = DsaAutoRange(*spectra, kMaxHz);
+  const int columns = std::max(1, static_cast<int>(std::ceil((t1 - t0) / 10.0)));
+  QImage image(columns, kBins, QImage::Format_RGB32);
+  image.fill(QColor(235, 235, 235));
+  QPainterPath sef;
+  bool open = false;
+  const auto X = [&](double t) { return x + (t - t0) / (t1 - t0) * w; };
+  for (std::size_t c = 0; c < spectra->Size(); ++c) {
+    const SpectrumColumn& column = spectra->Column(c);
+    const double end = SecondsIntoCase(startSecond, static_cast<int>(column.time % 86400));
+    if (end <= t0 || end - 10.0 >= t1) continue;
+    const int at = std::clamp(static_cast<int>(std::floor((end - 10.0 - t0) / 10.0)), 0, columns - 1);
+    for (int b = 0; b < kBins; ++b)
+      image.setPixel(at, kBins - 1 - b, column.rejected ? qRgb(200, 200, 200)
+                                                        : 0xFF000000u | DsaColour(PowerDb(column.power[b]), range));
+    if (column.rejected || !(column.sef >= 0.0f) || column.sef > kMaxHz) {
+      open = false;
+      continue;
+    }
+    const QPointF point = mm.P(X(end - 5.0), y + h - h * column.sef / kMaxHz);
+    if (open)
+      sef.lineTo(point);
+    else
+      sef.moveTo(point);
+    open = true;
+  }
+  p.drawImage(mm.R(x, y, w, h), image);
+  p.setPen(QPen(Qt::white, mm(0.25)));
+  p.drawPath(sef);
+  p.setPen(QPen(QColor(120, 120, 120), mm(0.15)));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(mm.R(x, y, w, h));
+  p.setPen(Qt::black);
+  SetFont(p, 5.5);
+  Text(p, mm, kMargin, y + 6.0, QString::asprintf("%.0f to %.0f dB", range.lowDb, range.highDb));
+  Text(p, mm, kMargin, y + 9.0, QStringLiteral("SEF: white line"));
 }
 
 }  // namespace
@@ -263,7 +314,8 @@ void DrawCaseReportPage(QPainter& p, double dotsPerMm, int page, const CaseRepor
     y += h + kGap;
   }
 
-  DrawSpectrogramPanel(p, mm, kGraphLeft, y, kGraphRight - kGraphLeft, dsaHeight - kGap);
+  DrawSpectrogramPanel(p, mm, kGraphLeft, y, kGraphRight - kGraphLeft, dsaHeight - kGap, in.spectra, f.startSecond,
+                       t0, t1);
 
   // Time axis: ticks at whole steps of the time of day.
   p.setPen(QPen(Qt::black, mm(0.2)));

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "core/SpectrumHistory.h"
+
 #include "logbook/CommentTimes.h"
 #include "report/CaseSummary.h"
 
@@ -29,6 +31,7 @@ struct CaseReportInput {
   const CaseSummary* summary = nullptr;
   const std::vector<TimedComment>* comments = nullptr;
   const CaseTotals* totals = nullptr;
+  const SpectrumHistory* spectra = nullptr;  // the intervals' spectra for the DSA; null: the panel stays empty
 };
 
 int CaseReportPages(const CaseFacts& facts);

@@ -274,6 +274,8 @@ TEST_F(CaseBatch, TheReportIsOneSearchablePageWithTheHeaderAndTheSummary) {
         std::string("(600 s)"), std::string("Sampling rate 128 Hz"), std::string("analysed channel 0"),
         std::string("Use_BIS_BSR false"), std::string("10:03:20 Propofol bolus")})
     EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+  // The spectrogram panel is drawn from the replay's spectra: its dB range.
+  EXPECT_TRUE(std::regex_search(text, std::regex("-?[0-9]+ to -?[0-9]+ dB"))) << text;
   // Every figure of the table as the batch wrote it, in table order.
   std::size_t at = 0;
   for (const char* name : {"duration_s", "intervals", "bis_median", "bis_40_60_pct", "sef_median", "sef_iqr",

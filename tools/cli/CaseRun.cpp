@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -236,6 +237,14 @@ CaseRunResult RunCase(const CaseRunOptions& options) {
   // midnight; the seconds into the case put the intervals on one axis.
   for (CaseInterval& i : intervals)
     i.elapsed = i.time >= facts.startSecond ? i.time - facts.startSecond : i.time + 86400 - facts.startSecond;
+  // A copy of the spectra outlives the run's records (the calculation thread
+  // has ended: no lock is needed any more).
+  const SpectrumHistory& history = core->buffers.spectrumHistory;
+  if (history.Size() > 0) {
+    auto spectra = std::make_shared<SpectrumHistory>();
+    if (spectra->Allocate(history.Capacity(), &std::calloc) && spectra->SyncFrom(history))
+      result.spectra = std::move(spectra);
+  }
   if (started && !options.logPath.empty() && !core->logLines.SaveTo(options.logPath) && result.error.empty())
     result.error = "cannot write " + options.logPath;
   if (records != nullptr && std::fclose(records) != 0 && result.error.empty())

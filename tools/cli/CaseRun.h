@@ -9,10 +9,12 @@
 // replayed from a temporary file. Another kind is one more branch of
 // CaseInputKindOf and PrepareCaseInput.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/AppSettings.h"
+#include "core/SpectrumHistory.h"
 #include "exchange/EdfExport.h"
 #include "logbook/CommentTimes.h"
 #include "report/CaseSummary.h"
@@ -41,6 +43,8 @@ struct CaseRunResult {
   std::vector<CaseInterval> intervals;
   CaseTotals totals;
   std::vector<TimedComment> comments;  // an EDF file's annotations
+  // The intervals' spectra, as the spectrogram keeps them (for the report's DSA).
+  std::shared_ptr<SpectrumHistory> spectra;
   std::string settingsProblem;         // what the settings file had wrong, if anything
   bool Ok() const { return error.empty(); }
 };

@@ -59,7 +59,7 @@ bool WriteReport(const std::string& pdf, const std::string& png, const CaseRunRe
                  const std::vector<TimedComment>& comments, std::string* error) {
   const auto app = MakeGuiApp();
   const CaseSummary summary = SummarizeCase(run.intervals, run.totals);
-  const CaseReportInput input{&run.facts, &run.intervals, &summary, &comments, &run.totals};
+  const CaseReportInput input{&run.facts, &run.intervals, &summary, &comments, &run.totals, run.spectra.get()};
   if (!WriteCaseReportPdf(pdf, input, error)) return false;
   return png.empty() || WriteCaseReportPng(png, input, 150, error);
 }
