@@ -3,7 +3,11 @@
 namespace qs {
 
 TCalcThread::TCalcThread(AppCore& core, UiBridge& ui, RunRequests& requests, CalcCycle* cycle)
-    : WorkerThread(ui, ThreadPriority::Normal), core_(core), requests_(requests), cycle_(cycle) {
+    : WorkerThread(ui, ThreadPriority::Normal),
+      core_(core),
+      requests_(requests),
+      cycle_(cycle),
+      wake_(core.sync.group) {
   if (cycle_ != nullptr) cycle_->Attach(ui, requests);
 }
 
@@ -20,7 +24,7 @@ void TCalcThread::Execute() {
   RunState& run = core_.run;
   while (!Terminated()) {
     const int woken =
-        WaitAny({&sync.CalcStartEvent, &sync.CalcDataEvent, &sync.CalcRunEvent, &sync.CalcStopEvent}, kWaitMs);
+        WaitAny({&sync.CalcStartEvent, &sync.CalcDataEvent, &sync.CalcRunEvent, &sync.CalcStopEvent, &wake_}, kWaitMs);
     if (Terminated()) break;
     bool cycle = false;
     switch (woken) {

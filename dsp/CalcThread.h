@@ -43,6 +43,7 @@ class TCalcThread final : public WorkerThread {
 
  protected:
   void Execute() override;
+  void WakeForTermination() noexcept override { wake_.Set(); }
 
  private:
   void EndRun();
@@ -50,6 +51,9 @@ class TCalcThread final : public WorkerThread {
   AppCore& core_;
   RunRequests& requests_;
   CalcCycle* cycle_;
+  // The thread's own wake-up at termination, beside its four events: the end
+  // of a program or a command-line replay need not wait out the time-out.
+  AutoResetEvent wake_;
   std::uint32_t runId_ = 0;  // the run this thread's current work belongs to
   Relaxed<std::uint32_t> starts_{0};
   Relaxed<std::uint32_t> cycles_{0};

@@ -28,7 +28,10 @@ class WorkerThread {
   WorkerThread& operator=(const WorkerThread&) = delete;
 
   void Start();
-  void Terminate() noexcept { terminated_.store(true, std::memory_order_release); }
+  void Terminate() noexcept {
+    terminated_.store(true, std::memory_order_release);
+    WakeForTermination();
+  }
   bool Terminated() const noexcept { return terminated_.load(std::memory_order_acquire); }
   // Waits up to timeoutMs for Execute() to return; true when it has.
   bool WaitFor(int timeoutMs);
@@ -38,6 +41,9 @@ class WorkerThread {
 
  protected:
   virtual void Execute() = 0;
+  // Called by Terminate(): a body that waits with a time-out may wake itself
+  // here so that it notices at once rather than at its next time-out.
+  virtual void WakeForTermination() noexcept {}
   // Runs step on the user-interface thread and waits for it; false when the
   // program is shutting down and the step did not run.
   bool Synchronize(const std::function<void()>& step) { return ui_.Synchronize(step); }
