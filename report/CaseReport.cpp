@@ -194,13 +194,19 @@ void DrawCaseReportPage(QPainter& p, double dotsPerMm, int page, const CaseRepor
        QString::fromStdString("Case report: " + f.fileName) +
            (pages > 1 ? QString("  (page %1 of %2)").arg(page + 1).arg(pages) : QString()));
   SetFont(p, 9);
-  char line[256];
+  char source[96] = "";
+  if (f.vitalParts > 1)
+    std::snprintf(source, sizeof source, "   (converted from Vital at 128 Hz: part 1 of %d)", f.vitalParts);
+  else if (f.vitalParts == 1)
+    std::snprintf(source, sizeof source, "   (converted from Vital at 128 Hz)");
+  else if (f.converted)
+    std::snprintf(source, sizeof source, "   (converted from EDF/BDF at 128 Hz)");
+  char line[320];
   std::snprintf(line, sizeof line,
                 "Date %04d-%02d-%02d   Start %s   Duration %s (%d s)   Sampling rate %d Hz   Channels %d, "
                 "analysed channel %d%s",
                 f.date.year, f.date.month, f.date.day, ClockText(f.startSecond, 0, true).c_str(),
-                ClockText(0, f.seconds, true).c_str(), f.seconds, f.rateHz, f.channels, f.channel,
-                f.converted ? "   (converted from EDF/BDF at 128 Hz)" : "");
+                ClockText(0, f.seconds, true).c_str(), f.seconds, f.rateHz, f.channels, f.channel, source);
   Text(p, mm, kMargin, 22, line);
   SetFont(p, 7.5);
   for (std::size_t k = 0; k < f.settingsLines.size(); ++k)

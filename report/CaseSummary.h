@@ -82,7 +82,8 @@ struct CaseFacts {
   int rateHz = 128;
   int channels = 2;
   int channel = 1;                         // the analysed one, from 1
-  bool converted = false;                  // an EDF/BDF file converted for the replay
+  bool converted = false;                  // an EDF/BDF or Vital file converted for the replay
+  int vitalParts = 0;                      // a Vital file's parts (the first is analysed); 0: not Vital
   std::vector<std::string> settingsLines;  // the settings that change the results
 };
 

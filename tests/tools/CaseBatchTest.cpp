@@ -15,7 +15,11 @@
 #include <regex>
 #include <thread>
 
+#include <cmath>
+#include <numbers>
+
 #include "support/CliProcess.h"
+#include "tests/exchange/VitalTestFiles.h"
 #include "tools/recgen/RecordingGenerator.h"
 
 extern char** environ;
@@ -201,6 +205,33 @@ TEST_F(CaseBatch, TenCasesAnEdfAndADamagedFileGiveTwelveRowsAndExitOne) {
     EXPECT_TRUE(single == Slurp(dir / "out" / (name + ".records.csv"))) << name;
     EXPECT_FALSE(Slurp(dir / "out" / (name + ".log")).empty()) << name;
   }
+}
+
+// A Vital file is one more kind of case: converted in memory as import-vital
+// converts it, its monitor BIS on the right seconds, its first part analysed.
+TEST_F(CaseBatch, AVitalFileIsACaseOfItsOwn) {
+  test::VitalWriter w;
+  constexpr double kStart = 1.7e9;  // seconds since 1970, UTC
+  w.Device(1, "BIS", "BIS");
+  for (std::uint16_t id : {1, 2}) w.Track({.id = id, .name = id == 1 ? "BIS/EEG1_WAV" : "BIS/EEG2_WAV"});
+  w.Track({.id = 3, .recType = 2, .name = "BIS/BIS", .unit = "", .montype = 22});
+  for (int second = 0; second < 60; ++second) {
+    std::vector<float> wave(128);
+    for (int i = 0; i < 128; ++i)
+      wave[static_cast<std::size_t>(i)] = static_cast<float>(20 * std::sin(2 * std::numbers::pi * 10 * (second + i / 128.0)));
+    w.Wave(1, kStart + second, wave);
+    w.Wave(2, kStart + second, wave);
+    w.Numeric(3, kStart + second, 47.0f);
+  }
+  fs::create_directories(dir / "in");
+  const std::vector<std::uint8_t> gz = w.Gzip();
+  std::ofstream(dir / "in" / "case.vital", std::ios::binary)
+      .write(reinterpret_cast<const char*>(gz.data()), static_cast<std::streamsize>(gz.size()));
+  Run("batch " + At("in") + " --out " + At("out"), 0);
+  const Row row = Summary(dir / "out" / "summary.csv").at(0);
+  EXPECT_EQ(std::tuple(row.at("file"), row.at("status"), row.at("rate_hz"), row.at("bis_median")),
+            std::tuple(At("in/case.vital"), std::string("ok"), std::string("128"), std::string("47.0")));
+  EXPECT_GE(std::stoi(row.at("intervals")), 4);
 }
 
 TEST_F(CaseBatch, AnInterruptedBatchStopsItsWorkersAndKeepsWhatFinished) {

@@ -17,6 +17,7 @@
 #include "cli/RecordsCsv.h"
 #include "dsp/CalcEngine.h"
 #include "exchange/EdfImport.h"
+#include "exchange/VitalImport.h"
 #include "link/ComChoices.h"
 #include "link/MonitorLink.h"
 #include "platform/QueuedUiBridge.h"
@@ -58,8 +59,44 @@ struct TempFile {
 
 // What the replay reads: the record file itself, or the conversion of an
 // EDF/BDF file (with its date and annotations).
+// Writes a converted case to a temporary record file for the replay.
+bool WriteTempRecord(const std::vector<std::uint8_t>& record, TempFile& temp, CaseRunResult& result) {
+  const char* dir = std::getenv("TMPDIR");
+  std::string pattern = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/quellscope-case-XXXXXX";
+  const int fd = ::mkstemp(pattern.data());
+  if (fd < 0) {
+    result.error = "cannot create a temporary file for the conversion";
+    return false;
+  }
+  temp.path = pattern;
+  const auto* data = record.data();
+  std::size_t left = record.size();
+  while (left > 0) {
+    const ssize_t n = ::write(fd, data, left);
+    if (n <= 0) break;
+    data += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  if (::close(fd) != 0 || left > 0) {
+    result.error = "cannot write the conversion to " + temp.path;
+    return false;
+  }
+  return true;
+}
+
+bool ReadWholeFile(const std::string& input, std::vector<std::uint8_t>& bytes, CaseRunResult& result) {
+  std::ifstream in(input, std::ios::binary);
+  if (!in) {
+    result.error = "cannot open " + input;
+    return false;
+  }
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return true;
+}
+
 bool PrepareCaseInput(const std::string& input, CaseInputKind kind, TempFile& temp, std::string& replayPath,
                       CaseRunResult& result) {
+  std::vector<std::uint8_t> bytes;
   switch (kind) {
     case CaseInputKind::Record:
       // The open dialog never returns a missing file, so the replay says
@@ -72,12 +109,7 @@ bool PrepareCaseInput(const std::string& input, CaseInputKind kind, TempFile& te
       result.facts.date = RecordDate(input);
       return true;
     case CaseInputKind::Edf: {
-      std::ifstream in(input, std::ios::binary);
-      if (!in) {
-        result.error = "cannot open " + input;
-        return false;
-      }
-      std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      if (!ReadWholeFile(input, bytes, result)) return false;
       auto edf = EdfFile::Parse(std::move(bytes), &result.error);
       if (!edf) return false;
       auto converted = ConvertEdf(*edf, EdfImportOptions{}, &result.error);
@@ -87,28 +119,28 @@ bool PrepareCaseInput(const std::string& input, CaseInputKind kind, TempFile& te
       result.facts.converted = true;
       for (const std::string& line : converted->commentLines)
         result.comments.push_back(ParseCommentLine(line));
-      const char* dir = std::getenv("TMPDIR");
-      std::string pattern =
-          std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/quellscope-case-XXXXXX";
-      const int fd = ::mkstemp(pattern.data());
-      if (fd < 0) {
-        result.error = "cannot create a temporary file for the conversion";
-        return false;
-      }
-      temp.path = pattern;
-      const auto* data = converted->record.data();
-      std::size_t left = converted->record.size();
-      while (left > 0) {
-        const ssize_t n = ::write(fd, data, left);
-        if (n <= 0) break;
-        data += n;
-        left -= static_cast<std::size_t>(n);
-      }
-      if (::close(fd) != 0 || left > 0) {
-        result.error = "cannot write the conversion to " + temp.path;
-        return false;
-      }
+      if (!WriteTempRecord(converted->record, temp, result)) return false;
       replayPath = temp.path;
+      return true;
+    }
+    case CaseInputKind::Vital: {
+      if (!ReadWholeFile(input, bytes, result)) return false;
+      auto converted = ConvertVitalBytes(bytes.data(), bytes.size(), VitalImportOptions{}, &result.error);
+      if (!converted) return false;
+      if (converted->parts.empty()) {
+        result.error = "the Vital file holds no EEG";
+        return false;
+      }
+      // A gap too long to bridge splits a Vital recording into parts, each
+      // with its own start time; the case analysed here is the first part,
+      // and the header says how many there are (import-vital writes them all).
+      const VitalImportPart& part = converted->parts.front();
+      result.facts.converted = true;
+      result.facts.vitalParts = static_cast<int>(converted->parts.size());
+      for (const std::string& line : part.commentLines) result.comments.push_back(ParseCommentLine(line));
+      if (!WriteTempRecord(part.record, temp, result)) return false;
+      replayPath = temp.path;
+      result.facts.date = RecordDate(temp.path);
       return true;
     }
   }
@@ -149,12 +181,13 @@ std::string LowerExtension(const std::string& path) {
 
 CaseInputKind CaseInputKindOf(const std::string& path) {
   const std::string ext = LowerExtension(path);
+  if (ext == ".vital") return CaseInputKind::Vital;
   return ext == ".edf" || ext == ".bdf" ? CaseInputKind::Edf : CaseInputKind::Record;
 }
 
 bool IsCaseFileName(const std::string& path) {
   const std::string ext = LowerExtension(path);
-  return ext == ".eeg" || ext == ".edf" || ext == ".bdf";
+  return ext == ".eeg" || ext == ".edf" || ext == ".bdf" || ext == ".vital";
 }
 
 CaseRunResult RunCase(const CaseRunOptions& options) {

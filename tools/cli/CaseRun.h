@@ -21,11 +21,11 @@
 
 namespace qs::cli {
 
-enum class CaseInputKind { Record, Edf };
+enum class CaseInputKind { Record, Edf, Vital };
 // By the file name's extension, without case: .edf and .bdf are EDF files,
-// anything else a record file (as `replay` takes any name).
+// .vital a Vital file, anything else a record file (as `replay` takes any name).
 CaseInputKind CaseInputKindOf(const std::string& path);
-// What a folder search picks up: .eeg, .edf, .bdf.
+// What a folder search picks up: .eeg, .edf, .bdf, .vital.
 bool IsCaseFileName(const std::string& path);
 
 
