@@ -1,12 +1,14 @@
 // Program entry: the splash, the one owner of the process-wide records, the
 // Qt implementations of the platform interfaces, the windows, and the event
-// loop. No command-line options are used.
+// loop. The command line: app/ProgramOptions.h.
 #include <QApplication>
 #include <QPointer>
 #include <memory>
+#include <optional>
 
 #include "core/AppCore.h"
 #include "app/MainWindow.h"
+#include "app/ProgramOptions.h"
 #include "app/SpareTrendWindow.h"
 #include "app/SplashWindow.h"
 #include "app/Workers.h"
@@ -23,6 +25,8 @@
 #include "dsp/CalcEngine.h"
 
 int main(int argc, char* argv[]) {
+  // --help, --version and the home folder come before any window.
+  if (const std::optional<int> code = qs::EarlyProgramOptions(argc, argv)) return *code;
   QApplication app(argc, argv);
 
   // The splash frees itself when its timer closes it; if the program ends
