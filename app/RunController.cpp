@@ -65,6 +65,7 @@ bool RunController::FormCreate() {
   saveDialog_ = FileDialogState{"Save To File", kSaveFilter, 1, "dat", s.WorkDir, ""};
 
   link_.Attach(*this);
+  link_.AttachNotices(*this);
   if (workers_.makeDrawThread) drawThread_ = workers_.makeDrawThread(core_, ui_);
   if (workers_.makeCalcThread) calcThread_ = workers_.makeCalcThread(core_, ui_, *this);
   if (drawThread_) drawThread_->Start();
@@ -105,6 +106,7 @@ void RunController::FormDestroy() {
 
 void RunController::StartSub() {
   controls_.bStart = false;
+  linkSilent_ = false;
   controls_.lNoise.clear();
   controls_.oProcess = controls_.oCOM = controls_.mnMode = controls_.mnFile = false;
   if (!core_.settings.CalcOnly) {
@@ -271,6 +273,7 @@ void RunController::CloseRunFiles() {
 void RunController::StopSubHead() {
   controls_.timerEnabled = false;
   core_.run.ReplayTickBusy = false;
+  linkSilent_ = false;
   controls_.lNoise.clear();
   controls_.bComment = true;
   CloseRunFiles();

@@ -18,6 +18,7 @@
 #include "config/SettingsHost.h"
 #include "config/ViewSettings.h"
 #include "core/ProcessingBuffers.h"
+#include "link/LinkNotices.h"
 #include "platform/Prompter.h"
 #include "platform/UiBridge.h"
 #include "platform/WorkerThread.h"
@@ -57,7 +58,7 @@ struct RunControllerDeps {
   ZeroAllocFn allocate = &std::calloc;
 };
 
-class RunController final : public RunRequests, public SettingsHost {
+class RunController final : public RunRequests, public SettingsHost, public LinkNotices {
  public:
   explicit RunController(RunControllerDeps deps);
   ~RunController() override;
@@ -113,6 +114,11 @@ class RunController final : public RunRequests, public SettingsHost {
   void RequestStopNoMonitor(std::uint32_t runId) override;
   void RequestStopAfterLink(std::uint32_t runId) override;
   void RequestEnableStop(std::uint32_t runId) override;
+  // LinkNotices: posted by the link threads, dropped when stale. The
+  // monitor's silence shows "No data" beside "Waveform" and keeps the clock
+  // at the last second received; every notice becomes a comment line.
+  void LinkNotice(std::uint32_t runId, LinkEvent event, std::uint32_t secondOfDay,
+                  const std::string& detail) override;
   // The log window's commands.
   void LogSaveClick();
   void LogClearClick();
@@ -180,6 +186,10 @@ class RunController final : public RunRequests, public SettingsHost {
   void StopSub2WhileRunning();
   void CloseRunFiles();
   void ConfirmExit(const char* question);
+  void ShowLinkNotice(LinkEvent event, std::uint32_t secondOfDay, const std::string& detail);
+  // A comment line the program writes itself (and onto the log's last line
+  // when CommentOnLog is set, as a typed comment would go).
+  void AddProgramComment(const std::string& time, const std::string& text);
 
   AppCore& core_;
   UiBridge& ui_;
@@ -200,6 +210,7 @@ class RunController final : public RunRequests, public SettingsHost {
   // Posted requests check this before touching the controller.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   bool destroyed_ = false;
+  bool linkSilent_ = false;  // the online run's monitor is silent: "No data"
   int logCounter_ = 0;  // intervals since the last log line
   std::string commentShownTime_;  // the time proposed when the comment input opened
   void SaveLinesAs(const TextLines& lines, const char* ext, int filterIndex, const char* title);
@@ -211,6 +222,7 @@ class RunController final : public RunRequests, public SettingsHost {
     const char* openMode;
     const char* warningCaption;
     const char* openError;
+    CriticalSection* lock = nullptr;  // held around the open (the record file's writer)
   };
   // True when a file was opened.
   bool OpenExport(const ExportCommand& command, const std::function<void()>& setFlag = {});

@@ -64,7 +64,14 @@ bool RunController::OpenExport(const ExportCommand& c, const std::function<void(
   // The flag first, then the handle: a producer that sees the file open must
   // already see the form it is to be written in.
   if (setFlag) setFlag();
-  if (!c.file->Open(path, c.openMode)) {
+  bool opened = false;
+  if (c.lock != nullptr) {
+    Lock hold(*c.lock);
+    opened = c.file->Open(path, c.openMode);
+  } else {
+    opened = c.file->Open(path, c.openMode);
+  }
+  if (!opened) {
     prompter_.error(c.openError, "File Error");
     return false;
   }
@@ -77,8 +84,11 @@ void RunController::oWaveBClick() {
   RunState& run = core_.run;
   if (run.WaveAsciiFile.IsOpen() && !run.RecordFile.IsOpen())
     prompter_.error("Save file already open", "Wave File Error");
+  // Opened under the writer's lock: the receive thread then sees a new file
+  // before it writes the next packet, and begins it with a header of its own
+  // at its next processed-variables message.
   if (OpenExport({&run.RecordFile, "eeg", 2, "Packet Data File Save in Binary", "wb", "Wave File Error",
-                  "File open error"},
+                  "File open error", &core_.sync.RecordFileLock},
                  [&] { run.WaveFileBinary = true; }))
     run.WaveAsciiFile.Close();
 }

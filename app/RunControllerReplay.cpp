@@ -50,14 +50,17 @@ void RunController::bPrevClick() { core_.drawQueue.Push({PrevHour, 0, 0}); }
 
 void RunController::bNextClick() { core_.drawQueue.Push({NextHour, 0, 0}); }
 
+// While the monitor is silent the notice holds both indicators: the clock at
+// the last second received, "No data" beside "Waveform"; a second the drawing
+// thread still had queued must not replace them.
 void RunController::ShowDataClock(const std::string& text) {
-  if (controls_.lTime == text) return;
+  if (linkSilent_ || controls_.lTime == text) return;
   controls_.lTime = text;
   Changed();
 }
 
 void RunController::ShowNoise(const std::string& text) {
-  if (controls_.lNoise == text) return;
+  if (linkSilent_ || controls_.lNoise == text) return;
   controls_.lNoise = text;
   Changed();
 }

@@ -13,6 +13,7 @@
 namespace qs {
 
 class RunRequests;
+class LinkNotices;
 
 enum class LinkStartOutcome {
   Started,         // both link threads run; TxStartEvent may be set
@@ -26,6 +27,9 @@ class MonitorLink {
   // Where the link threads post their requests (StopSub1, StopSub2, enabling
   // Stop); the run controller attaches itself at window creation.
   virtual void Attach(RunRequests& /*requests*/) {}
+  // Where they report the monitor's silence, a vanished device and new
+  // record parts (LinkNotices).
+  virtual void AttachNotices(LinkNotices& /*notices*/) {}
   // runId identifies the run; the link's threads act on that run only.
   virtual LinkStartOutcome Start(std::uint32_t runId) = 0;
   // Ends link threads of an earlier run that are still finishing (a send

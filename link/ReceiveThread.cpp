@@ -3,21 +3,45 @@
 #include "protocol/MonitorMessages.h"
 #include "core/RawEegStore.h"
 #include "platform/Clock.h"
+#include "record/RecordParts.h"
 #include "record/Replay.h"
 
 namespace qs {
+namespace {
+
+std::uint32_t SecondOfDayNow() {
+  const TimeOfDay t = LocalNow();
+  return static_cast<std::uint32_t>(t.hour * 3600 + t.minute * 60 + t.second);
+}
+
+// The time of day `agoMs` milliseconds back, in whole seconds.
+std::uint32_t SecondOfDayAgo(std::uint32_t agoMs) {
+  constexpr std::uint32_t kDay = 86400;
+  const std::uint32_t back = (agoMs + 500) / 1000 % kDay;
+  return (SecondOfDayNow() + kDay - back) % kDay;
+}
+
+}  // namespace
 
 TReceiveThread::TReceiveThread(AppCore& core, SerialPort& port, std::uint32_t runId, UiBridge& ui,
-                               Replay* replay)
+                               Replay* replay, std::string devicePath, LinkNotices* notices)
     : WorkerThread(ui, ThreadPriority::AboveNormal),
       core_(core),
       port_(port),
       replay_(replay),
       runId_(runId),
-      writer_(core.run.RecordFile) {}
+      writer_(core.run.RecordFile),
+      devicePath_(std::move(devicePath)),
+      notices_(notices) {}
 
 TReceiveThread::~TReceiveThread() {
+  End();
   TerminateAndJoin();
+}
+
+void TReceiveThread::End() {
+  Terminate();
+  wake_.Set();
 }
 
 void TReceiveThread::ResetInput() {
@@ -55,11 +79,13 @@ void TReceiveThread::Execute() {
     const std::size_t got = port_.Poll(core_.rxRing);
     if (Terminated()) break;
     bool handled = false;
+    std::uint32_t now = TickCountMs();
     while (const std::uint16_t id = core_.parser.ParsePacket()) {
       handled = true;
       bool record = false;
       switch (id) {
         case kMsgRawEeg:
+          DataArrived(now, /*raw=*/true);
           record = HandleRaw();
           break;
         case kMsgProcessed:
@@ -82,10 +108,15 @@ void TReceiveThread::Execute() {
       }
       if (overflowed_) break;
     }
-    if (unflushed_ && TickCountMs() - lastFlushMs_ >= kFlushIntervalMs) FlushRecord();
+    now = TickCountMs();
+    if (unflushed_ && now - lastFlushMs_ >= kFlushIntervalMs) FlushRecord();
+    CheckSilence(now);
     // Every byte received has been parsed (and its packets recorded) before a
-    // vanished device ends the loop.
-    if (port_.Vanished()) break;
+    // vanished device is closed.
+    if (port_.Vanished() || !port_.IsOpen()) {
+      if (!Reopen()) break;
+      continue;
+    }
     // Nothing new and nothing parsed: wait for bytes rather than spin on a
     // packet that is still arriving.
     if (got == 0 && !handled) port_.WaitReadable(kIdleWaitMs);
@@ -145,6 +176,15 @@ void TReceiveThread::HandleMonitorInfo() {
   RunState& run = core_.run;
   const auto info = DecodeMonitorInfo(core_.parser.Packet(), core_.parser.PacketLength());
   if (!info) return;
+  if (reopens_ > 0) {
+    // The monitor behind a device opened again: its information heads the
+    // next record part; the run's clock, trend and rate stay as they are.
+    if (!infoAwaited_) return;
+    infoAwaited_ = false;
+    writer_.SetMonitorInfo(*info, run.Rate256 ? 256 : 128);
+    core_.sync.MonitorInfoEvent.Set();
+    return;
+  }
   const TimeOfDay now = LocalNow();
   const auto t = static_cast<std::uint32_t>(now.hour * 3600 + now.minute * 60 + now.second);
   run.ClockSec = t;
@@ -159,6 +199,7 @@ void TReceiveThread::HandleMonitorInfo() {
     core_.settings.SamplingRate = 0;
   }
   if (run.MonitorInfoSeen) return;  // a repeated 1102: no second header, no second signal
+  writer_.SetMonitorInfo(*info, run.Rate256 ? 256 : 128);
   {
     Lock hold(core_.sync.RecordFileLock);
     if (run.RecordingRunId == runId_ && run.RecordFile.IsOpen()) {
@@ -173,10 +214,94 @@ void TReceiveThread::HandleMonitorInfo() {
 void TReceiveThread::Record(std::uint16_t id) {
   RunState& run = core_.run;
   const RawLayout layout = RawLayoutFor(run.EngineKind, run.Rate256);
+  const std::uint32_t now = TickCountMs();
+  {
+    Lock hold(core_.sync.RecordFileLock);
+    if (run.RecordingRunId != runId_ || !run.RecordFile.IsOpen()) return;
+    // A gap in the data of the file being written (not one opened since).
+    const bool gap = lastRecordMs_ != 0 && now - lastRecordMs_ >= kSilenceMs &&
+                     run.RecordFile.Opens() == recordOpens_;
+    if (!gap) {
+      writer_.Append(core_.parser.Packet(), id, layout, run.WaveGain);
+      unflushed_ = true;
+      lastRecordMs_ = now;
+      recordOpens_ = run.RecordFile.Opens();
+      return;
+    }
+  }
+  ContinueInNextPart();
   Lock hold(core_.sync.RecordFileLock);
   if (run.RecordingRunId != runId_ || !run.RecordFile.IsOpen()) return;
   writer_.Append(core_.parser.Packet(), id, layout, run.WaveGain);
   unflushed_ = true;
+  lastRecordMs_ = now;
+  recordOpens_ = run.RecordFile.Opens();
+}
+
+void TReceiveThread::ContinueInNextPart() {
+  RunState& run = core_.run;
+  std::string next;
+  bool opened = false;
+  {
+    Lock hold(core_.sync.RecordFileLock);
+    if (run.RecordingRunId != runId_ || !run.RecordFile.IsOpen()) return;
+    next = NextRecordPartPath(run.RecordFile.Path(), LocalNow());
+    // Opening the next part closes the current one; when it cannot be
+    // created, recording stops rather than squeeze the gap out.
+    opened = !next.empty() && run.RecordFile.Open(next, "wb");
+    if (!opened) run.RecordFile.Close();
+    unflushed_ = false;
+  }
+  Notify(opened ? LinkEvent::NewPart : LinkEvent::PartFailed, SecondOfDayNow(), next);
+}
+
+void TReceiveThread::DataArrived(std::uint32_t now, bool raw) {
+  if (!raw) return;
+  lastRawMs_ = now;
+  if (!silent_) return;
+  silent_ = false;
+  Notify(LinkEvent::Resumed, SecondOfDayNow());
+}
+
+void TReceiveThread::CheckSilence(std::uint32_t now) {
+  if (silent_ || lastRawMs_ == 0 || now - lastRawMs_ < kSilenceMs) return;
+  silent_ = true;
+  Notify(LinkEvent::Silent, SecondOfDayAgo(now - lastRawMs_));
+}
+
+bool TReceiveThread::Reopen() {
+  if (devicePath_.empty()) return false;
+  port_.Close();
+  // No data can come now: the silence is told at once, before the loss.
+  const std::uint32_t lostAt = TickCountMs();
+  if (!silent_ && lastRawMs_ != 0) {
+    silent_ = true;
+    Notify(LinkEvent::Silent, SecondOfDayAgo(lostAt - lastRawMs_));
+  }
+  Notify(LinkEvent::DeviceLost, SecondOfDayNow(), devicePath_);
+  std::uint32_t lastTry = lostAt;
+  while (!Terminated()) {
+    const int waitMs = kReopenMs - static_cast<int>(TickCountMs() - lastTry);
+    if (waitMs > 0 && wake_.Wait(waitMs)) continue;  // End(): look at the terminate flag
+    if (TickCountMs() - lastTry < static_cast<std::uint32_t>(kReopenMs)) continue;
+    lastTry = TickCountMs();
+    if (Terminated() || !port_.Open(devicePath_)) continue;
+    // A fresh monitor: nothing of the old byte stream belongs to its packets,
+    // and its stream starts on a second boundary.
+    core_.rxRing.Reset();
+    core_.parser.Reset();
+    if (group_ == 0) awaitingBoundary_ = true;
+    infoAwaited_ = true;
+    ++reopens_;
+    Notify(LinkEvent::DeviceBack, SecondOfDayNow(), devicePath_);
+    core_.sync.TxStartEvent.Set();
+    return true;
+  }
+  return false;
+}
+
+void TReceiveThread::Notify(LinkEvent event, std::uint32_t secondOfDay, const std::string& detail) {
+  if (notices_ != nullptr) notices_->LinkNotice(runId_, event, secondOfDay, detail);
 }
 
 void TReceiveThread::FlushRecord() {

@@ -2,6 +2,8 @@
 
 #include "link/ReceiveThread.h"
 
+#include <utility>
+
 namespace qs {
 
 TSendThread::TSendThread(AppCore& core, SerialPort& port, RequestBuilder& builder, RunRequests& requests,
@@ -24,7 +26,9 @@ void TSendThread::Execute() {
   while (!Terminated()) {
     switch (WaitAny({&sync.TxStartEvent, &sync.TxStopEvent, &sync.OverflowEvent}, kIdleWaitMs)) {
       case 0:
-        if (!StartSequence()) return;
+        // The first start comes from Start; later ones from the receive
+        // thread, which has opened a vanished device again.
+        if (!StartSequence(std::exchange(started_, true))) return;
         break;
       case 1:
         StopSequence();
@@ -32,7 +36,7 @@ void TSendThread::Execute() {
       case 2:
         // The calculation thread fell a whole buffer behind: acquisition
         // ends without requests and without a message.
-        receiver_.Terminate();
+        receiver_.End();
         return;
       default:
         break;  // look at the terminate flag again
@@ -48,43 +52,64 @@ TSendThread::Sent TSendThread::SendOnce(const Request& request, bool watchStop) 
   if (answer == 0) return Sent::Acked;
   if (answer == 2) return Sent::Stop;
   if (Terminated()) return Sent::Ended;
-  if (port_.Vanished() || !port_.IsOpen()) return Sent::Vanished;
+  if (DeviceChanged()) return Sent::Vanished;
   return Sent::NoAnswer;
 }
 
-TSendThread::Sent TSendThread::SendUntilAcked(const Request& request, bool watchStop) {
+TSendThread::Sent TSendThread::SendUntilAcked(const Request& request, bool watchStop, int maxTries) {
   // An answer to an earlier request must not count for this one.
   core_.sync.AckEvent.Reset();
   core_.sync.NakEvent.Reset();
-  for (;;) {
+  for (int tries = 1;; ++tries) {
     const Sent sent = SendOnce(request, watchStop);
-    if (sent != Sent::NoAnswer) return sent;
+    if (sent != Sent::NoAnswer || tries == maxTries) return sent;
   }
+}
+
+bool TSendThread::DeviceChanged() const {
+  // Gone, or gone and opened again (its monitor needs the whole sequence).
+  return port_.Vanished() || !port_.IsOpen() || receiver_.Reopens() != sequenceReopens_;
 }
 
 void TSendThread::GiveUp() {
-  receiver_.Terminate();
+  receiver_.End();
   requests_.RequestStopNoMonitor(runId_);
 }
 
-bool TSendThread::StartSequence() {
+bool TSendThread::StartSequence(bool resume) {
   SyncObjects& sync = core_.sync;
   RunState& run = core_.run;
 
+  sequenceReopens_ = receiver_.Reopens();
   const Request info = builder_.Build(kMsgRequestInfo);
-  sync.AckEvent.Reset();
-  sync.NakEvent.Reset();
-  bool answered = false;
-  for (int i = 0; i < kInfoTries && !answered; ++i) {
-    const Sent sent = SendOnce(info, /*watchStop=*/false);
-    if (sent == Sent::Acked) answered = true;
-    if (sent == Sent::Ended) break;  // give up at once
+  if (resume) {
+    // The device is back: ask until the monitor answers; Stop ends it.
+    switch (SendUntilAcked(info, /*watchStop=*/true)) {
+      case Sent::Acked:
+        break;
+      case Sent::Stop:
+        StopSequence();
+        return false;
+      case Sent::Vanished:
+        return true;  // gone again: the receive thread reopens it
+      default:
+        return false;  // asked to terminate
+    }
+  } else {
+    sync.AckEvent.Reset();
+    sync.NakEvent.Reset();
+    bool answered = false;
+    for (int i = 0; i < kInfoTries && !answered; ++i) {
+      const Sent sent = SendOnce(info, /*watchStop=*/false);
+      if (sent == Sent::Acked) answered = true;
+      if (sent == Sent::Ended) break;  // give up at once
+    }
+    if (!answered) {
+      GiveUp();
+      return false;
+    }
+    requests_.RequestEnableStop(runId_);
   }
-  if (!answered) {
-    GiveUp();
-    return false;
-  }
-  requests_.RequestEnableStop(runId_);
 
   for (;;) {
     const int woken = WaitAny({&sync.MonitorInfoEvent, &sync.TxStopEvent}, kInfoWaitMs);
@@ -93,10 +118,12 @@ bool TSendThread::StartSequence() {
       StopSequence();
       return false;
     }
-    if (Terminated() || port_.Vanished()) {
+    if (Terminated()) {
       GiveUp();
       return false;
     }
+    // The monitor has answered: a device that vanishes now is opened again.
+    if (DeviceChanged()) return true;
   }
 
   // The 1102 just handled may have switched the run to 128 Hz or to the
@@ -111,8 +138,7 @@ bool TSendThread::StartSequence() {
         StopSequence();
         return false;
       case Sent::Vanished:
-        GiveUp();
-        return false;
+        return true;  // the receive thread opens it again and asks for a new start
       default:
         return false;  // asked to terminate
     }
@@ -124,11 +150,13 @@ void TSendThread::StopSequence() {
   // Built one after the other, as they are sent: each takes the next packet
   // number.
   for (const std::uint16_t id : {kMsgStopStream, kMsgStopVars}) {
-    const Sent sent = SendUntilAcked(builder_.Build(id), /*watchStop=*/false);
+    // A silent monitor is asked a few times only: it may never answer.
+    const int tries = receiver_.Silent() ? kSilentStopTries : 0;
+    const Sent sent = SendUntilAcked(builder_.Build(id), /*watchStop=*/false, tries);
     if (sent == Sent::Ended) return;    // a new Start or the exit ends this run's link
     if (sent == Sent::Vanished) break;  // nobody left to ask
   }
-  receiver_.Terminate();
+  receiver_.End();
   requests_.RequestStopAfterLink(runId_);
 }
 

@@ -15,17 +15,17 @@ LinkStartOutcome SerialLink::Start(std::uint32_t runId) {
   devicePath_ = SerialDevicePath(core_.settings.COM_Port, core_.settings.COM_Device);
   if (!port_.Open(devicePath_)) return LinkStartOutcome::ReceiverSilent;
 
-  rx_ = std::make_unique<TReceiveThread>(core_, port_, runId, ui_, replay_);
+  rx_ = std::make_unique<TReceiveThread>(core_, port_, runId, ui_, replay_, devicePath_, notices_);
   rx_->Start();
   if (!sync.RxStartedEvent.Wait(kThreadStartMs)) {
-    rx_->Terminate();
+    rx_->End();
     return LinkStartOutcome::ReceiverSilent;
   }
   tx_ = std::make_unique<TSendThread>(core_, port_, builder_, *requests_, *rx_, runId, ui_);
   tx_->Start();
   if (!sync.TxStartedEvent.Wait(kThreadStartMs)) {
     tx_->Terminate();
-    rx_->Terminate();
+    rx_->End();
     return LinkStartOutcome::SenderSilent;
   }
   return LinkStartOutcome::Started;
@@ -35,7 +35,7 @@ void SerialLink::EndThreads() {
   // The send thread first: it may still be writing to the port and asking
   // the receive thread to end.
   if (tx_) tx_->Terminate();
-  if (rx_) rx_->Terminate();
+  if (rx_) rx_->End();
   tx_.reset();
   rx_.reset();
   port_.Close();

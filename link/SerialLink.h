@@ -26,6 +26,7 @@ class SerialLink final : public MonitorLink {
   ~SerialLink() override { EndThreads(); }
 
   void Attach(RunRequests& requests) override { requests_ = &requests; }
+  void AttachNotices(LinkNotices& notices) override { notices_ = &notices; }
   // Clears the send thread's left-over signals, opens the port named by
   // COM_Device (else COM_Port) and starts both threads.
   LinkStartOutcome Start(std::uint32_t runId) override;
@@ -42,6 +43,7 @@ class SerialLink final : public MonitorLink {
   UiBridge& ui_;
   Replay* replay_;
   RunRequests* requests_ = nullptr;
+  LinkNotices* notices_ = nullptr;
   SerialPort port_;
   RequestBuilder builder_;
   std::string devicePath_;

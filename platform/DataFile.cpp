@@ -8,7 +8,13 @@ bool DataFile::Open(const std::string& path, const char* mode) {
   if (file_ != nullptr) std::fclose(file_);
   file_ = f;
   path_ = f != nullptr ? path : std::string();
+  if (f != nullptr) ++opens_;
   return f != nullptr;
+}
+
+unsigned DataFile::Opens() const {
+  std::lock_guard lock(mutex_);
+  return opens_;
 }
 
 void DataFile::Close() {

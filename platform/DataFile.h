@@ -22,6 +22,10 @@ class DataFile {
   void Close();
   bool IsOpen() const;
   std::string Path() const;
+  // How many times a file has been opened in this handle: a writer that
+  // remembers the count notices when someone else has opened a new file in
+  // its place (the record file chosen from the Save menu during a run).
+  unsigned Opens() const;
   // Writes all bytes; false when the file is closed or the write fell short.
   bool Write(const void* data, std::size_t size);
   bool WriteText(const std::string& text) { return Write(text.data(), text.size()); }
@@ -42,6 +46,7 @@ class DataFile {
   mutable std::mutex mutex_;
   std::FILE* file_ = nullptr;
   std::string path_;
+  unsigned opens_ = 0;
 };
 
 }  // namespace qs

@@ -1,6 +1,7 @@
 // Online runs against the simulated monitor on a pseudo-terminal: the start
-// and stop sequences, the record file, overflow, monitors that are silent,
-// vanish or ignore the stop requests, the message forms of the four-channel
+// and stop sequences, the record file, overflow, monitors that are silent
+// or ignore the stop requests (the faults of a running case are
+// OnlineFaultTest's), the message forms of the four-channel
 // engine and the extended variables, the simulator's command line, and
 // quellscope-cli acquire end to end.
 #include "OnlineHarness.h"
@@ -145,16 +146,6 @@ TEST_F(OnlineRunTest, OverflowEndsAcquisitionSilentlyAndItsSignalsNeverReachTheN
       << "no stop request was ever sent";
 }
 
-TEST_F(OnlineRunTest, AVanishingMonitorNeitherCrashesNorHangsAndTheRecordKeepsWhatCame) {
-  ASSERT_TRUE(Start({.vanishAfter = 6.0}, "vanish.eeg"));
-  ASSERT_TRUE(p->Until([&] { return p->link.Receiver() != nullptr && p->link.Receiver()->Finished(); }));
-  EXPECT_TRUE(p->Running() && !p->core->run.RecordFile.IsOpen()) << "the receive thread closed the record";
-  p->StopAndJoin();  // the stop sequence gives up on a vanished device
-  EXPECT_FALSE(p->Running());
-  ExpectRecordIsThePlayedStart(1 + 9 * 5);  // the calibration and five seconds
-  for (const auto& shown : p->prompter.shown) EXPECT_EQ(shown.kind, "ask") << shown.text;
-}
-
 // Regression: the receive thread wrote on into a record that Stop had closed.
 TEST_F(OnlineRunTest, AMonitorIgnoringStopDoesNotBlockANewStartNorWriteAfterTheStop) {
   ASSERT_TRUE(Start({.ignoreStop = true}, "first.eeg"));
@@ -219,9 +210,19 @@ TEST(MonitorSimCommandLine, AcceptsItsOptionsAndReportsWhatIsWrong) {
   EXPECT_EQ(std::tuple(ok.error, o.linkPath, o.model, o.engine, o.speed, o.muteAfter, o.vanishAfter,
                        o.seconds, o.scenario, o.noise && o.ignoreStop && o.nakFirst),
             std::tuple("", "/tmp/m", 'V', '4', 8.0, 12.0, -1.0, 30, "deep:0-30", true));
+  // Faults pair up in order and happen in the order of their times.
+  const auto faults = monitorsim::ParseSimCommandLine({"--link", "/tmp/m", "--unplug-at", "20", "--pause-at", "5",
+                                                       "--unplug-for", "3", "--pause-for", "10", "--pause-at",
+                                                       "30", "--pause-for", "1"});
+  ASSERT_EQ(faults.error, "");
+  std::vector<std::tuple<bool, double, double>> order;
+  for (const auto& f : faults.options.faults) order.emplace_back(f.unplug, f.at, f.forSeconds);
+  EXPECT_EQ(order, (std::vector<std::tuple<bool, double, double>>{{false, 5, 10}, {true, 20, 3}, {false, 30, 1}}));
   // clang-format off
   for (const std::vector<std::string>& bad : {std::vector<std::string>{"--speed", "0"}, {"--speed", "fast"},
-       {"--model", "VC"}, {"--frobnicate"}, {"--link"}, {"--vanish-after", "-1"}})
+       {"--model", "VC"}, {"--frobnicate"}, {"--link"}, {"--vanish-after", "-1"},
+       {"--pause-at", "5"}, {"--link", "/tmp/m", "--pause-for", "2", "--unplug-at", "1", "--unplug-for", "2",
+        "--unplug-at", "4"}, {"--unplug-at", "1", "--unplug-for", "2"}})
     EXPECT_NE(monitorsim::ParseSimCommandLine(bad).error, "") << bad[0];
   // clang-format on
   EXPECT_TRUE(monitorsim::ParseSimCommandLine({"--help"}).help);

@@ -11,6 +11,7 @@
 #include "core/AppCore.h"
 #include "record/AutoRecordName.h"
 #include "record/RecordFileService.h"
+#include "record/RecordParts.h"
 #include "record/RecordPrescan.h"
 #include "record/RecordTestFiles.h"
 #include "record/RecordWriter.h"
@@ -102,6 +103,50 @@ TEST_F(RecordFilesTest, WriterSkipsUncalibratedAndUnrecordedMessagesAndKeepsTheH
   // The late header takes the place kept for it.
   EXPECT_EQ(std::tuple(r.outcome, r.fileLength, r.firstPacketId, r.fileStartSec),
             std::tuple(Ok, 128L + 142, int{kMsgProcessed}, 9u * 3600 + 30 * 60));
+}
+
+// Regression: a record file opened during a run (from the Save menu, or the
+// next part after a gap) got a blank header and was refused by the replay.
+// It begins at the next processed-variables message, behind a header with the
+// monitor information already received.
+TEST_F(RecordFilesTest, WriterBeginsAFileOpenedDuringTheRunWithAHeaderAndAProcessedMessage) {
+  RecordBuilder source(k128, 9, 30, 0);
+  source.AddSecond();
+  const std::uint8_t* vars = source.bytes.data() + kRecordHeaderBytes;
+  const std::uint8_t* raw = vars + kProcessedBytes;
+  MonitorInfo info;
+  info.payload[27] = 'C';
+  DataFile file;
+  ASSERT_TRUE(file.Open(Path("first.eeg"), "wb"));
+  RecordWriter writer(file);
+  EXPECT_TRUE(writer.WriteHeader({.hour = 9, .minute = 30, .info = info}));
+  EXPECT_TRUE(writer.Append(vars, kMsgProcessed, k128, 1.0f));
+  EXPECT_TRUE(writer.Append(raw, kMsgRawEeg, k128, 1.0f));
+  ASSERT_TRUE(file.Open(Path("later.eeg"), "wb"));
+  EXPECT_TRUE(writer.Append(raw, kMsgRawEeg, k128, 1.0f));  // before the file's first processed message
+  EXPECT_TRUE(writer.Append(vars, kMsgProcessed, k128, 1.0f));
+  EXPECT_TRUE(writer.Append(raw, kMsgRawEeg, k128, 1.0f));
+  file.Close();
+  for (const char* name : {"first.eeg", "later.eeg"}) {
+    SCOPED_TRACE(name);
+    const PrescanResult r = PrescanRecord(Path(name));
+    EXPECT_EQ(std::tuple(r.outcome, r.fileLength, r.firstPacketId, r.monitorModel, r.header.hasTime),
+              std::tuple(Ok, 128L + 142 + 90, int{kMsgProcessed}, 1, true));
+  }
+}
+
+TEST_F(RecordFilesTest, PartsContinueAfterTheCurrentNameAndNeverReuseAFile) {
+  const TimeOfDay today{.year = 2026, .month = 12, .day = 7};
+  for (const char* existing : {"OUT_part3.eeg", "202612071.eeg", "202612072.eeg"}) std::ofstream{Path(existing)};
+  const std::pair<std::string, std::string> cases[] = {
+      {Path("OUT.eeg"), Path("OUT_part2.eeg")},
+      {Path("OUT_part2.eeg"), Path("OUT_part4.eeg")},  // part 3 exists
+      {Path("case"), Path("case_part2.eeg")},
+      {Path("202612072.eeg"), Path("202612073.eeg")},  // automatic: the next free automatic name
+      {Path("20261207x.eeg"), Path("20261207x_part2.eeg")},
+      {"OUT.eeg", "OUT_part2.eeg"},  // the current directory
+  };
+  for (const auto& [current, next] : cases) EXPECT_EQ(NextRecordPartPath(current, today), next) << current;
 }
 
 TEST_F(RecordFilesTest, PrescanReadsLayoutModelRateAndCountsWholeSecondsAfterTheFirstPacket) {

@@ -24,7 +24,8 @@ constexpr int kStopSequenceMs = 10000;
 int Usage() {
   std::fputs(
       "usage: quellscope-cli acquire --device PATH --seconds N [--settings FILE] [--record OUT.eeg]\n"
-      "         [--log OUT.log] [--records OUT.csv] [--record-times OUT.txt] [--draw] [--stats]\n",
+      "         [--log OUT.log] [--comments OUT.cmt] [--records OUT.csv] [--record-times OUT.txt]\n"
+      "         [--draw] [--stats]\n",
       stderr);
   return 2;
 }
@@ -32,7 +33,7 @@ int Usage() {
 }  // namespace
 
 int AcquireCommand(int argc, char** argv) {
-  std::string device, settings = "Kvo_V2000.ini", recordPath, logPath, recordsPath, recordTimesPath;
+  std::string device, settings = "Kvo_V2000.ini", recordPath, logPath, commentsPath, recordsPath, recordTimesPath;
   long seconds = -1;
   bool draw = false, stats = false;
   for (int i = 0; i < argc; ++i) {
@@ -62,6 +63,8 @@ int AcquireCommand(int argc, char** argv) {
       recordPath = value;
     } else if (a == "--log") {
       logPath = value;
+    } else if (a == "--comments") {
+      commentsPath = value;
     } else if (a == "--records") {
       recordsPath = value;
     } else if (a == "--record-times") {
@@ -165,6 +168,12 @@ int AcquireCommand(int argc, char** argv) {
   }
   if (!logPath.empty() && !core->logLines.SaveTo(logPath)) {
     std::fprintf(stderr, "acquire: cannot write %s\n", logPath.c_str());
+    code = code == 0 ? 1 : code;
+  }
+  // The comment lines: what the link noted about silences, a vanished device
+  // and the record's parts.
+  if (!commentsPath.empty() && !core->commentLines.SaveTo(commentsPath)) {
+    std::fprintf(stderr, "acquire: cannot write %s\n", commentsPath.c_str());
     code = code == 0 ? 1 : code;
   }
   if (times != nullptr) std::fclose(times);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "protocol/PacketEncoder.h"
 #include "protocol/PacketFormat.h"
@@ -80,11 +82,11 @@ MonitorSim::~MonitorSim() {
   if (sendTimes_ != nullptr) std::fclose(sendTimes_);
 }
 
-void MonitorSim::Vanish() {
+void MonitorSim::CloseDevice() {
   if (master_ >= 0) ::close(master_);
   if (slave_ >= 0) ::close(slave_);
-  master_ = slave_ = -1;
-  vanished_ = true;
+  master_ = -1;
+  slave_ = -1;
   streaming_ = false;
   if (!o_.linkPath.empty()) {
     std::error_code ec;
@@ -92,6 +94,11 @@ void MonitorSim::Vanish() {
         std::filesystem::read_symlink(o_.linkPath, ec).string() == devicePath_)
       std::filesystem::remove(o_.linkPath, ec);
   }
+}
+
+void MonitorSim::Vanish() {
+  CloseDevice();
+  vanished_ = true;
 }
 
 bool MonitorSim::Open(std::string* error) {
@@ -102,7 +109,15 @@ bool MonitorSim::Open(std::string* error) {
       return false;
     }
   }
-  if (::openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) {
+  if (!OpenDevice(error)) return false;
+  // The data is made now, so that a bad scenario or file is reported at once
+  // and the stream starts without delay; a 256 Hz request makes it again.
+  return LoadData(o_.engine == '4' ? RawLayout::FourChannels128 : RawLayout::TwoChannels128, error);
+}
+
+bool MonitorSim::OpenDevice(std::string* error) {
+  int master = -1;
+  if (::openpty(&master, &slave_, nullptr, nullptr, nullptr) != 0) {
     *error = std::string("cannot open a pseudo-terminal: ") + std::strerror(errno);
     return false;
   }
@@ -114,8 +129,9 @@ bool MonitorSim::Open(std::string* error) {
     ::cfmakeraw(&t);
     ::tcsetattr(slave_, TCSANOW, &t);
   }
-  ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-  ::fcntl(master_, F_SETFD, FD_CLOEXEC);
+  ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+  ::fcntl(master, F_SETFD, FD_CLOEXEC);
+  master_ = master;
   ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
   const char* name = ::ttyname(slave_);
   if (name == nullptr) {
@@ -132,9 +148,7 @@ bool MonitorSim::Open(std::string* error) {
       return false;
     }
   }
-  // The data is made now, so that a bad scenario or file is reported at once
-  // and the stream starts without delay; a 256 Hz request makes it again.
-  return LoadData(o_.engine == '4' ? RawLayout::FourChannels128 : RawLayout::TwoChannels128, error);
+  return true;
 }
 
 bool MonitorSim::LoadData(RawLayout layout, std::string* error) {
@@ -200,8 +214,20 @@ bool MonitorSim::Run(const std::atomic<bool>& stop) {
   stop_ = &stop;
   std::uint8_t buffer[4096];
   while (!stop.load() && !vanished_) {
+    if (faultEnds_ > 0.0) {
+      const double now = Now();
+      if (now >= faultEnds_) {
+        EndFault(now);
+        continue;
+      }
+      if (unplugged_) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::clamp(
+            static_cast<int>((faultEnds_ - now) * 1000.0), 1, 20)));
+        continue;
+      }
+    }
     int timeoutMs = 20;
-    if (streaming_) {
+    if (streaming_ && faultEnds_ == 0.0) {
       const double due = startTime_ + (static_cast<double>(rawSent_ - streamStartRaw_) / 8.0) / o_.speed;
       timeoutMs = std::clamp(static_cast<int>((due - Now()) * 1000.0), 0, 20);
     }
@@ -224,7 +250,7 @@ void MonitorSim::HandleRequest(const std::uint8_t* packet, int length) {
       static_cast<std::uint16_t>(id == kMsgRequestStream && length >= 24 ? GetU16(packet + kOffPayload) : 0),
       false};
   const bool stopRequest = id == kMsgStopStream || id == kMsgStopVars;
-  const bool answer = !o_.silent && !quiet_ && !(o_.ignoreStop && stopRequest);
+  const bool answer = !o_.silent && !quiet_ && faultEnds_ == 0.0 && !(o_.ignoreStop && stopRequest);
   bool refuse = false;
   if (answer && o_.nakFirst && !(refusedAny_ && lastRefusedSeq_ == seq)) {
     refuse = true;
@@ -278,8 +304,51 @@ void MonitorSim::HandleRequest(const std::uint8_t* packet, int length) {
   }
 }
 
+void MonitorSim::BeginFault(double now) {
+  const SimOptions::Fault& f = o_.faults[nextFault_++];
+  faultBegan_ = now;
+  faultEnds_ = now + std::max(f.forSeconds, 0.001);
+  unplugged_ = f.unplug;
+  if (unplugged_) {
+    // The cable is pulled between packets: what was sent has been read
+    // (bounded, should nobody read it). The bytes written last may take a
+    // moment to reach the device's input queue, so the queue must stay empty
+    // for a while.
+    int emptyFor = 0;
+    for (int waited = 0; waited < 1000 && emptyFor < 100; waited += 10) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      int unread = 0;
+      const bool empty = ::ioctl(slave_, FIONREAD, &unread) != 0 || unread <= 0;
+      emptyFor = empty ? emptyFor + 10 : 0;
+    }
+    CloseDevice();
+  }
+  ++faultsBegun_;
+}
+
+void MonitorSim::EndFault(double now) {
+  faultEnds_ = 0.0;
+  if (!unplugged_) {
+    // The stream goes on where it stopped, paced from now.
+    startTime_ += now - faultBegan_;
+    return;
+  }
+  unplugged_ = false;
+  // Plugged in again: a monitor just switched on, at the same link.
+  std::string error;
+  if (!OpenDevice(&error)) {
+    std::fprintf(stderr, "quellscope-monitor-sim: %s\n", error.c_str());
+    vanished_ = true;
+    return;
+  }
+  ring_.Reset();
+  parser_.Reset();
+  packetSeq_ = 0;
+  refusedAny_ = false;
+}
+
 void MonitorSim::StreamDue(double now) {
-  while (streaming_ && !vanished_) {
+  while (streaming_ && !vanished_ && faultEnds_ == 0.0) {
     const double due = startTime_ + (static_cast<double>(rawSent_ - streamStartRaw_) / 8.0) / o_.speed;
     if (due > now) return;
     const Packet& packet = packets_[next_];
@@ -317,6 +386,10 @@ void MonitorSim::StreamDue(double now) {
     if (o_.muteAfter >= 0.0 && seconds >= o_.muteAfter) {
       quiet_ = true;
       streaming_ = false;
+    }
+    if (nextFault_ < o_.faults.size() && seconds >= o_.faults[nextFault_].at) {
+      BeginFault(Now());
+      return;
     }
   }
 }
@@ -383,12 +456,23 @@ std::string SimUsage() {
          "  --mute-after N      stop answering and sending after N s of data\n"
          "  --vanish-after N    close the pseudo-terminal after N s of data\n"
          "  --noise             line noise between packets\n"
-         "  --ignore-stop       never acknowledge 112 and 116\n";
+         "  --ignore-stop       never acknowledge 112 and 116\n"
+         "  --pause-at S --pause-for N\n"
+         "                      after S s of data, send and answer nothing for N s of\n"
+         "                      wall time, then go on streaming\n"
+         "  --unplug-at S --unplug-for N\n"
+         "                      after S s of data, close the device and remove the link\n"
+         "                      for N s of wall time, then come back at the same link as\n"
+         "                      a freshly started monitor (give --link)\n"
+         "  (S counts all data streamed; both may be given together and repeated)\n";
 }
 
 SimCommandLine ParseSimCommandLine(const std::vector<std::string>& args) {
   SimCommandLine c;
   SimOptions& o = c.options;
+  // --pause-at/--pause-for and --unplug-at/--unplug-for pair up in order.
+  std::vector<double> times[4];
+  const char* const timeOptions[4] = {"--pause-at", "--pause-for", "--unplug-at", "--unplug-for"};
   for (std::size_t i = 0; i < args.size() && c.error.empty(); ++i) {
     const std::string& a = args[i];
     const bool hasValue = i + 1 < args.size();
@@ -446,10 +530,29 @@ SimCommandLine ParseSimCommandLine(const std::vector<std::string>& args) {
     } else if (a == "--vanish-after") {
       number(&d, 0);
       o.vanishAfter = d;
+    } else if (const auto* t = std::find_if(std::begin(timeOptions), std::end(timeOptions),
+                                            [&](const char* name) { return a == name; });
+               t != std::end(timeOptions)) {
+      number(&d, 0);
+      times[t - std::begin(timeOptions)].push_back(d);
     } else {
       c.error = "unexpected argument '" + a + "'";
     }
   }
+  for (int kind = 0; kind < 2 && c.error.empty(); ++kind) {
+    const auto& at = times[2 * kind];
+    const auto& lasts = times[2 * kind + 1];
+    if (at.size() != lasts.size()) {
+      c.error = std::string(timeOptions[2 * kind]) + " and " + timeOptions[2 * kind + 1] + " come in pairs";
+      break;
+    }
+    for (std::size_t i = 0; i < at.size(); ++i) o.faults.push_back({kind == 1, at[i], lasts[i]});
+  }
+  std::stable_sort(o.faults.begin(), o.faults.end(),
+                   [](const SimOptions::Fault& x, const SimOptions::Fault& y) { return x.at < y.at; });
+  if (c.error.empty() && o.linkPath.empty() &&
+      std::any_of(o.faults.begin(), o.faults.end(), [](const SimOptions::Fault& f) { return f.unplug; }))
+    c.error = "--unplug-at needs --link: the device comes back under a new name";
   return c;
 }
 

@@ -13,7 +13,13 @@
 // Fault modes: never answer (silent); go quiet after N seconds of data (no
 // answers, no data); vanish after N seconds (close the pseudo-terminal); line
 // noise between packets (bytes that never contain the sync byte 0xBA, so every
-// packet stays readable); ignore the stop requests.
+// packet stays readable); ignore the stop requests. And the operating room's
+// passing faults, each after S seconds of data streamed (counted over the
+// whole life of the simulator), as often as given: a pause (nothing sent or
+// answered for N seconds of wall time, then the stream goes on where it
+// stopped) and an unplug (the pseudo-terminal closes and the link is removed
+// for N seconds; then a new one appears at the same link as a freshly started
+// monitor, which needs the whole start sequence again).
 //
 // Headless: the tests run it on a thread of their own.
 #include <atomic>
@@ -49,6 +55,12 @@ struct SimOptions {
   double vanishAfter = -1.0;
   bool noise = false;
   bool ignoreStop = false;
+  struct Fault {
+    bool unplug = false;
+    double at = 0.0;          // seconds of data streamed
+    double forSeconds = 0.0;  // of wall time
+  };
+  std::vector<Fault> faults;  // in the order they happen
   bool keepLog = false;  // keep every streamed packet and request (tests)
   // A line "SECOND TIME" per second of data streamed, written when its eighth
   // raw EEG message has gone out: the second's number from the start of the
@@ -93,6 +105,10 @@ class MonitorSim {
   // Seconds of data streamed so far.
   double DataSeconds() const { return dataSeconds_.load(); }
   bool Streaming() const { return streaming_.load(); }
+  // The device is there (not unplugged, not vanished).
+  bool Plugged() const { return master_ >= 0; }
+  // Pauses and unplugs begun so far.
+  int FaultsBegun() const { return faultsBegun_.load(); }
 
  private:
   struct Packet {
@@ -106,9 +122,13 @@ class MonitorSim {
   void SendBytes(const std::uint8_t* bytes, std::size_t n);
   void SendNoise();
   void Vanish();
+  bool OpenDevice(std::string* error);
+  void CloseDevice();
+  void BeginFault(double now);
+  void EndFault(double now);
 
   SimOptions o_;
-  int master_ = -1;
+  std::atomic<int> master_{-1};
   int slave_ = -1;
   std::string devicePath_;
   std::uint16_t packetSeq_ = 0;
@@ -127,6 +147,11 @@ class MonitorSim {
   std::atomic<double> dataSeconds_{0.0};
   bool quiet_ = false;
   bool vanished_ = false;
+  std::size_t nextFault_ = 0;
+  double faultBegan_ = 0.0;
+  double faultEnds_ = 0.0;  // while a fault lasts: when it ends (steady seconds)
+  bool unplugged_ = false;
+  std::atomic<int> faultsBegun_{0};
   std::vector<std::uint8_t> scratch_;
   std::FILE* sendTimes_ = nullptr;
   std::uint64_t streamStartRaw_ = 0;
