@@ -181,10 +181,14 @@ void RunController::StartOnline() {
   switch (link_.Start(run.RunId)) {
     case LinkStartOutcome::Started:
       break;
-    case LinkStartOutcome::ReceiverSilent:
-      prompter_.error("COM port open error", "COM Error");
+    case LinkStartOutcome::ReceiverSilent: {
+      // The message of old, and under it what the user can do about it.
+      const std::string reason = link_.StartProblem();
+      prompter_.error(reason.empty() ? std::string("COM port open error") : "COM port open error\n" + reason,
+                      "COM Error");
       StopSub();
       return;
+    }
     case LinkStartOutcome::SenderSilent:
       // No message for this one; but a start left half done would leave both
       // Start and Stop disabled, so the window returns to Idle.

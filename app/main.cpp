@@ -1,6 +1,7 @@
 // Program entry: the splash, the one owner of the process-wide records, the
 // Qt implementations of the platform interfaces, the windows, and the event
-// loop. Two options, both for a first look: --start and --spectrogram.
+// loop. The command line: app/ProgramOptions.h (--help, --version and the home
+// folder, before any window) and, for a first look, --start and --spectrogram.
 #include <QApplication>
 #include <QCheckBox>
 #include <QScreen>
@@ -8,9 +9,11 @@
 #include <QTimer>
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "core/AppCore.h"
 #include "app/MainWindow.h"
+#include "app/ProgramOptions.h"
 #include "app/SpareTrendWindow.h"
 #include "app/SpectrogramWindow.h"
 #include "app/SplashWindow.h"
@@ -57,6 +60,8 @@ void StartupOptions(const QStringList& arguments, TForm1& form1, TSpectrogramFor
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // --help, --version and the home folder come before any window.
+  if (const std::optional<int> code = qs::EarlyProgramOptions(argc, argv)) return *code;
   QApplication app(argc, argv);
 
   // The splash frees itself when its timer closes it; if the program ends

@@ -9,6 +9,7 @@
 // the old run id and are dropped, and the port is closed before it is opened
 // again, so an old thread can neither block nor touch the new run.
 #include <cstdint>
+#include <string>
 
 namespace qs {
 
@@ -32,6 +33,9 @@ class MonitorLink {
   virtual void AttachNotices(LinkNotices& /*notices*/) {}
   // runId identifies the run; the link's threads act on that run only.
   virtual LinkStartOutcome Start(std::uint32_t runId) = 0;
+  // After a ReceiverSilent start: why the port did not open (a line for the
+  // user under "COM port open error"), empty when there is nothing to add.
+  virtual std::string StartProblem() const { return {}; }
   // Ends link threads of an earlier run that are still finishing (a send
   // thread repeating its stop requests to a monitor that no longer answers)
   // and closes the port. Every Start calls it first, online or offline: those

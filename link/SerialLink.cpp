@@ -13,7 +13,11 @@ LinkStartOutcome SerialLink::Start(std::uint32_t runId) {
     e->Reset();
 
   devicePath_ = SerialDevicePath(core_.settings.COM_Port, core_.settings.COM_Device);
-  if (!port_.Open(devicePath_)) return LinkStartOutcome::ReceiverSilent;
+  startProblem_.clear();
+  if (!port_.Open(devicePath_)) {
+    startProblem_ = PortOpenReason(port_.OpenError(), devicePath_);
+    return LinkStartOutcome::ReceiverSilent;
+  }
 
   rx_ = std::make_unique<TReceiveThread>(core_, port_, runId, ui_, replay_, devicePath_, notices_);
   rx_->Start();

@@ -30,6 +30,7 @@ class SerialLink final : public MonitorLink {
   // Clears the send thread's left-over signals, opens the port named by
   // COM_Device (else COM_Port) and starts both threads.
   LinkStartOutcome Start(std::uint32_t runId) override;
+  std::string StartProblem() const override { return startProblem_; }
   void EndThreads() override;
 
   // The device the last Start opened (or tried to).
@@ -47,6 +48,7 @@ class SerialLink final : public MonitorLink {
   SerialPort port_;
   RequestBuilder builder_;
   std::string devicePath_;
+  std::string startProblem_;  // why the last start could not open the port
   std::unique_ptr<TReceiveThread> rx_;
   std::unique_ptr<TSendThread> tx_;
 };

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <chrono>
 
 #include "protocol/RxRing.h"
@@ -22,9 +23,27 @@ std::string SerialDevicePath(int comPort, const std::string& comDevice) {
   return "/dev/ttyS" + std::to_string(std::clamp(comPort, 0, kComPorts - 1));
 }
 
+std::string PortOpenReason(int error, const std::string& path) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+      return "No permission to open " + path +
+             ": the user must be in the dialout group (sudo adduser $USER dialout) and log in again.";
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+      return "No device at " + path + ": is the monitor's cable or adapter plugged in, and is this the port?";
+    case EBUSY:
+      return path + " is in use by another program.";
+    default:
+      return path + ": " + std::strerror(error);
+  }
+}
+
 bool SerialPort::Open(const std::string& path) {
   Close();
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  openError_ = fd < 0 ? errno : 0;
   if (fd < 0) return false;
   std::lock_guard hold(mutex_);
   haveSaved_ = ::tcgetattr(fd, &saved_) == 0;

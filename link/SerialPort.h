@@ -32,6 +32,10 @@ std::string ComPortName(int index);
 // The device an online start opens: COM_Device when set, else /dev/ttyS<n>
 // for COM_Port n (out-of-range indices are clamped to 0..63).
 std::string SerialDevicePath(int comPort, const std::string& comDevice);
+// Why a device could not be opened, for the line under "COM port open error":
+// error is the errno of the failed open. A permission problem names the group
+// the user must join; a missing device names the path tried.
+std::string PortOpenReason(int error, const std::string& path);
 
 class SerialPort {
  public:
@@ -45,6 +49,8 @@ class SerialPort {
   // Opens and configures the device. False when it cannot be opened (the
   // port stays closed). A device that is not a terminal is used as it is.
   bool Open(const std::string& path);
+  // The errno of the last failed Open (0 after one that succeeded).
+  int OpenError() const { return openError_; }
   // Discards unsent and unread bytes, restores the line settings found at
   // open and closes. Safe to call twice and from another thread.
   void Close();
@@ -68,6 +74,7 @@ class SerialPort {
   mutable std::mutex mutex_;  // guards the descriptor and the saved settings
   std::atomic<int> fd_{-1};
   std::atomic<bool> vanished_{false};
+  int openError_ = 0;
   termios saved_{};
   bool haveSaved_ = false;
   std::array<std::uint8_t, 16384> staging_{};  // the receive thread's read buffer

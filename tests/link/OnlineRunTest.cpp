@@ -279,9 +279,11 @@ TEST_F(AcquireCli, RecordsThePlayedPacketsAndComputesWhatAReplayOfTheRecordCompu
 }
 
 TEST_F(AcquireCli, AMissingDeviceEndsWithTheProgramsMessageAndCode3AndBadArgumentsWith2) {
-  const CliRun r =
-      RunCli("acquire --device " + Temp("no-such-device").string() + " --seconds 5 --settings none.ini");
-  EXPECT_EQ(std::pair(r.code, r.out.find("COM Error: COM port open error") != std::string::npos),
+  const std::string device = Temp("no-such-device").string();
+  const CliRun r = RunCli("acquire --device " + device + " --seconds 5 --settings none.ini");
+  // The program's message, and under it the path that was tried.
+  EXPECT_EQ(std::pair(r.code, r.out.find("COM Error: COM port open error\nNo device at " + device) !=
+                                  std::string::npos),
             std::pair(3, true))
       << r.out;
   EXPECT_EQ(RunCli("acquire --seconds 5").code, 2);

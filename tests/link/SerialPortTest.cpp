@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <string>
 
 #include "link/SerialPort.h"
 #include "protocol/RxRing.h"
@@ -24,6 +29,42 @@ TEST(SerialPort, PortNamesDevicePathsAndADeviceThatDoesNotExist) {
   for (const auto& [index, device, path] : paths) EXPECT_EQ(SerialDevicePath(index, device), path) << index;
   SerialPort port;
   EXPECT_FALSE(port.Open("/nonexistent/quellscope-port") || port.IsOpen());
+  EXPECT_EQ(PortOpenReason(port.OpenError(), "/nonexistent/quellscope-port"),
+            "No device at /nonexistent/quellscope-port: is the monitor's cable or adapter plugged in, and is this "
+            "the port?");
+}
+
+// A device node the user may not open (a pseudo-terminal made unreadable; as
+// root, tried by a child that has given up root, which would otherwise pass
+// every permission check): the open fails with EACCES, and the reason names
+// the dialout group and a new login.
+TEST(SerialPort, ADeviceTheUserMayNotOpenNamesTheDialoutGroup) {
+  int master = -1, slave = -1;
+  char name[256] = {};
+  ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+  ::close(slave);
+  ASSERT_EQ(::chmod(name, 0), 0);
+  const auto tryOpen = [&name] {
+    SerialPort port;
+    return port.Open(name) ? 0 : port.OpenError();
+  };
+  int error = 0;
+  if (::geteuid() != 0) {
+    error = tryOpen();
+  } else {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) _exit(::setgid(65534) == 0 && ::setuid(65534) == 0 ? tryOpen() : 255);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    error = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  ::close(master);
+  EXPECT_EQ(error, EACCES);
+  const std::string reason = PortOpenReason(error, name);
+  EXPECT_NE(reason.find("dialout group"), std::string::npos) << reason;
+  EXPECT_NE(reason.find("log in again"), std::string::npos) << reason;
+  EXPECT_NE(reason.find(name), std::string::npos) << reason;
 }
 
 // A pseudo-terminal whose master side plays the monitor. Line ends,
