@@ -149,7 +149,9 @@ TEST_F(OnlineFaults, StopWhileTheDeviceIsGoneEndsTheLinkWithinASecond) {
   Start({.speed = 8.0, .faults = {Fault{true, 2, 60}}});
   EXPECT_LT(NoticeAfterFault(1), 1000);
   EXPECT_TRUE(p->Running() && p->link.ThreadsRunning() && p->core->run.RecordFile.IsOpen());
-  EXPECT_EQ(CommentsWith(p->core->commentLines, "monitor device lost at").size(), 1u);
+  // The notice and the comment come in hand-offs of their own: wait for both.
+  EXPECT_TRUE(p->Until([&] { return CommentsWith(p->core->commentLines, "monitor device lost at").size() == 1; },
+                       2000));
   const auto stopped = Clock::now();
   p->Stop();
   ASSERT_TRUE(p->Until([&] { return !p->link.ThreadsRunning(); }, 5000));
