@@ -4,6 +4,7 @@
 #include <immintrin.h>
 
 #include "dsp/VectorKernelBodies.h"
+#include "dsp/VectorOpsSse.h"
 
 namespace qs {
 namespace {
@@ -25,21 +26,8 @@ struct Avx2Ops {
   static V Select(Mask m, V a, V b) { return _mm256_blendv_ps(b, a, m); }
 };
 
-// Four floats, for the transform's stage of half-size 4.
-struct Avx128Ops {
-  using V = __m128;
-  using Mask = __m128;
-  static constexpr int kWidth = 4;
-  static V Load(const float* p) { return _mm_loadu_ps(p); }
-  static void Store(float* p, V v) { _mm_storeu_ps(p, v); }
-  static V Set(float x) { return _mm_set1_ps(x); }
-  static V Add(V a, V b) { return _mm_add_ps(a, b); }
-  static V Sub(V a, V b) { return _mm_sub_ps(a, b); }
-  static V Mul(V a, V b) { return _mm_mul_ps(a, b); }
-};
-
 }  // namespace
 
-Kernels Avx2Kernels() { return MakeKernels<Avx2Ops, Avx128Ops>(KernelPath::Avx2); }
+Kernels Avx2Kernels() { return MakeKernels<Avx2Ops, Sse2Ops>(KernelPath::Avx2); }
 
 }  // namespace qs

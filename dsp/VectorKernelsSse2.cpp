@@ -1,30 +1,9 @@
 // The SSE2 forms of the vector kernels: four floats per register, the x86-64
 // baseline.
-#include <immintrin.h>
-
 #include "dsp/VectorKernelBodies.h"
+#include "dsp/VectorOpsSse.h"
 
 namespace qs {
-namespace {
-
-struct Sse2Ops {
-  using V = __m128;
-  using Mask = __m128;
-  static constexpr int kWidth = 4;
-  static V Load(const float* p) { return _mm_loadu_ps(p); }
-  static void Store(float* p, V v) { _mm_storeu_ps(p, v); }
-  static V Set(float x) { return _mm_set1_ps(x); }
-  static V Add(V a, V b) { return _mm_add_ps(a, b); }
-  static V Sub(V a, V b) { return _mm_sub_ps(a, b); }
-  static V Mul(V a, V b) { return _mm_mul_ps(a, b); }
-  static V Div(V a, V b) { return _mm_div_ps(a, b); }
-  static V Sqrt(V a) { return _mm_sqrt_ps(a); }
-  static Mask Positive(V a) { return _mm_cmpgt_ps(a, _mm_setzero_ps()); }
-  static Mask NonZero(V a) { return _mm_cmpneq_ps(a, _mm_setzero_ps()); }  // true for NaN, as a != 0
-  static V Select(Mask m, V a, V b) { return _mm_or_ps(_mm_and_ps(m, a), _mm_andnot_ps(m, b)); }
-};
-
-}  // namespace
 
 Kernels Sse2Kernels() { return MakeKernels<Sse2Ops, Sse2Ops>(KernelPath::Sse2); }
 
