@@ -95,7 +95,7 @@ TEST_F(CalcFixture, CalculationOnlyShowsEveryIntervalInOrderBeforeTheStop) {
   core.settings.CalcOnly = true;
   CalcEngine engine(core, &service.ReplayInput());
   ASSERT_TRUE(engine.Allocate());
-  std::vector<std::string> expected;
+  std::vector<std::string> expected{"header"};
   engine.onRecord = [&](std::int32_t, const EpochResult&, std::uint32_t) {
     expected.emplace_back(engine.Texts().time.View());
   };
@@ -107,7 +107,7 @@ TEST_F(CalcFixture, CalculationOnlyShowsEveryIntervalInOrderBeforeTheStop) {
     void RequestStopNoMonitor(std::uint32_t) override {}
     void RequestStopAfterLink(std::uint32_t) override {}
     void RequestEnableStop(std::uint32_t) override {}
-    void ShowLogHeader() override {}
+    void ShowLogHeader() override { seen.shown.emplace_back("header"); }
     void ShowInterval(const IntervalTexts& t) override { seen.ShowInterval(t); }
     UiBridge& ui;
     RecordingRequests& seen;
@@ -121,7 +121,8 @@ TEST_F(CalcFixture, CalculationOnlyShowsEveryIntervalInOrderBeforeTheStop) {
   } shutDownFirst{ui};
   thread.Start();
   core.sync.CalcStartEvent.Set();
-  ASSERT_TRUE(ui.RunUntil([&] { return thread.StartsSeen() == 1; }, 3000));
+  // The start is over once its header is shown (the thread waits for that).
+  ASSERT_TRUE(ui.RunUntil([&] { return requests.shown.size() == 1; }, 60000));
   core.sync.CalcRunEvent.Set();
   // 64 intervals fill the ring; the thread then waits for this one (slowly
   // under the thread sanitizer: a generous limit).
