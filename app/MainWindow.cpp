@@ -16,7 +16,7 @@
 #include <QTimer>
 #include <initializer_list>
 
-#include "app/SpectrogramWindow.h"
+#include "app/DsaWindow.h"
 #include "config/ProcessingSettingsWindow.h"
 #include "config/ViewSettingsWindow.h"
 #include "link/ComSettingsWindow.h"

@@ -15,7 +15,7 @@
 #include "app/MainWindow.h"
 #include "app/ProgramOptions.h"
 #include "app/SpareTrendWindow.h"
-#include "app/SpectrogramWindow.h"
+#include "app/DsaWindow.h"
 #include "app/SplashWindow.h"
 #include "app/Workers.h"
 #include "config/ProcessingSettingsWindow.h"

@@ -21,7 +21,7 @@
 
 #include "core/AppCore.h"
 #include "app/MainWindow.h"
-#include "app/SpectrogramWindow.h"
+#include "app/DsaWindow.h"
 #include "app/Workers.h"
 #include "dsp/CalcEngine.h"
 #include "link/MonitorLink.h"

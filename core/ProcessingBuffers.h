@@ -10,7 +10,7 @@
 
 #include "core/MonitorValues.h"
 #include "core/RawWaveBuffer.h"
-#include "core/SpectrumHistory.h"
+#include "core/DsaHistory.h"
 #include "core/TrendStore.h"
 #include "core/WaveDisplay.h"
 

@@ -9,7 +9,7 @@
 #include <QImage>
 
 #include "core/AppCore.h"
-#include "core/SpectrumHistory.h"
+#include "core/DsaHistory.h"
 #include "display/Bitmap.h"
 #include "display/DsaGraph.h"
 #include "display/TrendGraph.h"

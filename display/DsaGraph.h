@@ -17,7 +17,7 @@
 // out), so a short stretch of suppression still darkens its column.
 #include <cstdint>
 
-#include "core/SpectrumHistory.h"
+#include "core/DsaHistory.h"
 #include "display/Canvas.h"
 
 namespace qs {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "core/SpectrumHistory.h"
+#include "core/DsaHistory.h"
 
 #include "logbook/CommentTimes.h"
 #include "report/CaseSummary.h"

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/SpectrogramWindow.h"
+#include "app/DsaWindow.h"
 #include "link/ComSettingsWindow.h"
 #include "support/ProgramRun.h"
 #include "support/QtTestApp.h"

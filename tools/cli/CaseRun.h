@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "core/AppSettings.h"
-#include "core/SpectrumHistory.h"
+#include "core/DsaHistory.h"
 #include "exchange/EdfExport.h"
 #include "logbook/CommentTimes.h"
 #include "report/CaseSummary.h"

@@ -6,7 +6,7 @@
 // the logarithm of zero is and what spreadsheet and numeric readers take.
 #include <cstdio>
 
-#include "core/SpectrumHistory.h"
+#include "core/DsaHistory.h"
 
 namespace qs::cli {
 

@@ -1,4 +1,4 @@
-#include "core/SpectrumHistory.h"
+#include "core/DsaHistory.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "app/SpectrogramWindow.h"
+#include "app/DsaWindow.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
