@@ -1,23 +1,16 @@
 // The run controller's EDF commands: the "EDF+" item of the Save menu and the
 // conversion of an EDF, BDF or Vital file picked for replay.
-#include <algorithm>
 #include <filesystem>
 
 #include "app/RunController.h"
 #include "logbook/CommentTimes.h"
 #include "exchange/EdfExport.h"
 #include "exchange/EdfImport.h"
+#include "exchange/ImportFormat.h"
 #include "exchange/VitalImport.h"
 
 namespace qs {
 namespace {
-
-std::string LowerExtension(const std::string& path) {
-  std::string ext = std::filesystem::path(path).extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return ext;
-}
 
 std::string Replaced(const std::string& path, const char* ext) {
   return std::filesystem::path(path).replace_extension(ext).string();
@@ -63,9 +56,9 @@ void RunController::oEdfClick() {
 
 bool RunController::ConvertPickedEdf() {
   const std::string picked = core_.run.ReplayFileName;
-  const std::string ext = LowerExtension(picked);
-  const bool vital = ext == ".vital";
-  if (ext != ".edf" && ext != ".bdf" && !vital) return true;  // a record file: replayed as it is
+  const ImportFormat format = ImportFormatOf(picked);
+  if (format == ImportFormat::Record) return true;  // replayed as it is
+  const bool vital = format == ImportFormat::Vital;
   const std::string out = Replaced(picked, ".eeg");
   const char* caption = vital ? "Vital Import" : "EDF Import";
   if (!prompter_.ask("Convert " + std::filesystem::path(picked).filename().string() +

@@ -94,11 +94,11 @@ bool ReadWholeFile(const std::string& input, std::vector<std::uint8_t>& bytes, C
   return true;
 }
 
-bool PrepareCaseInput(const std::string& input, CaseInputKind kind, TempFile& temp, std::string& replayPath,
+bool PrepareCaseInput(const std::string& input, ImportFormat kind, TempFile& temp, std::string& replayPath,
                       CaseRunResult& result) {
   std::vector<std::uint8_t> bytes;
   switch (kind) {
-    case CaseInputKind::Record:
+    case ImportFormat::Record:
       // The open dialog never returns a missing file, so the replay says
       // nothing of one: say it here.
       if (!std::ifstream(input, std::ios::binary)) {
@@ -108,7 +108,7 @@ bool PrepareCaseInput(const std::string& input, CaseInputKind kind, TempFile& te
       replayPath = input;
       result.facts.date = RecordDate(input);
       return true;
-    case CaseInputKind::Edf: {
+    case ImportFormat::Edf: {
       if (!ReadWholeFile(input, bytes, result)) return false;
       auto edf = EdfFile::Parse(std::move(bytes), &result.error);
       if (!edf) return false;
@@ -123,7 +123,7 @@ bool PrepareCaseInput(const std::string& input, CaseInputKind kind, TempFile& te
       replayPath = temp.path;
       return true;
     }
-    case CaseInputKind::Vital: {
+    case ImportFormat::Vital: {
       if (!ReadWholeFile(input, bytes, result)) return false;
       auto converted = ConvertVitalBytes(bytes.data(), bytes.size(), VitalImportOptions{}, &result.error);
       if (!converted) return false;
@@ -170,26 +170,6 @@ std::vector<std::string> ResultSettings(const AppSettings& s) {
 
 }  // namespace
 
-namespace {
-std::string LowerExtension(const std::string& path) {
-  std::string ext = std::filesystem::path(path).extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return ext;
-}
-}  // namespace
-
-CaseInputKind CaseInputKindOf(const std::string& path) {
-  const std::string ext = LowerExtension(path);
-  if (ext == ".vital") return CaseInputKind::Vital;
-  return ext == ".edf" || ext == ".bdf" ? CaseInputKind::Edf : CaseInputKind::Record;
-}
-
-bool IsCaseFileName(const std::string& path) {
-  const std::string ext = LowerExtension(path);
-  return ext == ".eeg" || ext == ".edf" || ext == ".bdf" || ext == ".vital";
-}
-
 CaseRunResult RunCase(const CaseRunOptions& options) {
   CaseRunResult result;
   result.facts.fileName = std::filesystem::path(options.input).filename().string();
@@ -199,7 +179,7 @@ CaseRunResult RunCase(const CaseRunOptions& options) {
   }
   TempFile temp;
   std::string replayPath;
-  if (!PrepareCaseInput(options.input, CaseInputKindOf(options.input), temp, replayPath, result))
+  if (!PrepareCaseInput(options.input, ImportFormatOf(options.input), temp, replayPath, result))
     return result;
 
   std::FILE* records = nullptr;

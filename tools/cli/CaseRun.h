@@ -4,10 +4,9 @@
 // with their artifact-flagged block counts, the detector's suppressed time,
 // the header facts and the comments an EDF file carries.
 //
-// The input kinds: a packet record file is replayed as it is; an EDF/BDF file
-// is converted in memory as `import-edf` converts it and the conversion
-// replayed from a temporary file. Another kind is one more branch of
-// CaseInputKindOf and PrepareCaseInput.
+// The input formats (ImportFormatOf): a packet record file is replayed as it
+// is; an EDF/BDF or Vital file is converted in memory as `import-edf` and
+// `import-vital` convert it and the conversion replayed from a temporary file.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,18 +15,11 @@
 #include "core/AppSettings.h"
 #include "core/DsaHistory.h"
 #include "exchange/EdfExport.h"
+#include "exchange/ImportFormat.h"
 #include "logbook/CommentTimes.h"
 #include "report/CaseSummary.h"
 
 namespace qs::cli {
-
-enum class CaseInputKind { Record, Edf, Vital };
-// By the file name's extension, without case: .edf and .bdf are EDF files,
-// .vital a Vital file, anything else a record file (as `replay` takes any name).
-CaseInputKind CaseInputKindOf(const std::string& path);
-// What a folder search picks up: .eeg, .edf, .bdf, .vital.
-bool IsCaseFileName(const std::string& path);
-
 
 struct CaseRunOptions {
   std::string input;
