@@ -75,6 +75,27 @@ TEST_F(Cli, InfoPrintsWhatThePrescanFinds) {
   Run("frobnicate", 2);
 }
 
+TEST_F(Cli, ArgumentsACommandDoesNotTakeAreRefusedWithItsUsage) {
+  const struct {
+    const char* args;
+    const char* said;
+  } cases[] = {
+      {"replay a.eeg b.eeg", "replay: unexpected argument 'b.eeg'\nusage: quellscope-cli replay"},
+      {"replay a.eeg --log", "replay: unexpected argument '--log'"},
+      {"replay a.eeg --channel 4", "replay: --channel takes 0 to 3, not '4'"},
+      {"replay a.eeg --start-offset -3", "--start-offset needs a number of seconds, not '-3'"},
+      {"report a.eeg --out r.pdf --channel 01", "report: --channel takes 0 to 3, not '01'"},
+      {"import-edf a.edf b.eeg --track X", "import-edf: unexpected argument '--track'\nusage:"},
+      {"import-vital a.vital", "usage: quellscope-cli import-vital"},
+      {"export-edf a.eeg", "usage: quellscope-cli export-edf"},
+      {"batch a.eeg --out d --jobs 0", "batch: --jobs takes 1 to 256, not '0'"},
+      {"batch --out d", "usage: quellscope-cli batch"},
+      {"acquire --device /dev/null --seconds 0", "--seconds needs a positive number of seconds, not '0'"},
+      {"acquire --device /dev/null --draw --stat", "acquire: unexpected argument '--stat'"},
+  };
+  for (const auto& c : cases) Run(c.args, 2, c.said);
+}
+
 TEST_F(Cli, ReplayWritesTheRecordsOfTheProgramsOwnCalculationTheSnapshotAndTheFiveGraphs) {
   const std::string eeg = Generated({.seconds = 95}), csv = At("records.csv");
   std::ofstream(dir / "settings.ini") << "Moving_Average:2\nBisp_Dur:1min\n";

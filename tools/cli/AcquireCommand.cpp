@@ -7,6 +7,7 @@
 
 #include "app/RunController.h"
 #include "cli/AcquireStats.h"
+#include "cli/CommandArgs.h"
 #include "cli/ConsoleRun.h"
 #include "cli/RecordsCsv.h"
 #include "cli/ReplayPictures.h"
@@ -21,60 +22,39 @@ namespace {
 
 constexpr int kStopSequenceMs = 10000;
 
-int Usage() {
-  std::fputs(
-      "usage: quellscope-cli acquire --device PATH --seconds N [--settings FILE] [--record OUT.eeg]\n"
-      "         [--log OUT.log] [--comments OUT.cmt] [--records OUT.csv] [--record-times OUT.txt]\n"
-      "         [--draw] [--stats]\n",
-      stderr);
-  return 2;
-}
+constexpr const char* kUsage =
+    "usage: quellscope-cli acquire --device PATH --seconds N [--settings FILE] [--record OUT.eeg]\n"
+    "         [--log OUT.log] [--comments OUT.cmt] [--records OUT.csv] [--record-times OUT.txt]\n"
+    "         [--draw] [--stats]\n";
 
 }  // namespace
 
 int AcquireCommand(int argc, char** argv) {
   std::string device, settings = "Kvo_V2000.ini", recordPath, logPath, commentsPath, recordsPath, recordTimesPath;
-  long seconds = -1;
+  std::string secondsText;
   bool draw = false, stats = false;
-  for (int i = 0; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (a == "--draw" || a == "--stats") {
-      (a == "--draw" ? draw : stats) = true;
-      continue;
-    }
-    if (i + 1 >= argc) {
-      std::fprintf(stderr, "acquire: unexpected argument '%s'\n", a.c_str());
-      return Usage();
-    }
-    const std::string value = argv[++i];
-    if (a == "--device") {
-      device = value;
-    } else if (a == "--seconds") {
-      char* end = nullptr;
-      seconds = std::strtol(value.c_str(), &end, 10);
-      if (*end != '\0' || seconds <= 0) {
-        std::fprintf(stderr, "acquire: --seconds needs a positive number of seconds, not '%s'\n",
-                     value.c_str());
-        return 2;
-      }
-    } else if (a == "--settings") {
-      settings = value;
-    } else if (a == "--record") {
-      recordPath = value;
-    } else if (a == "--log") {
-      logPath = value;
-    } else if (a == "--comments") {
-      commentsPath = value;
-    } else if (a == "--records") {
-      recordsPath = value;
-    } else if (a == "--record-times") {
-      recordTimesPath = value;
-    } else {
-      std::fprintf(stderr, "acquire: unexpected argument '%s'\n", a.c_str());
-      return Usage();
-    }
+  const CommandArgs args{.command = "acquire",
+                         .usage = kUsage,
+                         .values = {{"--device", &device},
+                                    {"--seconds", &secondsText},
+                                    {"--settings", &settings},
+                                    {"--record", &recordPath},
+                                    {"--log", &logPath},
+                                    {"--comments", &commentsPath},
+                                    {"--records", &recordsPath},
+                                    {"--record-times", &recordTimesPath}},
+                         .switches = {{"--draw", &draw}, {"--stats", &stats}}};
+  if (!args.Parse(argc, argv)) return 2;
+  if (device.empty() || secondsText.empty()) {
+    std::fputs(kUsage, stderr);
+    return 2;
   }
-  if (device.empty() || seconds < 0) return Usage();
+  char* end = nullptr;
+  const long seconds = std::strtol(secondsText.c_str(), &end, 10);
+  if (*end != '\0' || seconds <= 0) {
+    std::fprintf(stderr, "acquire: --seconds needs a positive number of seconds, not '%s'\n", secondsText.c_str());
+    return 2;
+  }
 
   std::FILE* out = nullptr;
   if (!recordsPath.empty()) {

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "cli/CaseRun.h"
+#include "cli/CommandArgs.h"
 #include "cli/SummaryCsv.h"
 
 namespace qs::cli {
@@ -147,35 +148,22 @@ constexpr const char* kUsage =
 int BatchCommand(int argc, char** argv) {
   std::vector<std::string> inputs, passOn;
   std::string dir;
-  long jobs = static_cast<long>(std::thread::hardware_concurrency());
-  for (int i = 0; i < argc; ++i) {
-    const std::string a = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (a == "--out" && hasValue) {
-      dir = argv[++i];
-    } else if (a == "--jobs" && hasValue) {
-      char* end = nullptr;
-      jobs = std::strtol(argv[++i], &end, 10);
-      if (*end != '\0' || jobs < 1 || jobs > 256) {
-        std::fprintf(stderr, "batch: --jobs takes 1 to 256, not '%s'\n", argv[i]);
-        return 2;
-      }
-    } else if (a == "--channel" && hasValue) {
-      const std::string n = argv[++i];
-      if (n.size() != 1 || n[0] < '0' || n[0] > '3') {
-        std::fprintf(stderr, "batch: --channel takes 0 to 3, not '%s'\n", n.c_str());
-        return 2;
-      }
-      passOn.insert(passOn.end(), {a, n});
-    } else if (a == "--settings" && hasValue) {
-      passOn.push_back(a);
-      passOn.push_back(argv[++i]);
-    } else if (a == "--report") {
-      passOn.push_back(a);
-    } else if (!a.empty() && a[0] != '-') {
-      inputs.push_back(a);
-    } else {
-      std::fprintf(stderr, "batch: unexpected argument '%s'\n%s", a.c_str(), kUsage);
+  std::string jobsText, settings;
+  int channel = -1;
+  bool report = false;
+  const CommandArgs args{.command = "batch",
+                         .usage = kUsage,
+                         .values = {{"--out", &dir}, {"--jobs", &jobsText}, {"--settings", &settings}},
+                         .switches = {{"--report", &report}},
+                         .channel = &channel,
+                         .moreNames = &inputs};
+  if (!args.Parse(argc, argv)) return 2;
+  long jobs = static_cast<long>(std::max(1u, std::thread::hardware_concurrency()));
+  if (!jobsText.empty()) {
+    char* end = nullptr;
+    jobs = std::strtol(jobsText.c_str(), &end, 10);
+    if (*end != '\0' || jobs < 1 || jobs > 256) {
+      std::fprintf(stderr, "batch: --jobs takes 1 to 256, not '%s'\n", jobsText.c_str());
       return 2;
     }
   }
@@ -183,7 +171,10 @@ int BatchCommand(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  if (jobs < 1) jobs = 1;
+  // What every case's own run takes over.
+  if (channel >= 0) passOn.insert(passOn.end(), {"--channel", std::to_string(channel)});
+  if (!settings.empty()) passOn.insert(passOn.end(), {"--settings", settings});
+  if (report) passOn.emplace_back("--report");
   std::vector<Case> cases;
   if (!CollectInputs(inputs, cases)) return 2;
   std::error_code ec;

@@ -29,12 +29,6 @@ const std::set<std::string>& OutputOptions() {
 
 }  // namespace
 
-bool ParseChannel(const char* text, int* channel) {
-  if (text == nullptr || text[0] < '0' || text[0] > '3' || text[1] != '\0') return false;
-  *channel = text[0] - '0';
-  return true;
-}
-
 std::string ChannelPath(const std::string& path, int channel) {
   std::filesystem::path p(path);
   const std::string suffix = "_ch" + std::to_string(channel);

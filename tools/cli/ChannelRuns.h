@@ -10,8 +10,6 @@
 
 namespace qs::cli {
 
-// "0".."3".
-bool ParseChannel(const char* text, int* channel);
 // The output path of channel c: "_chC" before the extension of the last path
 // element ("all.csv" -> "all_ch0.csv", "pictures" -> "pictures_ch0").
 std::string ChannelPath(const std::string& path, int channel);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/CommandArgs.h"
 #include "cli/IndexReplay.h"
 #include "config/SettingsFile.h"
 #include "exchange/EdfExport.h"
@@ -20,24 +21,12 @@ constexpr const char* kExportUsage =
 int ExportEdfCommand(int argc, char** argv) {
   std::string record, out, comments, settings = kSettingsFileName;
   bool indices = false;
-  for (int i = 0; i < argc; ++i) {
-    const std::string a = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (a == "--comments" && hasValue) {
-      comments = argv[++i];
-    } else if (a == "--settings" && hasValue) {
-      settings = argv[++i];
-    } else if (a == "--indices") {
-      indices = true;
-    } else if (!a.empty() && a[0] != '-' && record.empty()) {
-      record = a;
-    } else if (!a.empty() && a[0] != '-' && out.empty()) {
-      out = a;
-    } else {
-      std::fprintf(stderr, "export-edf: unexpected argument '%s'\n%s", a.c_str(), kExportUsage);
-      return 2;
-    }
-  }
+  const CommandArgs args{.command = "export-edf",
+                         .usage = kExportUsage,
+                         .values = {{"--comments", &comments}, {"--settings", &settings}},
+                         .switches = {{"--indices", &indices}},
+                         .names = {&record, &out}};
+  if (!args.Parse(argc, argv)) return 2;
   if (record.empty() || out.empty()) {
     std::fputs(kExportUsage, stderr);
     return 2;
@@ -86,22 +75,11 @@ int ImportEdfCommand(int argc, char** argv) {
       "usage: quellscope-cli import-edf IN.edf OUT.eeg [--channel LABEL] [--channel2 LABEL]\n";
   std::string in, out;
   EdfImportOptions options;
-  for (int i = 0; i < argc; ++i) {
-    const std::string a = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (a == "--channel" && hasValue) {
-      options.channel = argv[++i];
-    } else if (a == "--channel2" && hasValue) {
-      options.channel2 = argv[++i];
-    } else if (!a.empty() && a[0] != '-' && in.empty()) {
-      in = a;
-    } else if (!a.empty() && a[0] != '-' && out.empty()) {
-      out = a;
-    } else {
-      std::fprintf(stderr, "import-edf: unexpected argument '%s'\n%s", a.c_str(), kUsage);
-      return 2;
-    }
-  }
+  const CommandArgs args{.command = "import-edf",
+                         .usage = kUsage,
+                         .values = {{"--channel", &options.channel}, {"--channel2", &options.channel2}},
+                         .names = {&in, &out}};
+  if (!args.Parse(argc, argv)) return 2;
   if (in.empty() || out.empty()) {
     std::fputs(kUsage, stderr);
     return 2;

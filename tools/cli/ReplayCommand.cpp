@@ -7,6 +7,7 @@
 
 #include "app/RunController.h"
 #include "cli/ChannelRuns.h"
+#include "cli/CommandArgs.h"
 #include "cli/ConsoleRun.h"
 #include "cli/DsaCsv.h"
 #include "cli/RecordsCsv.h"
@@ -43,6 +44,12 @@ bool OpenExports(RunState& run, const ExportPaths& p) {
          open(run.WaveAsciiFile, p.waveAscii);
 }
 
+constexpr const char* kReplayUsage =
+    "usage: quellscope-cli replay RECORD.eeg [--settings FILE] [--start-offset SEC] [--records OUT.csv]\n"
+    "         [--log OUT.log] [--pow-binary F | --pow-ascii F] [--bic-binary F | --bic-ascii F]\n"
+    "         [--amp F] [--bis-variables F] [--wave-ascii F] [--snapshot F] [--png-dir DIR]\n"
+    "         [--dsa OUT.csv] [--channel N | --all-channels]\n";
+
 }  // namespace
 
 int ReplayCommand(int argc, char** argv) {
@@ -51,63 +58,38 @@ int ReplayCommand(int argc, char** argv) {
   int channel = -1;
   bool allChannels = false;
   ExportPaths exports;
-  for (int i = 0; i < argc; ++i) {
-    const std::string a = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (a == "--settings" && hasValue) {
-      settings = argv[++i];
-    } else if (a == "--records" && hasValue) {
-      recordsPath = argv[++i];
-    } else if (a == "--log" && hasValue) {
-      logPath = argv[++i];
-    } else if (a == "--png-dir" && hasValue) {
-      pngDir = argv[++i];
-    } else if (a == "--dsa" && hasValue) {
-      dsaPath = argv[++i];
-    } else if (a == "--channel" && hasValue) {
-      if (!ParseChannel(argv[++i], &channel)) {
-        std::fprintf(stderr, "replay: --channel needs 0, 1, 2 or 3, not '%s'\n", argv[i]);
-        return 2;
-      }
-    } else if (a == "--all-channels") {
-      allChannels = true;
-    } else if (a == "--snapshot" && hasValue) {
-      snapshotPath = argv[++i];
-    } else if (a == "--pow-binary" && hasValue) {
-      exports.powBinary = argv[++i];
-    } else if (a == "--pow-ascii" && hasValue) {
-      exports.powAscii = argv[++i];
-    } else if (a == "--bic-binary" && hasValue) {
-      exports.bicBinary = argv[++i];
-    } else if (a == "--bic-ascii" && hasValue) {
-      exports.bicAscii = argv[++i];
-    } else if (a == "--amp" && hasValue) {
-      exports.amp = argv[++i];
-    } else if (a == "--bis-variables" && hasValue) {
-      exports.bisVariables = argv[++i];
-    } else if (a == "--wave-ascii" && hasValue) {
-      exports.waveAscii = argv[++i];
-    } else if (a == "--start-offset" && hasValue) {
-      char* end = nullptr;
-      startOffset = std::strtol(argv[++i], &end, 10);
-      if (*end != '\0' || startOffset < 0) {
-        std::fprintf(stderr, "replay: --start-offset needs a number of seconds, not '%s'\n", argv[i]);
-        return 2;
-      }
-    } else if (!a.empty() && a[0] != '-' && record.empty()) {
-      record = a;
-    } else {
-      std::fprintf(stderr, "replay: unexpected argument '%s'\n", a.c_str());
+  std::string startOffsetText;
+  const CommandArgs args{.command = "replay",
+                         .usage = kReplayUsage,
+                         .values = {{"--settings", &settings},
+                                    {"--records", &recordsPath},
+                                    {"--log", &logPath},
+                                    {"--png-dir", &pngDir},
+                                    {"--dsa", &dsaPath},
+                                    {"--snapshot", &snapshotPath},
+                                    {"--pow-binary", &exports.powBinary},
+                                    {"--pow-ascii", &exports.powAscii},
+                                    {"--bic-binary", &exports.bicBinary},
+                                    {"--bic-ascii", &exports.bicAscii},
+                                    {"--amp", &exports.amp},
+                                    {"--bis-variables", &exports.bisVariables},
+                                    {"--wave-ascii", &exports.waveAscii},
+                                    {"--start-offset", &startOffsetText}},
+                         .switches = {{"--all-channels", &allChannels}},
+                         .channel = &channel,
+                         .names = {&record}};
+  if (!args.Parse(argc, argv)) return 2;
+  if (!startOffsetText.empty()) {
+    char* end = nullptr;
+    startOffset = std::strtol(startOffsetText.c_str(), &end, 10);
+    if (*end != '\0' || startOffset < 0) {
+      std::fprintf(stderr, "replay: --start-offset needs a number of seconds, not '%s'\n",
+                   startOffsetText.c_str());
       return 2;
     }
   }
   if (record.empty()) {
-    std::fputs(
-        "usage: quellscope-cli replay RECORD.eeg [--settings FILE] [--start-offset SEC] [--records OUT.csv]\n"
-        "         [--log OUT.log] [--pow-binary F | --pow-ascii F] [--bic-binary F | --bic-ascii F]\n"
-        "         [--amp F] [--bis-variables F] [--wave-ascii F] [--snapshot F] [--png-dir DIR]\n"
-        "         [--dsa OUT.csv] [--channel N | --all-channels]\n",
-        stderr);
+    std::fputs(kReplayUsage, stderr);
     return 2;
   }
   if (allChannels) {

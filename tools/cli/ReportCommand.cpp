@@ -12,6 +12,7 @@
 #include <string>
 
 #include "cli/CaseRun.h"
+#include "cli/CommandArgs.h"
 #include "cli/SummaryCsv.h"
 #include "report/CaseReport.h"
 
@@ -30,14 +31,6 @@ std::unique_ptr<QGuiApplication> MakeGuiApp() {
     if (::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST) qputenv("XDG_RUNTIME_DIR", dir.c_str());
   }
   return std::make_unique<QGuiApplication>(argc, argv);
-}
-
-bool ParseChannel(const char* text, int& channel) {
-  char* end = nullptr;
-  const long v = std::strtol(text, &end, 10);
-  if (*end != '\0' || v < 0 || v > 3) return false;
-  channel = static_cast<int>(v);
-  return true;
 }
 
 // The comments shown: those of --comments, else those an EDF file carries,
@@ -73,29 +66,13 @@ constexpr const char* kReportUsage =
 int ReportCommand(int argc, char** argv) {
   CaseRunOptions options;
   std::string out, png, comments;
-  for (int i = 0; i < argc; ++i) {
-    const std::string a = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (a == "--out" && hasValue) {
-      out = argv[++i];
-    } else if (a == "--png" && hasValue) {
-      png = argv[++i];
-    } else if (a == "--comments" && hasValue) {
-      comments = argv[++i];
-    } else if (a == "--settings" && hasValue) {
-      options.settings = argv[++i];
-    } else if (a == "--channel" && hasValue) {
-      if (!ParseChannel(argv[++i], options.channel)) {
-        std::fprintf(stderr, "report: --channel takes 0 to 3, not '%s'\n", argv[i]);
-        return 2;
-      }
-    } else if (!a.empty() && a[0] != '-' && options.input.empty()) {
-      options.input = a;
-    } else {
-      std::fprintf(stderr, "report: unexpected argument '%s'\n%s", a.c_str(), kReportUsage);
-      return 2;
-    }
-  }
+  const CommandArgs args{
+      .command = "report",
+      .usage = kReportUsage,
+      .values = {{"--out", &out}, {"--png", &png}, {"--comments", &comments}, {"--settings", &options.settings}},
+      .channel = &options.channel,
+      .names = {&options.input}};
+  if (!args.Parse(argc, argv)) return 2;
   if (options.input.empty() || out.empty()) {
     std::fputs(kReportUsage, stderr);
     return 2;
@@ -125,26 +102,14 @@ int BatchCaseCommand(int argc, char** argv) {
   CaseRunOptions options;
   std::string dir, stem;
   bool report = false;
-  for (int i = 0; i < argc; ++i) {
-    const std::string a = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (a == "--out" && hasValue) {
-      dir = argv[++i];
-    } else if (a == "--stem" && hasValue) {
-      stem = argv[++i];
-    } else if (a == "--settings" && hasValue) {
-      options.settings = argv[++i];
-    } else if (a == "--channel" && hasValue) {
-      if (!ParseChannel(argv[++i], options.channel)) return 2;
-    } else if (a == "--report") {
-      report = true;
-    } else if (!a.empty() && a[0] != '-' && options.input.empty()) {
-      options.input = a;
-    } else {
-      return 2;
-    }
-  }
-  if (options.input.empty() || dir.empty() || stem.empty()) return 2;
+  // Only the batch runs this command, with arguments it has checked.
+  const CommandArgs args{.command = "batch-case",
+                         .usage = "",
+                         .values = {{"--out", &dir}, {"--stem", &stem}, {"--settings", &options.settings}},
+                         .switches = {{"--report", &report}},
+                         .channel = &options.channel,
+                         .names = {&options.input}};
+  if (!args.Parse(argc, argv) || options.input.empty() || dir.empty() || stem.empty()) return 2;
   const std::string base = dir + "/" + stem;
   options.recordsPath = base + ".records.csv";
   options.logPath = base + ".log";

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/CommandArgs.h"
 #include "exchange/VitalImport.h"
 
 namespace qs::cli {
@@ -12,22 +13,11 @@ int ImportVitalCommand(int argc, char** argv) {
       "usage: quellscope-cli import-vital IN.vital OUT.eeg [--track NAME] [--track2 NAME]\n";
   std::string in, out;
   VitalImportOptions options;
-  for (int i = 0; i < argc; ++i) {
-    const std::string a = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (a == "--track" && hasValue) {
-      options.track = argv[++i];
-    } else if (a == "--track2" && hasValue) {
-      options.track2 = argv[++i];
-    } else if (!a.empty() && a[0] != '-' && in.empty()) {
-      in = a;
-    } else if (!a.empty() && a[0] != '-' && out.empty()) {
-      out = a;
-    } else {
-      std::fprintf(stderr, "import-vital: unexpected argument '%s'\n%s", a.c_str(), kUsage);
-      return 2;
-    }
-  }
+  const CommandArgs args{.command = "import-vital",
+                         .usage = kUsage,
+                         .values = {{"--track", &options.track}, {"--track2", &options.track2}},
+                         .names = {&in, &out}};
+  if (!args.Parse(argc, argv)) return 2;
   if (in.empty() || out.empty()) {
     std::fputs(kUsage, stderr);
     return 2;
