@@ -41,16 +41,6 @@ std::vector<std::string> CommentsWith(const TextLines& lines, const std::string&
   return found;
 }
 
-// The value columns of a records file (index and time dropped).
-std::vector<std::string> Values(const fs::path& csv) {
-  std::ifstream in(csv);
-  std::vector<std::string> rows;
-  std::string line;
-  for (std::getline(in, line); std::getline(in, line);)
-    rows.push_back(line.substr(line.find(',', line.find(',') + 1) + 1));
-  return rows;
-}
-
 class OnlineFaults : public TempFiles {
  protected:
   void Start(Sim o, bool record = true) {

@@ -99,6 +99,17 @@ inline Packets RecordBody(const fs::path& path, std::size_t* stray = nullptr) {
   return packets;
 }
 
+// The value columns of a records file (index and time dropped: online the
+// time is the wall clock, in a replay the file's).
+inline std::vector<std::string> Values(const fs::path& csv) {
+  std::ifstream in(csv);
+  std::vector<std::string> rows;
+  std::string line;
+  for (std::getline(in, line); std::getline(in, line);)
+    rows.push_back(line.substr(line.find(',', line.find(',') + 1) + 1));
+  return rows;
+}
+
 inline bool IsRaw(const std::vector<std::uint8_t>& packet) {
   return GetU16(&packet[kOffMsgId]) == kMsgRawEeg;
 }

@@ -235,17 +235,6 @@ TEST(MonitorSimCommandLine, AcceptsItsOptionsAndReportsWhatIsWrong) {
   }
 }
 
-// The value columns of a records file (index and time dropped: online the
-// time is the wall clock, in a replay the file's).
-std::vector<std::string> Values(const fs::path& csv) {
-  std::ifstream in(csv);
-  std::vector<std::string> rows;
-  std::string line;
-  for (std::getline(in, line); std::getline(in, line);)
-    rows.push_back(line.substr(line.find(',', line.find(',') + 1) + 1));
-  return rows;
-}
-
 class AcquireCli : public OnlineRunTest {};
 
 // The simulated monitor plays a generated recording; the command records and
