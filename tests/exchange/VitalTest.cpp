@@ -178,9 +178,11 @@ TEST(VitalImport, OverlapsKeepTheFirstSamplesShortGapsAreFlaggedLongGapsSplit) {
   // A packed file's gaps are missing-sample values inside its one record: the same rule.
   test::VitalWriter packed(-540, true);
   packed.Track({.recFmt = 5, .gain = 0.5});
+  // Samples at 0 to 5 s but for one, then 1 to 3 s missing: a gap of exactly
+  // 2 s, still bridged; then 13 to 16 s.
   std::vector<std::int16_t> samples(16 * 128, -32768);
-  for (int i = 0; i < 3 * 128; ++i)
-    samples[static_cast<std::size_t>(i)] = samples[static_cast<std::size_t>(i + 13 * 128)] = 20;
+  for (int i = 0; i < 3 * 128; ++i) samples[static_cast<std::size_t>(i + 13 * 128)] = 20;
+  for (int i = 0; i < 5 * 128; ++i) samples[static_cast<std::size_t>(i)] = i < 128 || i >= 3 * 128 ? 20 : -32768;
   samples[100] = -32768;
   packed.Wave(1, kStart, samples);
   const std::vector<std::uint8_t> gz = packed.Gzip();
@@ -188,7 +190,7 @@ TEST(VitalImport, OverlapsKeepTheFirstSamplesShortGapsAreFlaggedLongGapsSplit) {
   ASSERT_TRUE(split) << error;
   ASSERT_EQ(split->parts.size(), 2u);
   EXPECT_EQ(std::tuple(split->parts[0].seconds, split->parts[0].filledSeconds, split->join.filled),
-            std::tuple(3, 1, 1L));
+            std::tuple(5, 3, 257L));
   EXPECT_EQ(std::tuple(split->parts[1].seconds, split->parts[1].startSecondOfDay),
             std::tuple(3, kNine30 + 13));
 }
@@ -215,6 +217,40 @@ TEST(VitalImport, A256HzTrackIsResampledAsTheEdfImportResamples) {
   ASSERT_EQ(rec.seconds, 8);
   EXPECT_EQ(rec.counts[0], expected);
   EXPECT_EQ(rec.startSecondOfDay, 30u * 60) << "no time-zone bias: local time is UTC";
+}
+
+// --track and --track2 take waveform tracks only; a track in millivolts spans
+// its declared range in microvolts; only the recorder's own EVENT track
+// (device 0) gives comments, not another string track beside it.
+TEST(VitalImport, TrackChoicesMillivoltRangesAndOnlyTheEventTrackGiveComments) {
+  test::VitalWriter w(0);
+  w.Track({.name = "BIS/EEG1_WAV", .unit = "mV", .minVal = -0.5f, .maxVal = 0.5f, .montype = 28});
+  w.Track({.id = 2, .name = "Other/RAW"});  // a waveform without a meaning code
+  w.Track({.id = 3, .recType = 2, .name = "BIS/BIS", .montype = 22});
+  w.Track({.id = 4, .recType = 5, .recFmt = 0, .name = "EVENT", .unit = "", .devid = 0});
+  w.Track({.id = 5, .recType = 5, .recFmt = 0, .name = "NOTE", .unit = "", .devid = 0});
+  w.Wave(1, kStart, std::vector<float>(256, 0.1f));
+  w.Wave(2, kStart, std::vector<float>(256, -30.0f));
+  w.Event(4, kStart + 1, "incision");
+  w.Event(5, kStart + 1, "a note");
+  const std::vector<std::uint8_t> gz = w.Gzip();
+  const struct {
+    const char *track, *track2, *labels;
+  } cases[] = {{"", "", "BIS/EEG1_WAV BIS/EEG1_WAV"},
+               {"Other/RAW", "", "Other/RAW BIS/EEG1_WAV"},
+               {"", "Other/RAW", "BIS/EEG1_WAV Other/RAW"},
+               {"BIS/BIS", "", "no waveform track \"BIS/BIS\""}};
+  for (const auto& c : cases) {
+    std::string error;
+    const auto result = ConvertVitalBytes(gz.data(), gz.size(), {.track = c.track, .track2 = c.track2}, &error);
+    EXPECT_EQ(result ? result->label1 + " " + result->label2 : error.substr(0, error.find(';')), c.labels);
+  }
+  std::string error;
+  const auto result = ConvertVitalBytes(gz.data(), gz.size(), {}, &error);
+  ASSERT_TRUE(result) << error;
+  // -500 to 500 uV: the simplest fraction that close to 1000/65535.
+  EXPECT_NEAR(result->calibration.Gain(), 1000.0 / 65535, 1e-4);
+  EXPECT_EQ(result->parts.at(0).commentLines, std::vector<std::string>{"00:30:01,incision"});
 }
 
 TEST(VitalReader, DamagedFilesAreRefusedWithThePacketAndTheByteOffset) {
