@@ -1,5 +1,6 @@
-// The monitor protocol: the framing parser and its receive ring, a bounded
-// fuzz run through the parser's fuzz target, the messages' decoding at their
+// The monitor protocol: the framing parser and its receive ring (random
+// damage to whole streams here; the fuzz target's corpus, replayed in every
+// test run, carries what coverage-guided fuzzing found), the messages' decoding at their
 // byte offsets against the encoder (whose bytes the generator's pinned
 // recording holds) and the requests the system sends. Packets are exactly as
 // long as the message, so a decoder reading past its fields shows up in the
@@ -20,8 +21,6 @@
 #include "protocol/ProtocolTestSupport.h"
 #include "protocol/Requests.h"
 
-// The packet parser's fuzz target (fuzz/PacketParserFuzz.cpp).
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 namespace qs {
 namespace {
@@ -347,117 +346,6 @@ TEST(RxRing, KeepsOrderAcrossTheWrapAndNeverOverwritesUnreadBytes) {
   EXPECT_EQ(std::tuple(ring.CommittedCount(), ring.PeekCount(), ring.FreeSpace()),
             std::tuple(0u, 0u, RxRing::kSize));
   EXPECT_FALSE(ring.Peek(b));
-}
-
-// ---------------------------------------------------------------------------
-// Bounded fuzzing of the receive path: random buffers and mutated valid
-// streams go through the packet parser's fuzz target, whose corpus the test
-// run replays as well. Whatever the bytes, it parses them whole and in pieces
-// and aborts on a packet handed out that is not a whole data packet with a
-// right checksum and the length of its message, on a split that changes the
-// outcome, or on ParsePacket returning 0 while the ring holds BytesNeeded()
-// bytes; its decoders see exactly sized copies.
-
-struct Fuzzer {
-  explicit Fuzzer(unsigned seed) : rng(seed) {
-    for (unsigned i = 0; i < 6; ++i) {
-      std::mt19937 r(seed * 31 + i);
-      for (const auto& item : MakeMixedStream(r, 2))
-        bases[i].insert(bases[i].end(), item.first.begin(), item.first.end());
-    }
-  }
-  std::size_t Pick(std::size_t a, std::size_t b) { return std::uniform_int_distribution(a, b)(rng); }
-  std::uint8_t Byte() { return static_cast<std::uint8_t>(rng()); }
-
-  void Run(const Bytes& buf) {
-    LLVMFuzzerTestOneInput(buf.data(), buf.size());
-    for (const auto& [id, bytes] : Receiver().Parse(buf)) packets += 1, rawPackets += id == kMsgRawEeg;
-  }
-
-  // Random bytes with sync pairs and plausible packets: every type, lengths
-  // around the message sizes and beyond 2048, right and wrong checksums.
-  Bytes RandomBuffer() {
-    Bytes b;
-    for (const std::size_t target = Pick(0, 300); b.size() < target;) {
-      const std::size_t kind = Pick(0, 5);
-      if (kind == 0) b.insert(b.end(), {kSync0, kSync1});
-      if (kind == 1 || kind == 2) AppendRandomPacket(b);
-      for (std::size_t n = kind > 2 ? Pick(1, 20) : 0; n > 0; --n) b.push_back(Byte());
-    }
-    return b;
-  }
-
-  // A window of a valid stream with a few mutations.
-  Bytes MutatedBuffer() {
-    const Bytes& base = bases[Pick(0, 5)];
-    const std::size_t from = Pick(0, base.size() - 1);
-    Bytes b(base.begin() + from, base.begin() + from + std::min(Pick(1, 500), base.size() - from));
-    for (std::size_t n = Pick(1, 6); n > 0 && !b.empty(); --n) Mutate(b);
-    return b;
-  }
-
-  std::uint16_t RandomLength() {
-    // clang-format off
-    static constexpr std::uint16_t kInteresting[] = {0, 1, 7, 11, 12, 13, 67, 68, 80, 119, 120, 131, 132, 133, 144, 287,
-                                                     288, 299, 300, 376, 2047, 2048, 2049, 2050, 4096, 32768, 65535};
-    // clang-format on
-    const std::uint16_t interesting = kInteresting[Pick(0, std::size(kInteresting) - 1)];
-    return Pick(0, 1) == 0 ? interesting : static_cast<std::uint16_t>(Pick(0, 400));
-  }
-
-  void AppendRandomPacket(Bytes& b) {
-    static constexpr std::uint16_t kIds[] = {0,   kMsgRawEeg,      kMsgProcessed, kMsgProcessedExt,
-                                             111, kMsgMonitorInfo, kMsgProcessed4};
-    const auto type = static_cast<std::uint16_t>(Pick(0, 9) < 7 ? 1 : Pick(0, 4));
-    const std::uint16_t length = type == 1 || Pick(0, 3) == 0 ? RandomLength() : 0;
-    Bytes data(length <= kMaxDataLength ? length : Pick(0, 400));  // beyond 2048: fewer than announced
-    for (auto& x : data) x = Byte();
-    if (data.size() >= 6) PutU16(&data[kOffMsgId - 8], kIds[Pick(0, std::size(kIds) - 1)]);
-    if (data.size() >= 12) PutU16(&data[kOffPayloadLength - 8], static_cast<std::uint16_t>(data.size() - 12));
-    AppendPacket(b, static_cast<std::uint16_t>(rng()), type, data);
-    if (length > kMaxDataLength) PutU16(&b[b.size() - data.size() - 10 + kOffDataLength], length);
-    if (Pick(0, 9) >= 7) PutU16(&b[b.size() - 2], static_cast<std::uint16_t>(rng()));  // a wrong checksum
-  }
-
-  void Mutate(Bytes& b) {
-    const auto it = [&](std::size_t i) { return b.begin() + static_cast<std::ptrdiff_t>(i); };
-    const std::size_t at = Pick(0, b.size() - 1), n = std::min(Pick(1, 8), b.size() - at);
-    std::vector<std::size_t> syncs;
-    // clang-format off
-    switch (Pick(0, 7)) {
-      case 0: b[at] = Pick(0, 1) == 0 ? static_cast<std::uint8_t>(b[at] ^ (1u << Pick(0, 7))) : Byte(); break;
-      case 1: for (std::size_t i = 0; i < n; ++i) b.insert(it(at), Byte()); break;  // random bytes inserted
-      case 2: b.erase(it(at), it(at + n)); break;
-      case 3: b.resize(at); break;
-      case 4: b.insert(it(at), {kSync0, kSync1}); break;
-      case 5: case 6:  // a header's length changed, half the time with a checksum made right for it
-        for (std::size_t i = 0; i + 8 <= b.size(); ++i) if (b[i] == kSync0 && b[i + 1] == kSync1) syncs.push_back(i);
-        if (!syncs.empty()) {
-          const std::size_t s = syncs[Pick(0, syncs.size() - 1)], length = RandomLength();
-          PutU16(&b[s + kOffDataLength], static_cast<std::uint16_t>(length));
-          if (Pick(0, 1) == 0 && s + 10 + length <= b.size()) PutU16(&b[s + 8 + length], PacketChecksum(&b[s], 8 + length));
-        }
-        break;
-      default: {  // a stretch repeated
-        const Bytes copy(it(at), it(at + std::min(Pick(1, 200), b.size() - at)));
-        b.insert(it(Pick(0, b.size())), copy.begin(), copy.end());
-      }
-    }
-    // clang-format on
-  }
-
-  std::minstd_rand rng;  // cheap: a number is drawn for nearly every byte
-  Bytes bases[6];
-  std::size_t packets = 0, rawPackets = 0;
-};
-
-TEST(ParserFuzz, RandomBuffersAndMutatedValidStreams) {
-  Fuzzer random(101), mutated(202);
-  for (int i = 0; i < 100000; ++i) random.Run(random.RandomBuffer());
-  for (int i = 0; i < 200000; ++i) mutated.Run(mutated.MutatedBuffer());
-  EXPECT_GT(random.packets, 10000u) << "random buffers should hold valid packets too";
-  EXPECT_GT(mutated.packets, 50000u);
-  EXPECT_GT(mutated.rawPackets, 10000u);
 }
 
 // ---------------------------------------------------------------------------
