@@ -30,18 +30,20 @@ struct EdfShape {
   int signals = 2;  // "EEG A", "EEG B", ..., from -500 to 500 uV
   std::function<double(int signal, double t)> wave = [](int, double) { return 0.0; };
   std::vector<std::pair<double, std::string>> annotations;  // onset s, text
+  bool bdf = false;                                         // BDF+: 24-bit samples
 };
 
-// An EDF+C file of that shape, physical samples in uV, from 14 March 2024 9:30:15; its bytes.
+// An EDF+C (BDF+C) file of that shape, physical samples in uV, from 14 March 2024 9:30:15; its bytes.
 inline std::vector<std::uint8_t> WriteEdfPlus(const std::string& path, const EdfShape& shape) {
-  const int h = edfopen_file_writeonly(path.c_str(), EDFLIB_FILETYPE_EDFPLUS, shape.signals);
+  const int h = edfopen_file_writeonly(path.c_str(), shape.bdf ? EDFLIB_FILETYPE_BDFPLUS : EDFLIB_FILETYPE_EDFPLUS,
+                                       shape.signals);
   if (h < 0) return {};
   for (int s = 0; s < shape.signals; ++s) {
     edf_set_samplefrequency(h, s, shape.rate);
     edf_set_physical_minimum(h, s, -500);
     edf_set_physical_maximum(h, s, 500);
-    edf_set_digital_minimum(h, s, -32768);
-    edf_set_digital_maximum(h, s, 32767);
+    edf_set_digital_minimum(h, s, shape.bdf ? -8388608 : -32768);
+    edf_set_digital_maximum(h, s, shape.bdf ? 8388607 : 32767);
     edf_set_label(h, s, (std::string("EEG ") + static_cast<char>('A' + s)).c_str());
     edf_set_physical_dimension(h, s, "uV");
   }

@@ -250,6 +250,39 @@ TEST(EdfReader, DiscontinuousFileWithAGapIsRefusedByTheImport) {
 // it imports to the very record of the same samples in one-second records;
 // where the last digit cannot explain the deviation, or a discontinuous file
 // lacks its annotations, it is still refused.
+// BDF's 24-bit samples with every byte in use; fields padded on both sides;
+// the record count -1 of a recorder that never finished; a line break inside
+// an annotation, which would split the comments file's line.
+TEST(EdfReader, BdfSamplesPaddedFieldsUnfinishedCountsAndLineBreaksInAnnotations) {
+  const auto wave = [](int s, double t) { return 450 * std::sin(2 * std::numbers::pi * (3 + s) * t); };
+  std::string error;
+  auto f = EdfFile::Parse(test::WriteEdfPlus(test::TempPath("24bit.bdf"),
+                                             {.rate = 128, .seconds = 2, .wave = wave, .bdf = true}),
+                          &error);
+  ASSERT_TRUE(f && f->Header().bdf) << error;
+  const std::vector<double> uv = f->PhysicalSamples(1);
+  ASSERT_EQ(uv.size(), 256u);
+  double worst = 0;
+  for (std::size_t i = 0; i < uv.size(); ++i) worst = std::max(worst, std::fabs(uv[i] - wave(1, i / 128.0)));
+  EXPECT_LE(worst, f->Header().signals[1].Step());
+
+  Bytes bytes = ValidFile();
+  std::memcpy(bytes.data() + 256, "  EEG A         ", 16);
+  std::memcpy(bytes.data() + 236, "-1      ", 8);
+  const auto named = std::search(bytes.begin(), bytes.end(), std::begin("eyes closed"), std::end("eyes closed") - 1);
+  ASSERT_NE(named, bytes.end());
+  named[4] = '\n';
+  f = EdfFile::Parse(bytes, &error);
+  ASSERT_TRUE(f) << error;
+  EXPECT_EQ(std::tuple(f->Header().signals[0].label, f->Header().dataRecords), std::tuple("EEG A", 3L));
+  const auto converted = ConvertEdf(*f, {}, &error);
+  ASSERT_TRUE(converted) << error;
+  EXPECT_EQ(converted->commentLines.at(0), "09:30:15,eyes closed");
+  bytes.resize(bytes.size() - 10);
+  EXPECT_FALSE(EdfFile::Parse(bytes, &error));
+  EXPECT_NE(error.find("-1 (unknown), and the data end inside data record 3"), std::string::npos) << error;
+}
+
 TEST(EdfReader, ConvertersRecordPerSampleFilesWithoutAnnotationsImportAtTheIntendedRate) {
   const auto wave = [](int s, double t) { return 80 * std::sin(2 * std::numbers::pi * (7 + s) * t); };
   std::string error;
