@@ -394,12 +394,5 @@ TEST_F(ReplayTest, BisVariablesLinesFollowTheReplayClock) {
 
 // The recording of the independent implementation: replaying it must write
 // its monitor-variables export byte for byte.
-TEST_F(ReplayTest, ReferenceRecordingReproducesItsMonitorVariablesExport) {
-  const fs::path reference = QS_REFERENCE_DIR;
-  ASSERT_TRUE(fs::exists(reference / "mixed10.eeg")) << reference;
-  EXPECT_EQ(ReplayWithBisVariables((reference / "mixed10.eeg").string(), 600),
-            Text(reference / "mixed10_bisvars.csv"));
-}
-
 }  // namespace
 }  // namespace qs
