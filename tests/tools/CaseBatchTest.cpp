@@ -171,7 +171,14 @@ TEST_F(CaseBatch, TenCasesAnEdfAndADamagedFileGiveTwelveRowsAndExitOne) {
   Run("export-edf " + At("in/case0.eeg") + " " + At("in/sub/x.edf"), 0);
   { std::ofstream(At("in/sub/damaged.eeg"), std::ios::binary) << "A2K this is not a record"; }
   { std::ofstream(At("in/sub/notes.txt")) << "not a case"; }  // not searched for
+  // The EDF case's conversion is replayed from a temporary file, removed after.
+  fs::create_directories(dir / "tmp");
+  const char* tmp = std::getenv("TMPDIR");
+  const std::string kept = tmp != nullptr ? tmp : "";
+  ::setenv("TMPDIR", At("tmp").c_str(), 1);
   const CliRun r = Run("batch " + At("in") + " --out " + At("out") + " --jobs 2 --report", 1);
+  tmp != nullptr ? ::setenv("TMPDIR", kept.c_str(), 1) : ::unsetenv("TMPDIR");
+  EXPECT_TRUE(fs::is_empty(dir / "tmp"));
   EXPECT_NE(r.out.find("12 of 12 cases done, 1 failed"), std::string::npos) << r.out;
   EXPECT_EQ(r.out.find('\r'), std::string::npos) << "a progress line without a terminal";
   const std::vector<Row> rows = Summary(dir / "out" / "summary.csv");
@@ -286,7 +293,10 @@ TEST_F(CaseBatch, TheReportIsOneSearchablePageWithTheHeaderAndTheSummary) {
   if (!HasTool("pdftotext") || !HasTool("pdfinfo"))
     GTEST_SKIP() << "poppler-utils are not installed (scripts/setup)";
   const fs::path reference = QS_REFERENCE_DIR;
-  const std::string settings = " --settings " + (reference / "mixed10_Kvo_V2000.ini").string();
+  // The reference settings and a 2-s moving average, said in the header.
+  fs::copy_file(reference / "mixed10_Kvo_V2000.ini", At("s.ini"));
+  { std::ofstream(At("s.ini"), std::ios::app) << "Moving_Average:2\r\n"; }
+  const std::string settings = " --settings " + At("s.ini");
   { std::ofstream(At("c.cmt")) << "10:03:20,Propofol bolus\r\n"; }
   Run("report " + (reference / "mixed10.eeg").string() + settings + " --out " + At("r.pdf") + " --png " +
           At("r.png") + " --comments " + At("c.cmt"),
@@ -303,7 +313,11 @@ TEST_F(CaseBatch, TheReportIsOneSearchablePageWithTheHeaderAndTheSummary) {
   for (const std::string& part :
        {std::string("Case report: mixed10.eeg"), "Start " + row.at("start").substr(11),
         std::string("(600 s)"), std::string("Sampling rate 128 Hz"), std::string("analysed channel 0"),
-        std::string("Use_BIS_BSR false"), std::string("10:03:20 Propofol bolus")})
+        std::string("SEF95, Moving_Average 2 s, BS_Threshold 5 uV, Overshoot 80 uV, Spike 30 uV"),
+        std::string("Power_Dur 60 s, Bisp_Dur 180 s, Amp_Dur 60 s, Use Processed Wave true"),
+        std::string("Use_BIS_BSR false, Use_BIS_SEF false, SR_PCT false, BicRatio false, SynchFastSlow false, "
+                    "mBIC_filter false"),
+        std::string("10:03:20 Propofol bolus")})
     EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
   // The spectrogram panel is drawn from the replay's spectra: its dB range.
   EXPECT_TRUE(std::regex_search(text, std::regex("-?[0-9]+ to -?[0-9]+ dB"))) << text;
