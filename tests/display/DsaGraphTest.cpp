@@ -45,11 +45,12 @@ TEST(SpectrumHistory, KeepsTheNewestColumnsAndACopyFollowsAppendsWrapsAndClears)
 }
 
 TEST(DsaGraph, ColourEndsAndAnAutomaticRangeThatIgnoresRejectedIntervalsAndRareOutliers) {
-  const DsaRange range{0.0, 20.0};
-  EXPECT_EQ(DsaColour(-30.0, range), DsaColour(0.0, range));
+  const DsaRange range{-10.0, 20.0};
+  EXPECT_EQ(DsaColour(-30.0, range), DsaColour(-10.0, range));
   EXPECT_EQ(DsaColour(50.0, range), DsaColour(20.0, range));
-  EXPECT_EQ(DsaColour(0.0, range), MakeRgb(71, 1, 85));     // viridis' dark violet
+  EXPECT_EQ(DsaColour(-10.0, range), MakeRgb(71, 1, 85));   // viridis' dark violet
   EXPECT_EQ(DsaColour(20.0, range), MakeRgb(252, 231, 33)); // and its yellow
+  EXPECT_EQ(DsaColour(5.0, range), DsaColour(0.0, {-5.0, 5.0})) << "the middle of either range";
   EXPECT_EQ(PowerDb(0.0f), kDsaFloorDb);
 
   SpectrumHistory h;
@@ -97,6 +98,14 @@ TEST(DsaGraph, DrawsPowerAsColourTheSefRejectedIntervalsAndCommentMarkers) {
                        {x(3), row10Hz, DsaColour(20.0, view.range)},
                        {x(3), 181 - 85, kWhite},              // SEF 15 Hz
                        {40 + 25 * 302 / 40, a.top - 8, kMagenta}});
+  // Paged to the third interval, two across: the time axis starts where that
+  // interval does, reckoned from the first column's own time.
+  view.startSeconds = -1, view.firstColumn = 2, view.columns = 2;
+  DrawDsa(canvas, h, view);
+  const auto paged = [](int column) { return 40 + column * 302 / 2 + 20; };
+  ExpectPixels(image, {{paged(0), row10Hz, DsaColour(-100.0, view.range)},
+                       {paged(1), row10Hz, DsaColour(20.0, view.range)},
+                       {40 + 5 * 302 / 20, a.top - 8, kMagenta}});
 }
 
 // The drawing thread keeps its own copy of the calculation's history: a new
