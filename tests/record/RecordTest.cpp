@@ -97,12 +97,17 @@ TEST_F(RecordFilesTest, WriterSkipsUncalibratedAndUnrecordedMessagesAndKeepsTheH
   EXPECT_TRUE(writer.Append(vars + kProcessedBytes, kMsgRawEeg, k128, 0.0f));  // no calibration yet
   EXPECT_TRUE(writer.Append(vars, kMsgMonitorInfo, k128, 1.0f));               // not recorded
   EXPECT_TRUE(writer.Append(vars, kMsgProcessed, k128, 1.0f));
+  EXPECT_TRUE(writer.Append(vars, kMsgProcessed, k128, 1.0f));
   EXPECT_TRUE(writer.WriteHeader({.hour = 9, .minute = 30, .info = {}}));
   file.Close();
   const PrescanResult r = PrescanRecord(Path("w.eeg"));
-  // The late header takes the place kept for it.
+  // The late header takes the place kept for it, once.
   EXPECT_EQ(std::tuple(r.outcome, r.fileLength, r.firstPacketId, r.fileStartSec),
-            std::tuple(Ok, 128L + 142, int{kMsgProcessed}, 9u * 3600 + 30 * 60));
+            std::tuple(Ok, 128L + 2 * 142, int{kMsgProcessed}, 9u * 3600 + 30 * 60));
+  // A file that cannot be written makes the packet's writing fail.
+  ASSERT_TRUE(file.Open(Path("w.eeg"), "rb"));
+  RecordWriter refused(file);
+  EXPECT_FALSE(refused.Append(vars, kMsgProcessed, k128, 1.0f));
 }
 
 // Regression: a record file opened during a run (from the Save menu, or the
@@ -125,6 +130,10 @@ TEST_F(RecordFilesTest, WriterBeginsAFileOpenedDuringTheRunWithAHeaderAndAProces
   ASSERT_TRUE(file.Open(Path("later.eeg"), "wb"));
   EXPECT_TRUE(writer.Append(raw, kMsgRawEeg, k128, 1.0f));  // before the file's first processed message
   EXPECT_TRUE(writer.Append(vars, kMsgProcessed, k128, 1.0f));
+  // The monitor's information coming again leaves the file's header as it is.
+  MonitorInfo again = info;
+  again.payload[27] = 'B';
+  EXPECT_TRUE(writer.WriteHeader({.hour = 9, .minute = 30, .info = again}));
   EXPECT_TRUE(writer.Append(raw, kMsgRawEeg, k128, 1.0f));
   file.Close();
   for (const char* name : {"first.eeg", "later.eeg"}) {
