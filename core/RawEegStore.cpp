@@ -9,6 +9,14 @@ constexpr int kSamplesPerMessage128 = 16;
 constexpr int kSamplesPerMessage256 = 32;
 }  // namespace
 
+bool RawStoreWouldOverflow(RawLayout layout, const RawWaveBuffer& wave) {
+  // At 256 Hz both rings fill in step (16 of 1024, 32 of 2048 per message)
+  // and are drained in step; testing both keeps either from being
+  // overwritten should they ever drift apart.
+  if (wave.Wave128Pending + kSamplesPerMessage128 > RawWaveBuffer::kSize128) return true;
+  return layout == RawLayout::TwoChannels256 && wave.Wave256Pending + kSamplesPerMessage256 > RawWaveBuffer::kSize256;
+}
+
 StoreResult StoreRawEeg(const std::uint8_t* packet, RawLayout layout, int channel, bool checkOverflow,
                         bool firstOfSecond, RawWaveBuffer& wave, PacketSecondRing& seconds) {
   const int channels = RawChannels(layout);
@@ -16,15 +24,7 @@ StoreResult StoreRawEeg(const std::uint8_t* packet, RawLayout layout, int channe
   const int c = ((channel % channels) + channels) % channels;
   const bool rate256 = layout == RawLayout::TwoChannels256;
 
-  if (checkOverflow) {
-    // At 256 Hz both rings fill in step (16 of 1024, 32 of 2048 per message)
-    // and are drained in step; testing both keeps either from being
-    // overwritten should they ever drift apart.
-    if (wave.Wave128Pending + kSamplesPerMessage128 > RawWaveBuffer::kSize128) return StoreResult::Overflow;
-    if (rate256 && wave.Wave256Pending + kSamplesPerMessage256 > RawWaveBuffer::kSize256) {
-      return StoreResult::Overflow;
-    }
-  }
+  if (checkOverflow && RawStoreWouldOverflow(layout, wave)) return StoreResult::Overflow;
 
   const std::uint8_t* samples = packet + kOffRawSamples;
   auto sample = [&](int frame) {

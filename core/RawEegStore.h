@@ -26,6 +26,11 @@ enum class StoreResult { Stored, Overflow };
 StoreResult StoreRawEeg(const std::uint8_t* packet, RawLayout layout, int channel, bool checkOverflow,
                         bool firstOfSecond, RawWaveBuffer& wave, PacketSecondRing& seconds);
 
+// Whether one more message of the layout would push a pending count past its
+// ring's size (the test StoreRawEeg makes with checkOverflow). Only the
+// storing side adds to the counts, so a "no" holds until it stores.
+bool RawStoreWouldOverflow(RawLayout layout, const RawWaveBuffer& wave);
+
 // The monitor's latest variables of the EEG channel in use, as a variables
 // message gives them; online and in replay alike.
 inline void StoreMonitorValues(const ChannelVariables& v, MonitorValues& m) {

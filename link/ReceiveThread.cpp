@@ -86,7 +86,7 @@ void TReceiveThread::Execute() {
       switch (id) {
         case kMsgRawEeg:
           DataArrived(now, /*raw=*/true);
-          record = HandleRaw();
+          HandleRaw();
           break;
         case kMsgProcessed:
         case kMsgProcessed4:
@@ -124,28 +124,36 @@ void TReceiveThread::Execute() {
   Finish();
 }
 
-bool TReceiveThread::HandleRaw() {
+void TReceiveThread::HandleRaw() {
   RunState& run = core_.run;
   const std::uint8_t* packet = core_.parser.Packet();
   const RawLayout layout = RawLayoutFor(run.EngineKind, run.Rate256);
   // A raw message of another layout's length would be read beyond its samples.
-  if (core_.parser.PacketLength() != RawPacketBytes(layout)) return false;
-  if (run.WaveGain == 0.0f) return false;  // no calibration yet
+  if (core_.parser.PacketLength() != RawPacketBytes(layout)) return;
+  if (run.WaveGain == 0.0f) return;  // no calibration yet
   const bool boundary = GetU16(packet + kOffMsgSeq) % 8 == 0;
   if (awaitingBoundary_) {
-    if (!boundary) return false;
+    if (!boundary) return;
     awaitingBoundary_ = false;
   }
-  StoreResult stored;
+  bool full;
   {
     Lock hold(core_.sync.WaveLock);
-    stored = StoreRawEeg(packet, layout, core_.settings.EegChannel, /*checkOverflow=*/true, group_ == 0,
-                         core_.buffers.rawWave, core_.buffers.packetSeconds);
+    full = RawStoreWouldOverflow(layout, core_.buffers.rawWave);
   }
-  if (stored == StoreResult::Overflow) {
+  if (full) {
     overflowed_ = true;
     core_.sync.OverflowEvent.Set();
-    return false;
+    return;
+  }
+  // Recorded before its samples reach the calculation: a stop that comes as
+  // the calculation takes a second never leaves part of it out of the record.
+  Record(kMsgRawEeg);
+  {
+    Lock hold(core_.sync.WaveLock);
+    // Room cannot have gone since: only this thread adds samples.
+    StoreRawEeg(packet, layout, core_.settings.EegChannel, /*checkOverflow=*/false, group_ == 0,
+                core_.buffers.rawWave, core_.buffers.packetSeconds);
   }
   ++rawStored_;
   if (++group_ == 8) {
@@ -154,7 +162,6 @@ bool TReceiveThread::HandleRaw() {
     secondBlock_ = (secondBlock_ + 2) % kRingBlocks;
     core_.sync.CalcDataEvent.Set();
   }
-  return true;
 }
 
 bool TReceiveThread::HandleProcessed(std::uint16_t id) {

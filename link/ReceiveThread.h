@@ -75,8 +75,9 @@ class TReceiveThread final : public WorkerThread {
 
  private:
   void ResetInput();
-  // Each returns whether the message is to be recorded.
-  bool HandleRaw();
+  // Records a raw EEG message it accepts, then stores its samples.
+  void HandleRaw();
+  // Returns whether the message is to be recorded.
   bool HandleProcessed(std::uint16_t id);
   void HandleMonitorInfo();
   void Record(std::uint16_t id);
