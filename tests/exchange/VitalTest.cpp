@@ -19,9 +19,12 @@
 #include "exchange/VitalFuzzEntry.h"
 #include "exchange/VitalImport.h"
 #include "record/RecordContents.h"
+#include "support/FileText.h"
 
 namespace qs {
 namespace {
+
+using test::Slurp;
 
 constexpr double kStart = 1710376200.0;  // 14 March 2024 00:30:00 UTC, 09:30:00 at UTC+9
 constexpr int kNine30 = 9 * 3600 + 30 * 60;
@@ -29,11 +32,6 @@ constexpr int kNine30 = 9 * 3600 + 30 * 60;
 double Wave(int channel, double t) {
   return 40 * std::sin(2 * std::numbers::pi * 9 * t + channel) +
          15 * std::sin(2 * std::numbers::pi * 3.3 * t);
-}
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 RecordContents Read(const std::string& path) {

@@ -17,6 +17,7 @@
 #include "record/RecordWriter.h"
 #include "record/Replay.h"
 #include "support/ReplayCycle.h"
+#include "support/FileText.h"
 
 // The record replay's fuzz target (fuzz/RecordReplayFuzz.cpp).
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
@@ -270,11 +271,6 @@ TEST(RecordFuzz, DamagedFilesEndWithAnOutcomeAndThePrescanStaysWithinItsInput) {
 // ---------------------------------------------------------------------------
 // Replay
 
-std::string Text(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 class ReplayTest : public RecordFilesTest {
  protected:
   // A file of these whole seconds from 12:00:00, pre-scanned and opened as an offline Start does.
@@ -304,7 +300,7 @@ class ReplayTest : public RecordFilesTest {
     for (; cycle.RunCycle(); ++seconds) Take128();
     EXPECT_EQ(seconds, expectedSeconds);
     core.run.BisVariablesFile.Close();
-    return Text(dir / "bisvars.csv");
+    return test::Slurp(dir / "bisvars.csv");
   }
 
   Replay& replay = service.ReplayInput();

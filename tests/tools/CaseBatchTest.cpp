@@ -21,6 +21,7 @@
 #include "support/CliProcess.h"
 #include "tests/exchange/VitalTestFiles.h"
 #include "tools/recgen/RecordingGenerator.h"
+#include "support/FileText.h"
 
 extern char** environ;
 
@@ -29,11 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Row = std::map<std::string, std::string>;
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::vector<std::string> CsvFields(const std::string& line) {
   std::vector<std::string> out(1);

@@ -17,16 +17,12 @@
 #include "support/CliProcess.h"
 #include "support/EngineRun.h"
 #include "tools/recgen/RecordingGenerator.h"
+#include "support/FileText.h"
 
 namespace qs::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;

@@ -12,6 +12,7 @@
 
 #include "support/CliProcess.h"
 #include "tools/recgen/RecordingGenerator.h"
+#include "support/FileText.h"
 
 namespace qs::test {
 namespace {
@@ -36,11 +37,6 @@ std::vector<CsvLine> ReadCsv(const fs::path& path) {
     lines.push_back(std::move(l));
   }
   return lines;
-}
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 class DsaCli : public ::testing::Test {
