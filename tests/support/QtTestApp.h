@@ -1,34 +1,18 @@
 #pragma once
-// One QApplication for a whole test program, made before the first test and
-// destroyed after the last. GoogleTest's own main() is linked, so the
-// application comes from a global test environment. Tests run off screen.
-#include <gtest/gtest.h>
-
+// One QApplication for a whole test program, and the event loop run from a
+// test.
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QThread>
 #include <functional>
-#include <memory>
+
+#include "support/TestAppEnvironment.h"
 
 namespace qs::test {
 
-class QtTestApp final : public ::testing::Environment {
- public:
-  void SetUp() override {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    app_ = std::make_unique<QApplication>(argc_, argv_);
-  }
-  void TearDown() override { app_.reset(); }
-
- private:
-  int argc_ = 1;
-  char name_[16] = "quellscope-test";
-  char* argv_[2] = {name_, nullptr};
-  std::unique_ptr<QApplication> app_;
-};
-
-inline ::testing::Environment* const kQtTestApp = ::testing::AddGlobalTestEnvironment(new QtTestApp);
+inline ::testing::Environment* const kQtTestApp =
+    ::testing::AddGlobalTestEnvironment(new TestAppEnvironment<QApplication>);
 
 // Runs the event loop of the calling (user-interface) thread until done() holds
 // or timeoutMs pass; true when done() held.
