@@ -71,11 +71,9 @@ bool HasTool(const char* name) {
   return std::system((std::string("command -v ") + name + " >/dev/null").c_str()) == 0;
 }
 
-class CaseBatch : public ::testing::Test {
+class CaseBatch : public TestFolder {
  protected:
   void SetUp() override { fs::create_directories(dir / "in"); }
-  void TearDown() override { fs::remove_all(dir); }
-  std::string At(const std::string& name) const { return (dir / name).string(); }
   recgen::GeneratedRecording Generate(const recgen::GeneratorOptions& options, const std::string& name) {
     recgen::GeneratedRecording r = recgen::GenerateRecording(options);
     EXPECT_TRUE(recgen::WriteRecording(At(name), r));
@@ -86,9 +84,6 @@ class CaseBatch : public ::testing::Test {
     EXPECT_EQ(r.code, code) << args << ":\n" << r.out;
     return r;
   }
-  const fs::path dir =
-      fs::temp_directory_path() / ("qs_batch_" + std::to_string(::getpid()) + "_" +
-                                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
 };
 
 recgen::ScenarioSegment Segment(int from, int to, recgen::SegmentKind kind, std::int16_t bis) {

@@ -35,12 +35,8 @@ std::vector<std::string> Lines(const fs::path& path) {
   return lines;
 }
 
-// Each test in a folder of its own.
-class Cli : public ::testing::Test {
+class Cli : public TestFolder {
  protected:
-  void SetUp() override { fs::create_directories(dir); }
-  void TearDown() override { fs::remove_all(dir); }
-  std::string At(const std::string& name) const { return (dir / name).string(); }
   std::string Generated(const recgen::GeneratorOptions& options, const std::string& name = "case.eeg") {
     EXPECT_TRUE(recgen::WriteRecording(At(name), recgen::GenerateRecording(options)));
     return At(name);
@@ -53,9 +49,6 @@ class Cli : public ::testing::Test {
     return r;
   }
   void ReplayReferenceCase();
-  const fs::path dir =
-      fs::temp_directory_path() / ("qs_cli_" + std::to_string(::getpid()) + "_" +
-                                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
 };
 
 TEST_F(Cli, InfoPrintsWhatThePrescanFinds) {

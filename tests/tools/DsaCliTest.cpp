@@ -39,17 +39,12 @@ std::vector<CsvLine> ReadCsv(const fs::path& path) {
   return lines;
 }
 
-class DsaCli : public ::testing::Test {
+class DsaCli : public TestFolder {
  protected:
-  void SetUp() override { fs::create_directories(dir); }
-  void TearDown() override { fs::remove_all(dir); }
-  std::string At(const std::string& name) const { return (dir / name).string(); }
   static void Run(const std::string& args) {
     const CliRun r = RunCli(args);
     ASSERT_EQ(r.code, 0) << args << ":\n" << r.out;
   }
-  const fs::path dir = fs::temp_directory_path() / ("qs_dsa_" + std::to_string(::getpid()) + "_" +
-                                                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
 };
 
 // Mean power in dB of bins lo..hi (0.5 Hz each, 1-based) of a column:
