@@ -213,12 +213,8 @@ std::optional<EdfImportResult> ConvertEdf(const EdfFile& edf, const EdfImportOpt
 
 std::optional<EdfImportResult> ImportEdfFile(const std::string& inPath, const std::string& outPath,
                                              const EdfImportOptions& options, std::string* error) {
-  std::ifstream in(inPath, std::ios::binary);
-  if (!in) {
-    *error = "cannot open " + inPath;
-    return std::nullopt;
-  }
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeFile(inPath, bytes, error)) return std::nullopt;
   auto edf = EdfFile::Parse(std::move(bytes), error);
   if (!edf) return std::nullopt;
   auto result = ConvertEdf(*edf, options, error);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
 
 #include "core/BlockRing.h"
@@ -159,6 +160,20 @@ bool WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& by
   out.close();
   if (!out) {
     *error = "cannot write " + path;
+    return false;
+  }
+  return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string* error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *error = "cannot open " + path;
+    return false;
+  }
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    *error = "cannot read " + path;
     return false;
   }
   return true;

@@ -75,6 +75,8 @@ std::vector<std::uint8_t> BuildImportRecord(const ImportRecordInput& input);
 
 // Writes bytes to path; false and the reason when it cannot.
 bool WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes, std::string* error);
+// A whole input file into bytes; "cannot open PATH" or "cannot read PATH".
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string* error);
 // The comments file that belongs to a record file: the same name, ".cmt".
 std::string CommentsPathFor(const std::string& recordPath);
 // Comment lines, CR LF each.

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <limits>
 
 #include "exchange/EdfExport.h"
@@ -243,13 +242,8 @@ std::optional<VitalImportResult> ConvertVitalBytes(const std::uint8_t* data, std
 
 std::optional<VitalImportResult> ImportVitalFile(const std::string& inPath, const std::string& outPath,
                                                  const VitalImportOptions& options, std::string* error) {
-  std::ifstream in(inPath, std::ios::binary);
-  if (!in) {
-    *error = "cannot open " + inPath;
-    return std::nullopt;
-  }
-  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                        std::istreambuf_iterator<char>());
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeFile(inPath, bytes, error)) return std::nullopt;
   auto result = ConvertVitalBytes(bytes.data(), bytes.size(), options, error);
   if (!result) return std::nullopt;
   for (std::size_t p = 0; p < result->parts.size(); ++p) {

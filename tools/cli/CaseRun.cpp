@@ -2,8 +2,6 @@
 
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstdio>
@@ -57,8 +55,6 @@ struct TempFile {
   }
 };
 
-// What the replay reads: the record file itself, or the conversion of an
-// EDF/BDF file (with its date and annotations).
 // Writes a converted case to a temporary record file for the replay.
 bool WriteTempRecord(const std::vector<std::uint8_t>& record, TempFile& temp, CaseRunResult& result) {
   const char* dir = std::getenv("TMPDIR");
@@ -84,16 +80,8 @@ bool WriteTempRecord(const std::vector<std::uint8_t>& record, TempFile& temp, Ca
   return true;
 }
 
-bool ReadWholeFile(const std::string& input, std::vector<std::uint8_t>& bytes, CaseRunResult& result) {
-  std::ifstream in(input, std::ios::binary);
-  if (!in) {
-    result.error = "cannot open " + input;
-    return false;
-  }
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
-}
-
+// What the replay reads: the record file itself, or the conversion of an
+// EDF/BDF or Vital file (with its date and comments).
 bool PrepareCaseInput(const std::string& input, ImportFormat kind, TempFile& temp, std::string& replayPath,
                       CaseRunResult& result) {
   std::vector<std::uint8_t> bytes;
@@ -109,7 +97,7 @@ bool PrepareCaseInput(const std::string& input, ImportFormat kind, TempFile& tem
       result.facts.date = RecordDate(input);
       return true;
     case ImportFormat::Edf: {
-      if (!ReadWholeFile(input, bytes, result)) return false;
+      if (!ReadWholeFile(input, bytes, &result.error)) return false;
       auto edf = EdfFile::Parse(std::move(bytes), &result.error);
       if (!edf) return false;
       auto converted = ConvertEdf(*edf, EdfImportOptions{}, &result.error);
@@ -124,7 +112,7 @@ bool PrepareCaseInput(const std::string& input, ImportFormat kind, TempFile& tem
       return true;
     }
     case ImportFormat::Vital: {
-      if (!ReadWholeFile(input, bytes, result)) return false;
+      if (!ReadWholeFile(input, bytes, &result.error)) return false;
       auto converted = ConvertVitalBytes(bytes.data(), bytes.size(), VitalImportOptions{}, &result.error);
       if (!converted) return false;
       if (converted->parts.empty()) {
